@@ -1,0 +1,56 @@
+#pragma once
+// Explicit little-endian reading and writing of byte buffers. Readers never read past the
+// end: a short read sets the failed state and yields zeros, so parsers check once at the end
+// of a record or before any allocation (Remaining()).
+#include <QByteArray>
+#include <cstdint>
+#include <cstring>
+
+class ByteReader {
+public:
+    ByteReader(const char *data, std::size_t size) : m_data(data), m_size(size) {}
+    explicit ByteReader(const QByteArray &bytes) : ByteReader(bytes.constData(), std::size_t(bytes.size())) {}
+
+    std::uint8_t U8();
+    std::uint16_t U16();
+    std::uint32_t U32();
+    std::int32_t I32() { return static_cast<std::int32_t>(U32()); }
+    std::int16_t I16() { return static_cast<std::int16_t>(U16()); }
+    float F32();
+    // Copies n bytes; fails (and returns empty) when fewer than n remain.
+    QByteArray Bytes(std::size_t n);
+    bool Skip(std::size_t n);
+
+    std::size_t Remaining() const { return m_failed ? 0 : m_size - m_pos; }
+    std::size_t Position() const { return m_pos; }
+    bool Failed() const { return m_failed; }
+    bool AtEnd() const { return m_pos == m_size; }
+    // Marks the reader failed, for callers that find a value out of range.
+    void Fail() { m_failed = true; }
+
+private:
+    bool Take(void *out, std::size_t n);
+
+    const char *m_data;
+    std::size_t m_size;
+    std::size_t m_pos = 0;
+    bool m_failed = false;
+};
+
+class ByteWriter {
+public:
+    void U8(std::uint8_t v) { m_out.append(char(v)); }
+    void U16(std::uint16_t v);
+    void U32(std::uint32_t v);
+    void I32(std::int32_t v) { U32(static_cast<std::uint32_t>(v)); }
+    void I16(std::int16_t v) { U16(static_cast<std::uint16_t>(v)); }
+    void F32(float v);
+    void Bytes(const QByteArray &b) { m_out.append(b); }
+    void Bytes(const char *p, std::size_t n) { m_out.append(p, qsizetype(n)); }
+
+    const QByteArray &Data() const { return m_out; }
+    QByteArray Take() { return std::move(m_out); }
+
+private:
+    QByteArray m_out;
+};

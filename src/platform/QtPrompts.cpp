@@ -1,0 +1,134 @@
+#include "platform/QtPrompts.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QMessageBox>
+
+namespace {
+QString Caption()
+{
+    const QString name = QApplication::applicationDisplayName();
+    return name.isEmpty() ? QStringLiteral("Vellumark") : name;
+}
+
+// Logical pixels at 96 dots per inch, the unit of LOGFONT heights in banner files.
+constexpr double kLogicalDpi = 96.0;
+} // namespace
+
+Prompts::Answer QtPrompts::Message(const QString &text, Icon icon, Buttons buttons)
+{
+    QMessageBox box(m_parent);
+    box.setWindowTitle(Caption());
+    box.setText(text);
+    switch (icon) {
+    case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case Icon::Stop: box.setIcon(QMessageBox::Critical); break;
+    case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case Icon::Information: box.setIcon(QMessageBox::Information); break;
+    case Icon::Question: box.setIcon(QMessageBox::Question); break;
+    }
+    switch (buttons) {
+    case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case Buttons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case Buttons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case Buttons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Ok: return Answer::Ok;
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    default: return Answer::Cancel;
+    }
+}
+
+std::optional<Prompts::FileChoice> QtPrompts::RunFileDialog(const FileDialog &options, bool save)
+{
+    QFileDialog dialog(m_parent, options.title.isEmpty() ? (save ? QStringLiteral("Save As") : QStringLiteral("Open"))
+                                                         : options.title);
+    const QStringList filters = WindowsFilterToQt(options.filter);
+    dialog.setNameFilters(filters);
+    if (options.filterIndex >= 1 && options.filterIndex <= filters.size())
+        dialog.selectNameFilter(filters[options.filterIndex - 1]);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (!options.defaultExt.isEmpty())
+        dialog.setDefaultSuffix(options.defaultExt);
+    if (!options.overwritePrompt)
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!options.initialPath.isEmpty()) {
+        const QFileInfo info(options.initialPath);
+        if (info.isDir())
+            dialog.setDirectory(options.initialPath);
+        else
+            dialog.selectFile(options.initialPath);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    const int index = int(filters.indexOf(dialog.selectedNameFilter()));
+    return FileChoice{QFileInfo(dialog.selectedFiles().first()).absoluteFilePath(), index < 0 ? 1 : index + 1};
+}
+
+std::optional<Prompts::FileChoice> QtPrompts::OpenFile(const FileDialog &options)
+{
+    return RunFileDialog(options, false);
+}
+
+std::optional<Prompts::FileChoice> QtPrompts::SaveFile(const FileDialog &options)
+{
+    return RunFileDialog(options, true);
+}
+
+std::optional<COLORREF> QtPrompts::ChooseColor(COLORREF initial)
+{
+    const QColor c = QColorDialog::getColor(ColorrefToQColor(initial), m_parent);
+    if (!c.isValid())
+        return std::nullopt;
+    return QColorToColorref(c);
+}
+
+std::optional<Prompts::FontChoice> QtPrompts::ChooseFont(const FontChoice &initial)
+{
+    QFont font(initial.face);
+    // A negative LOGFONT height is the character height in logical pixels.
+    const int pixels = initial.height < 0 ? -initial.height : (initial.height > 0 ? initial.height : 13);
+    font.setPointSizeF(pixels * 72.0 / kLogicalDpi);
+    font.setWeight(QFont::Weight(qBound(1, initial.weight / 1, 1000)));
+    font.setItalic(initial.italic);
+    font.setUnderline(initial.underline);
+    font.setStrikeOut(initial.strikeOut);
+    bool ok = false;
+    const QFont chosen = QFontDialog::getFont(&ok, font, m_parent);
+    if (!ok)
+        return std::nullopt;
+    FontChoice out = initial;
+    out.face = chosen.family();
+    out.height = -qRound(chosen.pointSizeF() * kLogicalDpi / 72.0);
+    out.weight = chosen.weight();
+    out.italic = chosen.italic();
+    out.underline = chosen.underline();
+    out.strikeOut = chosen.strikeOut();
+    return out;
+}
+
+bool QtPrompts::ShowGifWarning()
+{
+    QMessageBox box(m_parent);
+    box.setWindowTitle(QStringLiteral("Warning : Vellumark Release"));
+    box.setIcon(QMessageBox::NoIcon);
+    box.setText(QStringLiteral("While opening animated GIF files in Vellumark,  a very few files may not be "
+                               "displayed correctly in the Frames view.\n\nIf such a file is saved with "
+                               "Vellumark, some of the frames may be saved incorrectly.\n\nIn such a case "
+                               "simply close the file without saving it."));
+    auto *check = new QCheckBox(QStringLiteral("&Show this dialog next time."));
+    check->setChecked(true);
+    box.setCheckBox(check);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return check->isChecked();
+}
