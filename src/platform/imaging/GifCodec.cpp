@@ -1,0 +1,458 @@
+#include "platform/imaging/GifCodec.h"
+
+#include <gif_lib.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace GifCodec {
+namespace {
+
+// ---- reading -------------------------------------------------------------------------------
+
+struct MemoryInput {
+    const GifByteType *data = nullptr;
+    qint64 size = 0;
+    qint64 pos = 0;
+    bool hitEnd = false; // a read asked for more bytes than were left: the file is truncated
+};
+
+int ReadBytes(GifFileType *gif, GifByteType *buffer, int length)
+{
+    auto *in = static_cast<MemoryInput *>(gif->UserData);
+    if (length <= 0)
+        return 0;
+    const qint64 n = std::min<qint64>(length, in->size - in->pos);
+    if (n < length)
+        in->hitEnd = true;
+    if (n > 0) {
+        std::memcpy(buffer, in->data + in->pos, size_t(n));
+        in->pos += n;
+    }
+    return int(n);
+}
+
+struct DecoderCloser {
+    GifFileType *gif;
+    ~DecoderCloser()
+    {
+        if (gif)
+            DGifCloseFile(gif, nullptr);
+    }
+};
+
+int MapDecodeError(int gifError, const MemoryInput &in)
+{
+    if (in.hitEnd)
+        return ErrTruncated;
+    switch (gifError) {
+    case D_GIF_ERR_NOT_ENOUGH_MEM:
+        return ErrNoMemory;
+    case D_GIF_ERR_READ_FAILED:
+    case D_GIF_ERR_EOF_TOO_SOON:
+    case D_GIF_ERR_NO_SCRN_DSCR:
+    case D_GIF_ERR_NO_IMAG_DSCR:
+        return ErrTruncated;
+    default:
+        return ErrNotGif;
+    }
+}
+
+// Checks the six signature bytes ourselves: giflib only looks at "GIF" and its version query
+// is unreliable. Returns Ok, ErrNotGif or ErrTruncated.
+int CheckSignature(const QByteArray &bytes)
+{
+    static const char k87[] = "GIF87a";
+    static const char k89[] = "GIF89a";
+    const qsizetype n = std::min<qsizetype>(bytes.size(), 6);
+    if (std::memcmp(bytes.constData(), k87, size_t(n)) != 0 && std::memcmp(bytes.constData(), k89, size_t(n)) != 0)
+        return ErrNotGif;
+    return bytes.size() < 13 ? ErrTruncated : Ok; // signature + logical screen descriptor
+}
+
+QVector<QRgb> ToPalette(const ColorMapObject *map)
+{
+    QVector<QRgb> palette;
+    if (!map || !map->Colors || map->ColorCount <= 0)
+        return palette;
+    palette.reserve(map->ColorCount);
+    for (int i = 0; i < map->ColorCount; ++i)
+        palette.append(qRgb(map->Colors[i].Red, map->Colors[i].Green, map->Colors[i].Blue));
+    return palette;
+}
+
+// Graphic control values waiting for the next image descriptor.
+struct Control {
+    int delayMs = 0;
+    int disposal = 0;
+    int transparentIndex = -1;
+};
+
+Control ParseControl(const GifByteType *block)
+{
+    Control c;
+    if (!block || block[0] < 4)
+        return c;
+    const int flags = block[1];
+    c.disposal = (flags >> 2) & 7;
+    if (c.disposal > 3) // reserved values: decoders treat them as "not specified"
+        c.disposal = 0;
+    c.delayMs = (block[2] | (block[3] << 8)) * 10;
+    c.transparentIndex = (flags & 1) ? block[4] : -1;
+    return c;
+}
+
+bool IsLoopApplication(const GifByteType *block)
+{
+    return block && block[0] == 11
+        && (std::memcmp(block + 1, "NETSCAPE2.0", 11) == 0 || std::memcmp(block + 1, "ANIMEXTS1.0", 11) == 0);
+}
+
+// Reads the extension's remaining sub-blocks; picks up the loop count from a looping application block.
+int ReadExtension(GifFileType *gif, int code, GifByteType *first, Control *control, int *loopCount)
+{
+    if (code == GRAPHICS_EXT_FUNC_CODE && first)
+        *control = ParseControl(first);
+    const bool loopBlock = code == APPLICATION_EXT_FUNC_CODE && IsLoopApplication(first);
+    GifByteType *block = first;
+    while (block) {
+        if (DGifGetExtensionNext(gif, &block) == GIF_ERROR)
+            return GIF_ERROR;
+        if (loopBlock && block && block[0] >= 3 && block[1] == 1)
+            *loopCount = block[2] | (block[3] << 8);
+    }
+    return GIF_OK;
+}
+
+int SkipImageData(GifFileType *gif)
+{
+    int codeSize = 0;
+    GifByteType *block = nullptr;
+    if (DGifGetCode(gif, &codeSize, &block) == GIF_ERROR)
+        return GIF_ERROR;
+    while (block) {
+        if (DGifGetCodeNext(gif, &block) == GIF_ERROR)
+            return GIF_ERROR;
+    }
+    return GIF_OK;
+}
+
+int ReadRows(GifFileType *gif, QImage *image, bool interlaced)
+{
+    const int w = image->width();
+    const int h = image->height();
+    if (!interlaced) {
+        for (int y = 0; y < h; ++y) {
+            if (DGifGetLine(gif, image->scanLine(y), w) == GIF_ERROR)
+                return GIF_ERROR;
+        }
+        return GIF_OK;
+    }
+    static const int kStart[4] = {0, 4, 2, 1};
+    static const int kStep[4] = {8, 8, 4, 2};
+    for (int pass = 0; pass < 4; ++pass) {
+        for (int y = kStart[pass]; y < h; y += kStep[pass]) {
+            if (DGifGetLine(gif, image->scanLine(y), w) == GIF_ERROR)
+                return GIF_ERROR;
+        }
+    }
+    return GIF_OK;
+}
+
+// Every pixel must index the colour table; damaged files get the table padded with black.
+void CoverPixelsWithPalette(QImage *image, QVector<QRgb> palette)
+{
+    int highest = 0;
+    const int w = image->width();
+    for (int y = 0; y < image->height(); ++y) {
+        const uchar *row = image->constScanLine(y);
+        highest = std::max<int>(highest, *std::max_element(row, row + w));
+    }
+    if (highest >= palette.size())
+        palette.resize(highest + 1, qRgb(0, 0, 0));
+    image->setColorTable(palette);
+}
+
+int ReadImage(GifFileType *gif, const QVector<QRgb> &globalPalette, const Control &control, qint64 *totalPixels,
+              Page *page)
+{
+    const GifImageDesc &desc = gif->Image;
+    const int w = desc.Width;
+    const int h = desc.Height;
+    if (w <= 0 || h <= 0)
+        return ErrNotGif;
+    if (w > kMaxSide || h > kMaxSide || qint64(w) * h > kMaxPagePixels)
+        return ErrTooLarge;
+    *totalPixels += qint64(w) * h;
+    if (*totalPixels > kMaxTotalPixels)
+        return ErrTooLarge;
+    const QVector<QRgb> palette = desc.ColorMap ? ToPalette(desc.ColorMap) : globalPalette;
+    if (palette.isEmpty())
+        return ErrNotGif;
+
+    QImage image(w, h, QImage::Format_Indexed8);
+    if (image.isNull())
+        return ErrNoMemory;
+    if (ReadRows(gif, &image, desc.Interlace) == GIF_ERROR)
+        return -1; // giflib error: the caller maps it
+    CoverPixelsWithPalette(&image, palette);
+
+    page->image = std::move(image);
+    page->left = desc.Left;
+    page->top = desc.Top;
+    page->delayMs = control.delayMs;
+    page->disposal = control.disposal;
+    page->transparentIndex = control.transparentIndex;
+    page->interlaced = desc.Interlace;
+    page->localPalette = desc.ColorMap != nullptr;
+    return Ok;
+}
+
+// ---- writing -------------------------------------------------------------------------------
+
+int WriteBytes(GifFileType *gif, const GifByteType *buffer, int length)
+{
+    auto *out = static_cast<QByteArray *>(gif->UserData);
+    out->append(reinterpret_cast<const char *>(buffer), length);
+    return length;
+}
+
+// A colour map padded with black to the power of two that holds the palette.
+ColorMapObject *MakeColorMap(const QVector<QRgb> &palette)
+{
+    const int size = 1 << BitsForColors(int(palette.size()));
+    GifColorType colors[256] = {};
+    for (int i = 0; i < palette.size(); ++i)
+        colors[i] = GifColorType{GifByteType(qRed(palette[i])), GifByteType(qGreen(palette[i])),
+                                 GifByteType(qBlue(palette[i]))};
+    return GifMakeMapObject(size, colors);
+}
+
+struct MapDeleter {
+    ColorMapObject *map;
+    ~MapDeleter() { GifFreeMapObject(map); }
+};
+
+bool SameColors(const QVector<QRgb> &page, const QVector<QRgb> &global)
+{
+    if (page.size() > global.size())
+        return false;
+    for (int i = 0; i < page.size(); ++i) {
+        if ((page[i] & 0xffffff) != (global[i] & 0xffffff))
+            return false;
+    }
+    return true;
+}
+
+bool PageIsWritable(const Page &page, const QVector<QRgb> &global)
+{
+    const QImage &img = page.image;
+    if (img.isNull() || img.format() != QImage::Format_Indexed8)
+        return false;
+    if (img.width() > 65535 || img.height() > 65535 || page.left < 0 || page.left > 65535 || page.top < 0
+        || page.top > 65535)
+        return false;
+    if (img.colorCount() > 256 || (img.colorCount() == 0 && global.isEmpty()))
+        return false;
+    return page.disposal >= 0 && page.disposal <= 3 && page.transparentIndex >= -1 && page.transparentIndex <= 255;
+}
+
+int PutLoop(GifFileType *gif, int loopCount)
+{
+    static const GifByteType kNetscape[] = {'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'};
+    const int n = std::min(loopCount, 65535);
+    const GifByteType sub[3] = {1, GifByteType(n & 0xff), GifByteType(n >> 8)};
+    if (EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE) == GIF_ERROR
+        || EGifPutExtensionBlock(gif, sizeof kNetscape, kNetscape) == GIF_ERROR
+        || EGifPutExtensionBlock(gif, sizeof sub, sub) == GIF_ERROR || EGifPutExtensionTrailer(gif) == GIF_ERROR)
+        return GIF_ERROR;
+    return GIF_OK;
+}
+
+int PutPage(GifFileType *gif, const Page &page, const QVector<QRgb> &global)
+{
+    GraphicsControlBlock gcb;
+    gcb.DisposalMode = page.disposal;
+    gcb.UserInputFlag = false;
+    gcb.DelayTime = (std::clamp(page.delayMs, 0, kMaxDelayMs) + 5) / 10;
+    gcb.TransparentColor = page.transparentIndex >= 0 ? page.transparentIndex : NO_TRANSPARENT_COLOR;
+    GifByteType control[4];
+    const size_t length = EGifGCBToExtension(&gcb, control);
+    if (EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, int(length), control) == GIF_ERROR)
+        return GIF_ERROR;
+
+    const QImage &img = page.image;
+    const QVector<QRgb> palette = img.colorTable();
+    const bool local = !palette.isEmpty() && (page.localPalette || !SameColors(palette, global));
+    MapDeleter map{local ? MakeColorMap(palette) : nullptr};
+    if (local && !map.map)
+        return GIF_ERROR;
+    const int w = img.width();
+    const int h = img.height();
+    if (EGifPutImageDesc(gif, page.left, page.top, w, h, page.interlaced, map.map) == GIF_ERROR)
+        return GIF_ERROR;
+
+    // giflib masks the line in place, so it gets a copy of each row.
+    std::vector<GifPixelType> row(static_cast<size_t>(w));
+    auto putRow = [&](int y) {
+        std::memcpy(row.data(), img.constScanLine(y), size_t(w));
+        return EGifPutLine(gif, row.data(), w);
+    };
+    if (!page.interlaced) {
+        for (int y = 0; y < h; ++y) {
+            if (putRow(y) == GIF_ERROR)
+                return GIF_ERROR;
+        }
+        return GIF_OK;
+    }
+    static const int kStart[4] = {0, 4, 2, 1};
+    static const int kStep[4] = {8, 8, 4, 2};
+    for (int pass = 0; pass < 4; ++pass) {
+        for (int y = kStart[pass]; y < h; y += kStep[pass]) {
+            if (putRow(y) == GIF_ERROR)
+                return GIF_ERROR;
+        }
+    }
+    return GIF_OK;
+}
+
+} // namespace
+
+int BitsForColors(int colors)
+{
+    int bits = 1;
+    while (bits < 8 && (1 << bits) < colors)
+        ++bits;
+    return bits;
+}
+
+int ReadInfo(const QByteArray &bytes, int *width, int *height)
+{
+    const int sig = CheckSignature(bytes);
+    if (sig != Ok)
+        return sig;
+    const auto *p = reinterpret_cast<const uchar *>(bytes.constData());
+    const int w = p[6] | (p[7] << 8);
+    const int h = p[8] | (p[9] << 8);
+    if (width)
+        *width = w;
+    if (height)
+        *height = h;
+    return (w > kMaxSide || h > kMaxSide) ? ErrTooLarge : Ok;
+}
+
+int Read(const QByteArray &bytes, Animation *out, int onlyPage)
+{
+    *out = Animation();
+    int w = 0, h = 0;
+    const int info = ReadInfo(bytes, &w, &h);
+    if (info != Ok)
+        return info;
+
+    MemoryInput in;
+    in.data = reinterpret_cast<const GifByteType *>(bytes.constData());
+    in.size = bytes.size();
+    int error = 0;
+    DecoderCloser closer{DGifOpen(&in, ReadBytes, &error)};
+    GifFileType *gif = closer.gif;
+    if (!gif)
+        return MapDecodeError(error, in);
+
+    Animation anim;
+    anim.width = gif->SWidth;
+    anim.height = gif->SHeight;
+    anim.globalPalette = ToPalette(gif->SColorMap);
+    anim.backgroundIndex = anim.globalPalette.isEmpty() ? -1 : gif->SBackGroundColor;
+
+    Control control;
+    qint64 totalPixels = 0;
+    int pageNumber = 0;
+    for (bool done = false; !done;) {
+        GifRecordType type = UNDEFINED_RECORD_TYPE;
+        if (DGifGetRecordType(gif, &type) == GIF_ERROR)
+            return MapDecodeError(gif->Error, in);
+        switch (type) {
+        case IMAGE_DESC_RECORD_TYPE: {
+            if (DGifGetImageDesc(gif) == GIF_ERROR)
+                return MapDecodeError(gif->Error, in);
+            const int number = pageNumber++;
+            if (onlyPage >= 0 && number != onlyPage) {
+                if (SkipImageData(gif) == GIF_ERROR)
+                    return MapDecodeError(gif->Error, in);
+                control = Control();
+                break;
+            }
+            Page page;
+            const int r = ReadImage(gif, anim.globalPalette, control, &totalPixels, &page);
+            if (r < 0)
+                return MapDecodeError(gif->Error, in);
+            if (r != Ok)
+                return r;
+            anim.pages.push_back(std::move(page));
+            control = Control();
+            done = onlyPage >= 0; // the one page asked for is here
+            break;
+        }
+        case EXTENSION_RECORD_TYPE: {
+            int code = 0;
+            GifByteType *first = nullptr;
+            if (DGifGetExtension(gif, &code, &first) == GIF_ERROR
+                || ReadExtension(gif, code, first, &control, &anim.loopCount) == GIF_ERROR)
+                return MapDecodeError(gif->Error, in);
+            break;
+        }
+        case TERMINATE_RECORD_TYPE:
+            done = true;
+            break;
+        default:
+            return ErrNotGif;
+        }
+    }
+    if (anim.pages.empty())
+        return ErrNoPages;
+    *out = std::move(anim);
+    return Ok;
+}
+
+int Write(const Animation &animation, QByteArray *out)
+{
+    out->clear();
+    if (animation.pages.empty())
+        return ErrNoPages;
+    const QVector<QRgb> &global = animation.globalPalette;
+    if (animation.width < 0 || animation.width > 65535 || animation.height < 0 || animation.height > 65535
+        || global.size() > 256)
+        return ErrWrite;
+    for (const Page &page : animation.pages) {
+        if (!PageIsWritable(page, global))
+            return ErrWrite;
+    }
+
+    QByteArray bytes;
+    int error = 0;
+    GifFileType *gif = EGifOpen(&bytes, WriteBytes, &error);
+    if (!gif)
+        return error == E_GIF_ERR_NOT_ENOUGH_MEM ? ErrNoMemory : ErrWrite;
+    EGifSetGifVersion(gif, true);
+
+    bool ok = true;
+    {
+        MapDeleter globalMap{global.isEmpty() ? nullptr : MakeColorMap(global)};
+        const int background = std::clamp(animation.backgroundIndex, 0, 255);
+        ok = (global.isEmpty() || globalMap.map)
+            && EGifPutScreenDesc(gif, animation.width, animation.height, 8, background, globalMap.map) != GIF_ERROR;
+    }
+    if (ok && animation.loopCount >= 0)
+        ok = PutLoop(gif, animation.loopCount) != GIF_ERROR;
+    for (size_t i = 0; ok && i < animation.pages.size(); ++i)
+        ok = PutPage(gif, animation.pages[i], global) != GIF_ERROR;
+    // Closing writes the trailer and frees the encoder whatever happened before.
+    if (EGifCloseFile(gif, &error) == GIF_ERROR)
+        ok = false;
+    if (!ok)
+        return ErrWrite;
+    *out = std::move(bytes);
+    return Ok;
+}
+
+} // namespace GifCodec
