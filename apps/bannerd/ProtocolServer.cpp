@@ -1,0 +1,58 @@
+#include "ProtocolServer.h"
+
+#include "Log.h"
+#include "ProtocolSession.h"
+#include "UploadTokens.h"
+
+#include <QTcpSocket>
+
+ProtocolServer::ProtocolServer(AccountStore &accounts, PasswordPool &pool, UploadTokens &tokens, Settings settings,
+                               QObject *parent)
+    : QObject(parent), m_accounts(accounts), m_pool(pool), m_tokens(tokens), m_settings(std::move(settings))
+{
+    connect(&m_server, &QTcpServer::newConnection, this, &ProtocolServer::OnNewConnection);
+    // Tokens of connections that stay open outlive their 30 minutes; drop them now and then.
+    m_purgeTimer.setInterval(std::chrono::minutes(1));
+    connect(&m_purgeTimer, &QTimer::timeout, this, [this] { m_tokens.Purge(); });
+    m_purgeTimer.start();
+}
+
+bool ProtocolServer::Listen(const QHostAddress &address, quint16 port, QString *error)
+{
+    if (m_server.listen(address, port))
+        return true;
+    *error = QStringLiteral("cannot listen on %1:%2: %3").arg(address.toString()).arg(port).arg(m_server.errorString());
+    return false;
+}
+
+QString ProtocolServer::UploadAddress(const QHostAddress &local, const std::string &token) const
+{
+    QString host = m_settings.publicHost;
+    if (host.isEmpty()) {
+        QHostAddress reached = local;
+        bool v4 = false;
+        const quint32 ip4 = reached.toIPv4Address(&v4);
+        if (v4)
+            reached = QHostAddress(ip4); // an IPv4 client seen through a dual-stack socket
+        host = reached.toString();
+    }
+    if (host.contains(QLatin1Char(':')) && !host.startsWith(QLatin1Char('[')))
+        host = QLatin1Char('[') + host + QLatin1Char(']');
+    return QStringLiteral("http://%1:%2/upload/%3").arg(host).arg(m_settings.httpPort).arg(QString::fromStdString(token));
+}
+
+void ProtocolServer::OnNewConnection()
+{
+    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+        if (m_sessions >= m_settings.limits.maxConnections) {
+            Log(QStringLiteral("refused connection from %1: %2 connections open")
+                    .arg(socket->peerAddress().toString())
+                    .arg(m_sessions));
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        ++m_sessions;
+        new ProtocolSession(socket, *this);
+    }
+}
