@@ -187,6 +187,8 @@ void ProtocolSession::Drop(const QString &reason)
         return;
     Log(QStringLiteral("closing connection from %1%2: %3")
             .arg(m_peer, m_user.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(m_user), reason));
+    // Replies to the requests that were sound go out first, as far as the socket takes them now.
+    m_socket->flush();
     m_socket->abort();
     Finish();
 }

@@ -1,0 +1,146 @@
+// Clients that misbehave lose their own connection and nothing else.
+#include "BannerdHarness.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace {
+QByteArray U32(std::uint32_t value)
+{
+    QByteArray bytes(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = char((value >> (8 * i)) & 0xFF);
+    return bytes;
+}
+
+QByteArray LoginBytes(const QByteArray &name, const QByteArray &password)
+{
+    QByteArray bytes = U32(ServerMessageType::LoginRequest);
+    bytes += name.leftJustified(81, '\0', true);
+    bytes += password.leftJustified(81, '\0', true);
+    return bytes;
+}
+
+class BannerdBadClientTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(server.AddUser(QStringLiteral("ann"), "pw"), 0);
+        ASSERT_TRUE(server.Start()) << server.Log().toStdString();
+        ASSERT_TRUE(good.Connect(server.ProtocolPort()));
+        ASSERT_EQ(good.Login(QStringLiteral("ann"), QStringLiteral("pw")), 0);
+    }
+
+    // The well-behaved client, logged in before the bad one starts, still gets its page.
+    void ExpectGoodClientServed()
+    {
+        const UploadForm form = ParseUploadForm(good.UploadPage());
+        EXPECT_EQ(form.fileInputs, 1);
+        EXPECT_TRUE(server.Running());
+    }
+
+    BannerdProcess server;
+    ProtocolClient good;
+};
+} // namespace
+
+TEST_F(BannerdBadClientTest, UnknownAndReplyTypeCodesCloseTheConnection)
+{
+    for (std::uint32_t code : {0u, 1u, 20222u, 20226u, 0xFFFFFFFFu}) {
+        ProtocolClient bad;
+        ASSERT_TRUE(bad.Connect(server.ProtocolPort()));
+        bad.Write(U32(code) + QByteArray(300, 'x'));
+        EXPECT_TRUE(bad.WaitClosed(3000)) << code;
+    }
+    ExpectGoodClientServed();
+}
+
+TEST_F(BannerdBadClientTest, TruncatedMessagesAndGarbageAfterAGoodOne)
+{
+    {
+        ProtocolClient cut; // half a login, then gone
+        ASSERT_TRUE(cut.Connect(server.ProtocolPort()));
+        cut.Write(LoginBytes("ann", "pw").left(90));
+        cut.Close();
+    }
+    {
+        ProtocolClient partial; // 1 to 3 bytes of a type code, then gone
+        ASSERT_TRUE(partial.Connect(server.ProtocolPort()));
+        partial.Write(U32(ServerMessageType::LoginRequest).left(3));
+        partial.Close();
+    }
+    ProtocolClient garbage; // a sound login followed by noise: answered, then closed
+    ASSERT_TRUE(garbage.Connect(server.ProtocolPort()));
+    garbage.Write(LoginBytes("ann", "pw") + QByteArray(64 * 1024, char(0xA5)));
+    std::unique_ptr<ServerMessage> reply = garbage.NextReply();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->TypeCode(), ServerMessageType::LoginReply);
+    EXPECT_EQ(static_cast<LoginReply &>(*reply).Result(), 0u);
+    EXPECT_TRUE(garbage.WaitClosed(5000));
+    ExpectGoodClientServed();
+}
+
+TEST_F(BannerdBadClientTest, PipelinedRequestsAreAnsweredInOrder)
+{
+    ProtocolClient eager;
+    ASSERT_TRUE(eager.Connect(server.ProtocolPort()));
+    QByteArray page = U32(ServerMessageType::UploadPageRequest) + QByteArray("C:\\x").leftJustified(261, '\0');
+    eager.Write(page + LoginBytes("ann", "pw") + page);
+    auto first = eager.NextReply();
+    auto second = eager.NextReply(30000);
+    auto third = eager.NextReply();
+    ASSERT_TRUE(first && second && third);
+    EXPECT_EQ(static_cast<UploadPageReply &>(*first).PageLength(), 0u);
+    EXPECT_EQ(static_cast<LoginReply &>(*second).Result(), 0u);
+    EXPECT_EQ(ParseUploadForm(static_cast<UploadPageReply &>(*third).Page()).fileInputs, 1);
+}
+
+TEST_F(BannerdBadClientTest, SlowSenderIsCutOffWhileOthersCarryOn)
+{
+    ProtocolClient slow;
+    ASSERT_TRUE(slow.Connect(server.ProtocolPort()));
+    const QByteArray login = LoginBytes("ann", "pw");
+    QElapsedTimer clock;
+    clock.start();
+    int sent = 0;
+    while (sent < login.size() && slow.Socket().state() == QAbstractSocket::ConnectedState && clock.elapsed() < 20000) {
+        slow.Write(login.mid(sent++, 1));
+        // Meanwhile the server keeps serving everybody else.
+        if (sent == 2)
+            ExpectGoodClientServed();
+        slow.Socket().waitForReadyRead(1000);
+    }
+    EXPECT_NE(slow.Socket().state(), QAbstractSocket::ConnectedState);
+    EXPECT_LT(sent, 15);
+    EXPECT_LT(clock.elapsed(), 15000);
+    ExpectGoodClientServed();
+}
+
+TEST_F(BannerdBadClientTest, ClientThatNeverReadsHoldsOnlyBoundedMemory)
+{
+    // Thousands of page requests without reading a reply: the server stops reading once its
+    // queued replies pass a small bound, so its memory stays flat.
+    ProtocolClient flood;
+    ASSERT_TRUE(flood.Connect(server.ProtocolPort()));
+    flood.Write(LoginBytes("ann", "pw"));
+    ASSERT_TRUE(flood.NextReply(30000));
+    flood.Socket().setReadBufferSize(1);
+    ExpectGoodClientServed();
+    const qint64 before = server.ResidentKiB();
+    ASSERT_GT(before, 0);
+    const QByteArray page = U32(ServerMessageType::UploadPageRequest) + QByteArray(261, '\0');
+    QByteArray burst;
+    for (int i = 0; i < 2000; ++i)
+        burst += page;
+    for (int i = 0; i < 10; ++i) {
+        flood.Socket().write(burst);
+        flood.Socket().waitForBytesWritten(100);
+    }
+    ExpectGoodClientServed();
+    // 20000 requests were sent; answering them all in memory would take well over 10 MiB.
+    EXPECT_LT(server.ResidentKiB() - before, 4 * 1024);
+    EXPECT_EQ(flood.Socket().state(), QAbstractSocket::ConnectedState); // slow readers are not bad clients
+    flood.Close();
+    ExpectGoodClientServed();
+}
