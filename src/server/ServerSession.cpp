@@ -1,0 +1,95 @@
+#include "server/ServerSession.h"
+
+#include "platform/Prompts.h"
+#include "server/ServerConnection.h"
+
+ServerSession::ServerSession(QObject *parent) : QObject(parent) {}
+
+ServerSession::~ServerSession()
+{
+    blockSignals(true);
+    DiscardConnection();
+}
+
+bool ServerSession::IsLoggedIn() const
+{
+    return m_connection && m_connection->IsLoggedIn();
+}
+
+ServerConnection *ServerSession::StartLogin()
+{
+    if (!m_connection) {
+        m_connection = new ServerConnection(this);
+        connect(m_connection, &ServerConnection::loginAccepted, this, &ServerSession::OnLoginAccepted);
+        connect(m_connection, &ServerConnection::loginRejected, this, &ServerSession::OnLoginRejected);
+        connect(m_connection, &ServerConnection::closedByPeer, this, &ServerSession::DiscardConnection);
+        connect(m_connection, &ServerConnection::loginStateChanged, this, &ServerSession::loginStateChanged);
+    }
+    if (m_connection->Open() != 0) {
+        DiscardConnection();
+        return nullptr;
+    }
+    return m_connection;
+}
+
+void ServerSession::DiscardConnection()
+{
+    if (!m_connection)
+        return;
+    ServerConnection *connection = m_connection;
+    m_connection = nullptr;
+    connection->Close();
+    connection->disconnect(this);
+    // Discarding can run from inside the connection's own notification; the event loop
+    // deletes it once that has returned.
+    connection->setParent(nullptr);
+    connection->deleteLater();
+    emit loginStateChanged();
+}
+
+void ServerSession::OnServerLogin()
+{
+    if (IsLoggedIn()) {
+        m_connection->Close();
+        return;
+    }
+    if (!StartLogin())
+        Prompts::Instance().Message(QStringLiteral("Aborting upload to server."), Prompts::Icon::Stop);
+}
+
+bool ServerSession::HandlesCommand(int id)
+{
+    return id == kLoginCommand || id == kLoginButton || id == kLogoutButton;
+}
+
+QString ServerSession::LoginCommandText() const
+{
+    return IsLoggedIn() ? QStringLiteral("Logout") : QStringLiteral("&Login...");
+}
+
+QString ServerSession::LoginCommandPrompt() const
+{
+    return IsLoggedIn() ? QStringLiteral("Logout from the Vellumark Server")
+                        : QStringLiteral("Login to the Vellumark Server");
+}
+
+bool ServerSession::IsCommandEnabled(int id) const
+{
+    switch (id) {
+    case kLoginCommand: return true;
+    case kLoginButton: return IsLoginEnabled();
+    case kLogoutButton: return IsLogoutEnabled();
+    default: return false;
+    }
+}
+
+void ServerSession::OnLoginAccepted()
+{
+    Prompts::Instance().Message(QStringLiteral("Login successful."));
+}
+
+void ServerSession::OnLoginRejected()
+{
+    Prompts::Instance().Message(
+        QStringLiteral("The UserName/Password could not be verified on the server.\nPlease retry login."));
+}

@@ -1,0 +1,271 @@
+#include <gtest/gtest.h>
+
+#include "LoopbackServer.h"
+#include "platform/ScriptedPrompts.h"
+#include "server/LoginPrompt.h"
+#include "server/ServerConnection.h"
+#include "server/ServerSession.h"
+
+#include <QPointer>
+
+using namespace LoopbackTest;
+
+namespace {
+
+const char kRejected[] = "The UserName/Password could not be verified on the server.\nPlease retry login.";
+
+class Pages : public UploadPageHandler {
+public:
+    void OnUploadPage(ServerConnection &, const UploadPageReply &reply) override { pages.push_back(reply.Page()); }
+    std::vector<QByteArray> pages;
+};
+
+class ServerConnectionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Prompts::Register(&prompts);
+        LoginPrompt::Register(&login);
+    }
+    void TearDown() override
+    {
+        Prompts::Register(nullptr);
+        LoginPrompt::Register(nullptr);
+    }
+    void Answer(const QString &name, const QString &password, bool remember = false)
+    {
+        login.answers.push_back(LoginFields{name, password, remember});
+    }
+    // Logs in through the session's command against the scripted server.
+    void LogIn(ServerSession &session, LoopbackServer &server)
+    {
+        Answer("anna", "pw");
+        session.OnServerLogin();
+        ASSERT_NE(session.Connection(), nullptr);
+        QString name, password;
+        ASSERT_TRUE(server.TakeLogin(&name, &password));
+        server.Write(LoginReplyBytes(0));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return session.IsLoggedIn(); }, 5000));
+    }
+
+    ScriptedPrompts prompts;
+    ScriptedLoginPrompt login;
+};
+
+} // namespace
+
+TEST_F(ServerConnectionTest, SocketErrorsBecomeWindowsSocketsNumbers)
+{
+    using E = QAbstractSocket::SocketError;
+    EXPECT_EQ(ServerConnection::WinsockError(E::ConnectionRefusedError), 10061);
+    EXPECT_EQ(ServerConnection::WinsockError(E::SocketTimeoutError), 10060);
+    EXPECT_EQ(ServerConnection::WinsockError(E::HostNotFoundError), 11001);
+    EXPECT_EQ(ServerConnection::WinsockError(E::NetworkError, "Host unreachable"), 10065);
+    EXPECT_EQ(ServerConnection::WinsockError(E::NetworkError, "Connection timed out"), 10060);
+    EXPECT_EQ(ServerConnection::WinsockError(E::NetworkError, "Network unreachable"), 10050);
+    EXPECT_EQ(ServerConnection::WinsockError(E::SocketAccessError), 10004);
+    EXPECT_EQ(ServerConnection::WinsockError(E::UnknownSocketError), 10004);
+}
+
+TEST_F(ServerConnectionTest, HostAndPortComeFromTheSettings)
+{
+    {
+        ServerConnection connection;
+        EXPECT_EQ(connection.ServerHost(), "127.0.0.1");
+        EXPECT_EQ(connection.ServerPort(), 5000);
+    }
+    UseServerPort(6123);
+    ServerConnection connection;
+    EXPECT_EQ(connection.ServerPort(), 6123);
+    EXPECT_FALSE(connection.IsLoggedIn());
+    EXPECT_TRUE(connection.IsIdle());
+    EXPECT_TRUE(connection.ExpectingNewMessage());
+    EXPECT_EQ(connection.RememberName(), 0u);
+    EXPECT_TRUE(connection.UserName().isEmpty());
+}
+
+TEST_F(ServerConnectionTest, RefusedConnectionIsReportedWithItsCode)
+{
+    UseServerPort(ClosedPort());
+    ServerConnection connection;
+    connection.SetUserName("anna");
+    connection.SetPassword("pw");
+    EXPECT_EQ(connection.Connect(), 0); // under way: the outcome follows
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompts.messages.empty(); }, 5000));
+    EXPECT_TRUE(prompts.WasShown("Error connecting to server. Error code = 10061.", Prompts::Icon::None));
+    EXPECT_FALSE(connection.IsLoggedIn());
+    EXPECT_FALSE(connection.IsSocketOpen());
+    EXPECT_TRUE(connection.IsIdle());
+}
+
+TEST_F(ServerConnectionTest, LoginAcceptedLeavesAnIdleLoggedInConnection)
+{
+    LoopbackServer server;
+    UseServerPort(server.Port());
+    ServerSession session;
+    EXPECT_EQ(session.LoginCommandText(), "&Login...");
+    EXPECT_EQ(session.LoginCommandPrompt(), "Login to the Vellumark Server");
+    Answer("ann%sa", QString::fromLatin1("p\xe4ss"), true);
+    session.OnServerLogin();
+    ServerConnection *connection = session.Connection();
+    ASSERT_NE(connection, nullptr);
+    EXPECT_FALSE(connection->IsLoggedIn());
+    QString name, password;
+    ASSERT_TRUE(server.TakeLogin(&name, &password));
+    EXPECT_EQ(name, "ann%sa"); // sent exactly as typed
+    EXPECT_EQ(password, QString::fromLatin1("p\xe4ss"));
+    server.Write(LoginReplyBytes(0), 3); // the reply arrives in three pieces
+    ASSERT_TRUE(QTest::qWaitFor([&] { return connection->IsLoggedIn(); }, 5000));
+    EXPECT_TRUE(connection->IsIdle());
+    EXPECT_EQ(connection->PeekedTypeCode(), 0u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return prompts.WasShown("Login successful.", Prompts::Icon::None); }, 5000));
+    EXPECT_EQ(session.LoginCommandText(), "Logout");
+    EXPECT_EQ(session.LoginCommandPrompt(), "Logout from the Vellumark Server");
+    EXPECT_TRUE(session.IsCommandEnabled(ServerSession::kLoginCommand));
+    EXPECT_FALSE(session.IsCommandEnabled(ServerSession::kLoginButton));
+    EXPECT_TRUE(session.IsCommandEnabled(ServerSession::kLogoutButton));
+
+    // Logout: nothing sent, nothing shown, the object stays.
+    const size_t shown = prompts.messages.size();
+    session.OnServerLogin();
+    EXPECT_EQ(session.Connection(), connection);
+    EXPECT_FALSE(session.IsLoggedIn());
+    EXPECT_FALSE(connection->IsSocketOpen());
+    EXPECT_EQ(session.LoginCommandText(), "&Login...");
+    EXPECT_TRUE(session.IsLoginEnabled());
+    EXPECT_FALSE(session.IsLogoutEnabled());
+    QTest::qWait(50);
+    EXPECT_EQ(prompts.messages.size(), shown);
+    EXPECT_TRUE(server.received.isEmpty());
+}
+
+TEST_F(ServerConnectionTest, RejectedLoginKeepsTheObjectAndTheNextLoginStartsOver)
+{
+    LoopbackServer server;
+    UseServerPort(server.Port());
+    ServerSession session;
+    for (std::uint32_t result : {1u, 4294967295u}) {
+        Answer("anna", "wrong");
+        session.OnServerLogin();
+        QPointer<ServerConnection> connection = session.Connection();
+        ASSERT_TRUE(connection);
+        QString name, password;
+        ASSERT_TRUE(server.TakeLogin(&name, &password));
+        server.Write(LoginReplyBytes(result));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return prompts.WasShown(kRejected, Prompts::Icon::None); }, 5000));
+        EXPECT_EQ(session.Connection(), connection.data());
+        EXPECT_FALSE(connection->IsSocketOpen());
+        EXPECT_FALSE(session.IsLoggedIn());
+        prompts.messages.clear();
+    }
+    EXPECT_EQ(server.connections, 2); // a new socket each time
+    EXPECT_EQ(login.shown.size(), 2u);
+}
+
+TEST_F(ServerConnectionTest, CancelledOrFailedLoginLeavesNoConnection)
+{
+    ServerSession session;
+    session.OnServerLogin(); // the scripted dialog cancels
+    EXPECT_EQ(session.Connection(), nullptr);
+    EXPECT_TRUE(prompts.WasShown("Aborting upload to server.", Prompts::Icon::Stop));
+    EXPECT_EQ(login.shown.size(), 1u);
+}
+
+TEST_F(ServerConnectionTest, ServerClosingTheConnectionLogsOutSilently)
+{
+    LoopbackServer server;
+    UseServerPort(server.Port());
+    ServerSession session;
+    LogIn(session, server);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompts.messages.empty(); }, 5000));
+    prompts.messages.clear();
+    int changes = 0;
+    QObject::connect(&session, &ServerSession::loginStateChanged, [&] { ++changes; });
+    server.client->disconnectFromHost();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session.Connection() == nullptr; }, 5000));
+    EXPECT_FALSE(session.IsLoggedIn());
+    EXPECT_EQ(session.LoginCommandText(), "&Login...");
+    EXPECT_GE(changes, 1);
+    QTest::qWait(50);
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(ServerConnectionTest, UploadPageArrivesSplitAndMerged)
+{
+    LoopbackServer server;
+    UseServerPort(server.Port());
+    ServerSession session;
+    LogIn(session, server);
+    ServerConnection *connection = session.Connection();
+    Pages owner;
+    ASSERT_EQ(connection->RequestUploadPage(&owner, UploadPageRequest::kFixedPath), 0);
+    EXPECT_FALSE(connection->IsIdle());
+    ASSERT_TRUE(server.WaitForBytes(265));
+    EXPECT_EQ(server.received.left(4), U32(ServerMessageType::UploadPageRequest));
+    EXPECT_EQ(server.received.mid(4, 22), QByteArray("C:\\Test\\File\\To\\Ignore"));
+    server.received.clear();
+
+    // One page in pieces of 5 bytes (the length field split), then two pages in one write.
+    const QByteArray page1 = "<html><body>first</body></html>";
+    server.Write(PageReplyBytes(page1), 5);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return owner.pages.size() == 1; }, 5000));
+    EXPECT_EQ(owner.pages[0], page1);
+    server.Write(PageReplyBytes("second") + PageReplyBytes(""));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return owner.pages.size() == 3; }, 5000));
+    EXPECT_EQ(owner.pages[1], QByteArray("second"));
+    EXPECT_TRUE(owner.pages[2].isEmpty());
+    EXPECT_TRUE(connection->IsLoggedIn());
+
+    // The upload dialog closes: back to logged in and idle.
+    connection->ClearExchange();
+    EXPECT_TRUE(connection->IsIdle());
+    EXPECT_TRUE(connection->IsLoggedIn());
+}
+
+TEST_F(ServerConnectionTest, BadRepliesCloseTheConnection)
+{
+    const QByteArray bad[] = {
+        U32(ServerMessageType::UploadPageReply) + U32(UploadPageReply::kMaxPageLength + 1),
+        U32(0x12345678) + U32(0),
+        U32(ServerMessageType::LoginRequest) + QByteArray(162, 'x'),
+    };
+    for (const QByteArray &bytes : bad) {
+        LoopbackServer server;
+        UseServerPort(server.Port());
+        ServerSession session;
+        LogIn(session, server);
+        QPointer<ServerConnection> connection = session.Connection();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !prompts.messages.empty(); }, 5000));
+        prompts.messages.clear();
+        Pages owner;
+        connection->RequestUploadPage(&owner, UploadPageRequest::kFixedPath);
+        server.Write(bytes);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !session.IsLoggedIn(); }, 5000));
+        EXPECT_TRUE(owner.pages.empty());
+        EXPECT_TRUE(prompts.messages.empty());
+        if (connection) {
+            EXPECT_FALSE(connection->IsSocketOpen());
+            EXPECT_TRUE(connection->IsIdle());
+        }
+    }
+}
+
+TEST_F(ServerConnectionTest, LoginAgainWhileAwaitingTheReplySendsNothingNew)
+{
+    LoopbackServer server;
+    UseServerPort(server.Port());
+    ServerSession session;
+    Answer("first", "pw1");
+    session.OnServerLogin();
+    QString name, password;
+    ASSERT_TRUE(server.TakeLogin(&name, &password));
+    EXPECT_EQ(name, "first");
+    Answer("second", "pw2");
+    session.OnServerLogin(); // the dialog shows again; the open socket carries on
+    EXPECT_EQ(login.shown.size(), 2u);
+    EXPECT_EQ(session.Connection()->UserName(), "second");
+    QTest::qWait(50);
+    EXPECT_EQ(server.connections, 1);
+    EXPECT_TRUE(server.received.isEmpty());
+    EXPECT_TRUE(prompts.messages.empty());
+}
