@@ -1,0 +1,228 @@
+// ImagingControl: display state, coordinate conversion, the window surface and events.
+#include "platform/imaging/ImagingControl.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+// Truncation toward zero of a single-precision value, kept inside int range.
+int Trunc(float v)
+{
+    if (!std::isfinite(v))
+        return 0;
+    return int(std::clamp(v, -2.0e9f, 2.0e9f));
+}
+
+} // namespace
+
+void ImagingControl::SetWindowSize(int width, int height)
+{
+    width = std::max(0, width);
+    height = std::max(0, height);
+    if (width == m_windowWidth && height == m_windowHeight)
+        return;
+    m_windowWidth = width;
+    m_windowHeight = height;
+    if (width > 0 && height > 0) {
+        m_surface = QImage(width, height, QImage::Format_RGB32);
+        m_surface.fill(kWindowBackground);
+    } else {
+        m_surface = QImage();
+    }
+    ClampScroll();
+    emit DisplayChanged();
+    if (m_repaintOnChange && !m_surface.isNull())
+        Repaint();
+    emit ControlEvent(3);
+}
+
+void ImagingControl::SetScrollPosition(int x, int y)
+{
+    const int oldX = m_scrollX, oldY = m_scrollY;
+    m_scrollX = x;
+    m_scrollY = y;
+    ClampScroll();
+    if (m_scrollX == oldX && m_scrollY == oldY)
+        return;
+    emit DisplayChanged();
+    if (m_repaintOnChange && !m_surface.isNull())
+        Repaint();
+    emit ControlEvent(3);
+}
+
+int ImagingControl::ScrollRangeX() const
+{
+    return std::max(0, int(std::ceil(DisplayWidth())) - m_windowWidth);
+}
+
+int ImagingControl::ScrollRangeY() const
+{
+    return std::max(0, int(std::ceil(DisplayHeight())) - m_windowHeight);
+}
+
+void ImagingControl::ClampScroll()
+{
+    m_scrollX = std::clamp(m_scrollX, 0, ScrollRangeX());
+    m_scrollY = std::clamp(m_scrollY, 0, ScrollRangeY());
+}
+
+void ImagingControl::SetZoomPercent(float percent)
+{
+    if (!std::isfinite(percent) || !(percent > 0.0f) || percent > 100000.0f)
+        return;
+    if (percent == m_zoomPercent)
+        return;
+    m_zoomPercent = percent;
+    BitmapChanged();
+}
+
+void ImagingControl::SetDisplaySizeMode(int mode)
+{
+    m_displaySizeMode = mode;
+}
+
+void ImagingControl::SetShowScrollBars(bool on)
+{
+    m_showScrollBars = on;
+    emit DisplayChanged();
+}
+
+float ImagingControl::DisplayWidth() const
+{
+    return BitmapWidth() * (m_zoomPercent * 0.01f);
+}
+
+float ImagingControl::DisplayHeight() const
+{
+    return BitmapHeight() * (m_zoomPercent * 0.01f);
+}
+
+// ---- Conversion -----------------------------------------------------------------------------
+
+QPoint ImagingControl::BitmapToClient(QPoint p) const
+{
+    const float z = m_zoomPercent * 0.01f;
+    const float x = DisplayLeft() + (float(p.x()) - SourceLeft()) * z;
+    const float y = DisplayTop() + (float(p.y()) - SourceTop()) * z;
+    return QPoint(Trunc(x), Trunc(y));
+}
+
+QRect ImagingControl::BitmapToClient(const QRect &r) const
+{
+    int l, t, rr, b;
+    r.getCoords(&l, &t, &rr, &b);
+    QRect out;
+    out.setCoords(BitmapToClient(QPoint(l, t)).x(), BitmapToClient(QPoint(l, t)).y(),
+                  BitmapToClient(QPoint(rr, b)).x(), BitmapToClient(QPoint(rr, b)).y());
+    return out;
+}
+
+QPoint ImagingControl::ClientToBitmap(QPoint p) const
+{
+    const float z = m_zoomPercent * 0.01f;
+    const float x = SourceLeft() + (float(p.x()) - DisplayLeft()) / z;
+    const float y = SourceTop() + (float(p.y()) - DisplayTop()) / z;
+    return QPoint(Trunc(x), Trunc(y));
+}
+
+QRect ImagingControl::ClientToBitmap(const QRect &r) const
+{
+    int l, t, rr, b;
+    r.getCoords(&l, &t, &rr, &b);
+    const QPoint a = ClientToBitmap(QPoint(l, t)), c = ClientToBitmap(QPoint(rr, b));
+    QRect out;
+    out.setCoords(a.x(), a.y(), c.x(), c.y());
+    return out;
+}
+
+// ---- Painting -------------------------------------------------------------------------------
+
+void ImagingControl::Repaint()
+{
+    if (!m_surface.isNull()) {
+        m_surface.fill(kWindowBackground);
+        const QImage &picture = m_animationRunning && !m_animationCanvas.isNull() ? m_animationCanvas
+                                                                                 : Cur().image;
+        if (!picture.isNull()) {
+            // Each window pixel shows the bitmap pixel that ClientToBitmap gives for it, so what
+            // the user sees and what the conversion says always agree.
+            const float z = m_zoomPercent * 0.01f;
+            const float dl = DisplayLeft(), dt = DisplayTop();
+            const float dw = float(picture.width()) * z, dh = float(picture.height()) * z;
+            std::vector<int> columns(std::size_t(m_windowWidth), -1);
+            for (int x = 0; x < m_windowWidth; ++x) {
+                const float rel = float(x) - dl;
+                if (rel < 0.0f || rel >= dw)
+                    continue;
+                const int bx = Trunc(SourceLeft() + rel / z);
+                if (bx >= 0 && bx < picture.width())
+                    columns[std::size_t(x)] = bx;
+            }
+            for (int y = 0; y < m_windowHeight; ++y) {
+                const float rel = float(y) - dt;
+                if (rel < 0.0f || rel >= dh)
+                    continue;
+                const int by = Trunc(SourceTop() + rel / z);
+                if (by < 0 || by >= picture.height())
+                    continue;
+                const auto *s = reinterpret_cast<const QRgb *>(picture.constScanLine(by));
+                auto *d = reinterpret_cast<QRgb *>(m_surface.scanLine(y));
+                for (int x = 0; x < m_windowWidth; ++x) {
+                    const int bx = columns[std::size_t(x)];
+                    if (bx >= 0)
+                        d[x] = 0xFF000000u | s[bx];
+                }
+            }
+        }
+    }
+    emit ControlEvent(1);
+    emit SurfaceChanged();
+}
+
+void ImagingControl::SetMouseCursor(int cursor)
+{
+    if (cursor == m_mouseCursor)
+        return;
+    m_mouseCursor = cursor;
+    emit CursorChanged(cursor);
+}
+
+QImage *ImagingControl::GetWindowDC()
+{
+    if (m_surface.isNull())
+        return nullptr;
+    return &m_surface;
+}
+
+void ImagingControl::ReleaseWindowDC()
+{
+    emit SurfaceChanged();
+}
+
+// ---- Events ---------------------------------------------------------------------------------
+
+void ImagingControl::RaiseMouseDown(int button, int shift, int x, int y)
+{
+    if (m_enabled20)
+        emit MouseDown(button, shift, x, y);
+}
+
+void ImagingControl::RaiseMouseMove(int button, int shift, int x, int y)
+{
+    if (m_enabled20)
+        emit MouseMove(button, shift, x, y);
+}
+
+void ImagingControl::RaiseMouseUp(int button, int shift, int x, int y)
+{
+    if (m_enabled20)
+        emit MouseUp(button, shift, x, y);
+}
+
+void ImagingControl::RaiseDblClick()
+{
+    if (m_enabled20)
+        emit DblClick();
+}

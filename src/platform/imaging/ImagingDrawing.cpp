@@ -1,0 +1,402 @@
+// ImagingControl: shapes and text. Shapes are rasterised into coverage masks (pen and fill)
+// without antialiasing and then applied in one pass, so the inverting mode touches every pixel
+// of a figure exactly once and drawing it twice restores the picture.
+#include "platform/imaging/ImagingControl.h"
+
+#include <QFont>
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+namespace {
+
+int Pos(float v)
+{
+    if (!std::isfinite(v))
+        return 0;
+    return int(std::clamp(v, -1.0e8f, 1.0e8f));
+}
+
+constexpr int kInvert = 6;
+constexpr int kPenNull = 5;
+constexpr int kFillNone = 1;
+
+// On/off run lengths of the one-pixel pen styles 1..4.
+const std::vector<int> &DashPattern(int style)
+{
+    static const std::vector<int> solid;
+    static const std::vector<int> dash{18, 6};
+    static const std::vector<int> dot{3, 3};
+    static const std::vector<int> dashDot{9, 6, 3, 6};
+    static const std::vector<int> dashDotDot{9, 3, 3, 3, 3, 3};
+    switch (style) {
+    case 1: return dash;
+    case 2: return dot;
+    case 3: return dashDot;
+    case 4: return dashDotDot;
+    default: return solid;
+    }
+}
+
+// Coverage of one figure within `area` (target coordinates): pen and fill masks, painted white
+// on transparent where covered.
+struct Coverage {
+    QRect area;
+    QImage pen, fill;
+
+    explicit Coverage(const QRect &a) : area(a) {}
+    QImage &Mask(QImage &m)
+    {
+        if (m.isNull()) {
+            m = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
+            m.fill(0);
+        }
+        return m;
+    }
+    void Set(QImage &m, int x, int y)
+    {
+        if (!area.contains(x, y))
+            return;
+        reinterpret_cast<QRgb *>(Mask(m).scanLine(y - area.top()))[x - area.left()] = 0xFFFFFFFF;
+    }
+    void SetRect(QImage &m, const QRect &r)
+    {
+        const QRect c = r.intersected(area);
+        if (c.isEmpty())
+            return;
+        QImage &mask = Mask(m);
+        for (int y = c.top(); y <= c.bottom(); ++y) {
+            auto *line = reinterpret_cast<QRgb *>(mask.scanLine(y - area.top()));
+            std::fill(line + (c.left() - area.left()), line + (c.right() - area.left() + 1), 0xFFFFFFFFu);
+        }
+    }
+    // A painter on a mask, translated to target coordinates, without antialiasing.
+    void Paint(QImage &m, const std::function<void(QPainter &)> &draw)
+    {
+        QPainter p(&Mask(m));
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.translate(-area.left(), -area.top());
+        draw(p);
+    }
+    // A one-pixel line from (x1, y1) toward (x2, y2), the end point excluded unless includeEnd.
+    // phase carries the dash position along consecutive edges.
+    void Line(int x1, int y1, int x2, int y2, bool includeEnd, const std::vector<int> &dashes, int *phase)
+    {
+        const int dx = std::abs(x2 - x1), dy = -std::abs(y2 - y1);
+        const int sx = x1 < x2 ? 1 : -1, sy = y1 < y2 ? 1 : -1;
+        int err = dx + dy;
+        int total = 0;
+        for (int d : dashes)
+            total += d;
+        int x = x1, y = y1;
+        for (;;) {
+            const bool atEnd = x == x2 && y == y2;
+            if (atEnd && !includeEnd)
+                break;
+            bool on = true;
+            if (total > 0) {
+                int p = (*phase)++ % total;
+                for (std::size_t i = 0; i < dashes.size(); ++i) {
+                    if (p < dashes[i]) {
+                        on = i % 2 == 0;
+                        break;
+                    }
+                    p -= dashes[i];
+                }
+            }
+            if (on)
+                Set(pen, x, y);
+            if (atEnd)
+                break;
+            const int e2 = 2 * err;
+            if (e2 >= dy) {
+                err += dy;
+                x += sx;
+            }
+            if (e2 <= dx) {
+                err += dx;
+                y += sy;
+            }
+        }
+    }
+};
+
+QBrush FillBrush(int style)
+{
+    switch (style) {
+    case 2: return QBrush(Qt::white, Qt::HorPattern);
+    case 3: return QBrush(Qt::white, Qt::VerPattern);
+    case 4: return QBrush(Qt::white, Qt::FDiagPattern);
+    case 5: return QBrush(Qt::white, Qt::BDiagPattern);
+    case 6: return QBrush(Qt::white, Qt::CrossPattern);
+    case 7: return QBrush(Qt::white, Qt::DiagCrossPattern);
+    default: return QBrush(Qt::white, Qt::SolidPattern);
+    }
+}
+
+Qt::PenStyle QtPenStyle(int style)
+{
+    switch (style) {
+    case 1: return Qt::DashLine;
+    case 2: return Qt::DotLine;
+    case 3: return Qt::DashDotLine;
+    case 4: return Qt::DashDotDotLine;
+    default: return Qt::SolidLine;
+    }
+}
+
+bool IsCovered(const QImage &m, int x, int y)
+{
+    return !m.isNull() && reinterpret_cast<const QRgb *>(m.constScanLine(y))[x] != 0;
+}
+
+} // namespace
+
+QImage *ImagingControl::DrawTarget()
+{
+    if (m_drawPersistent) {
+        ImagingBitmap &b = CurMut();
+        return b.image.isNull() ? nullptr : &b.image;
+    }
+    return m_surface.isNull() ? nullptr : &m_surface;
+}
+
+void ImagingControl::AfterDraw()
+{
+    if (m_drawPersistent)
+        BitmapChanged();
+    else
+        emit SurfaceChanged();
+}
+
+namespace {
+
+// Applies a figure's coverage to the target: pen over fill, or each covered pixel inverted once.
+void Apply(QImage &target, const Coverage &c, bool invert, QRgb penColor, QRgb fillColor)
+{
+    for (int y = 0; y < c.area.height(); ++y) {
+        auto *d = reinterpret_cast<QRgb *>(target.scanLine(c.area.top() + y)) + c.area.left();
+        for (int x = 0; x < c.area.width(); ++x) {
+            const bool pen = IsCovered(c.pen, x, y);
+            const bool fill = IsCovered(c.fill, x, y);
+            if (invert) {
+                if (pen || fill)
+                    d[x] ^= 0x00FFFFFFu;
+            } else if (pen) {
+                d[x] = penColor;
+            } else if (fill) {
+                d[x] = fillColor;
+            }
+        }
+    }
+}
+
+} // namespace
+
+int ImagingControl::DrawLineShape(float x1f, float y1f, float x2f, float y2f)
+{
+    QImage *target = DrawTarget();
+    if (target == nullptr)
+        return ImagingErrNoBitmap;
+    if (m_penWidth < 0 || m_penStyle == kPenNull)
+        return ImagingOk;
+    const int x1 = Pos(x1f), y1 = Pos(y1f), x2 = Pos(x2f), y2 = Pos(y2f);
+    const int pw = std::max(1, m_penWidth);
+    const QRect bounds = QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2)))
+                             .adjusted(-pw, -pw, pw, pw);
+    Coverage c(bounds.intersected(target->rect()));
+    if (c.area.isEmpty())
+        return ImagingOk;
+    if (pw == 1) {
+        int phase = 0;
+        // Absurdly long lines (coordinates far outside any picture) go through Qt's clipping
+        // rasteriser instead of a pixel walk.
+        if (std::abs(qint64(x2) - x1) + std::abs(qint64(y2) - y1) < 4LL * 1024 * 1024)
+            c.Line(x1, y1, x2, y2, false, DashPattern(m_penStyle), &phase);
+        else
+            c.Paint(c.pen, [&](QPainter &p) {
+                p.setPen(QPen(Qt::white, 0));
+                p.drawLine(QLineF(x1, y1, x2, y2));
+            });
+    } else {
+        c.Paint(c.pen, [&](QPainter &p) {
+            p.setPen(QPen(Qt::white, pw, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.drawLine(QPointF(x1 + 0.5, y1 + 0.5), QPointF(x2 + 0.5, y2 + 0.5));
+        });
+    }
+    Apply(*target, c, m_drawMode == kInvert, ColorrefToQRgb(m_penColor), 0);
+    AfterDraw();
+    return ImagingOk;
+}
+
+int ImagingControl::DrawRectangleShape(float leftf, float topf, float widthf, float heightf)
+{
+    QImage *target = DrawTarget();
+    if (target == nullptr)
+        return ImagingErrNoBitmap;
+    int x0 = Pos(leftf), y0 = Pos(topf), w = Pos(widthf), h = Pos(heightf);
+    if (w < 0) {
+        x0 += w;
+        w = -w;
+    }
+    if (h < 0) {
+        y0 += h;
+        h = -h;
+    }
+    if (w == 0 || h == 0)
+        return ImagingOk;
+    const bool outline = m_penWidth >= 0 && m_penStyle != kPenNull;
+    const int pw = std::max(1, m_penWidth);
+    const int a = (pw - 1) / 2;
+    const QRect box(x0, y0, w, h);
+    const QRect outer = outline ? QRect(x0 - a, y0 - a, w + pw - 1, h + pw - 1) : box;
+    Coverage c(outer.intersected(target->rect()));
+    if (c.area.isEmpty())
+        return ImagingOk;
+    if (m_fillStyle != kFillNone) {
+        if (m_fillStyle == 0)
+            c.SetRect(c.fill, box);
+        else
+            c.Paint(c.fill, [&](QPainter &p) { p.fillRect(box, FillBrush(m_fillStyle)); });
+    }
+    if (outline) {
+        if (pw == 1 && m_penStyle != 0) {
+            int phase = 0;
+            const std::vector<int> &d = DashPattern(m_penStyle);
+            const int r = x0 + w - 1, b = y0 + h - 1;
+            c.Line(x0, y0, r, y0, false, d, &phase);
+            c.Line(r, y0, r, b, false, d, &phase);
+            c.Line(r, b, x0, b, false, d, &phase);
+            c.Line(x0, b, x0, y0, w == 1 || h == 1, d, &phase);
+        } else {
+            // The band between the outer rectangle and the inner one, pw pixels wide.
+            c.SetRect(c.pen, QRect(outer.left(), outer.top(), outer.width(), std::min(pw, outer.height())));
+            c.SetRect(c.pen, QRect(outer.left(), outer.bottom() - pw + 1, outer.width(), std::min(pw, outer.height())));
+            c.SetRect(c.pen, QRect(outer.left(), outer.top(), std::min(pw, outer.width()), outer.height()));
+            c.SetRect(c.pen, QRect(outer.right() - pw + 1, outer.top(), std::min(pw, outer.width()), outer.height()));
+        }
+    }
+    Apply(*target, c, m_drawMode == kInvert, ColorrefToQRgb(m_penColor), ColorrefToQRgb(m_fillColor));
+    AfterDraw();
+    return ImagingOk;
+}
+
+int ImagingControl::DrawEllipseShape(float leftf, float topf, float widthf, float heightf)
+{
+    QImage *target = DrawTarget();
+    if (target == nullptr)
+        return ImagingErrNoBitmap;
+    int x0 = Pos(leftf), y0 = Pos(topf), w = Pos(widthf), h = Pos(heightf);
+    if (w < 0) {
+        x0 += w;
+        w = -w;
+    }
+    if (h < 0) {
+        y0 += h;
+        h = -h;
+    }
+    if (w == 0 || h == 0)
+        return ImagingOk;
+    const bool outline = m_penWidth >= 0 && m_penStyle != kPenNull;
+    const int pw = std::max(1, m_penWidth);
+    const QRect box(x0, y0, w, h);
+    const QRect outer = outline ? box.adjusted(-pw, -pw, pw, pw) : box;
+    Coverage c(outer.intersected(target->rect()));
+    if (c.area.isEmpty())
+        return ImagingOk;
+    // Pixels belong to an ellipse when their centres lie inside it; the test is mirror-exact, so
+    // ellipses come out symmetric about both axes of their box.
+    const double cx = x0 + w / 2.0, cy = y0 + h / 2.0;
+    auto inside = [&](int x, int y, double rx, double ry) {
+        if (rx <= 0 || ry <= 0)
+            return false;
+        const double u = (x + 0.5 - cx) / rx, v = (y + 0.5 - cy) / ry;
+        return u * u + v * v <= 1.0;
+    };
+    const double rx = w / 2.0, ry = h / 2.0;
+    const bool solidFill = m_fillStyle == 0;
+    if (m_fillStyle != kFillNone && !solidFill) {
+        c.Paint(c.fill, [&](QPainter &p) {
+            QPainterPath path;
+            for (int y = c.area.top(); y <= c.area.bottom(); ++y)
+                for (int x = c.area.left(); x <= c.area.right(); ++x)
+                    if (inside(x, y, rx, ry))
+                        path.addRect(x, y, 1, 1);
+            p.fillPath(path.simplified(), FillBrush(m_fillStyle));
+        });
+    }
+    const bool dashed = outline && pw == 1 && m_penStyle >= 1 && m_penStyle <= 4;
+    if (dashed) {
+        c.Paint(c.pen, [&](QPainter &p) {
+            p.setPen(QPen(Qt::white, 0, QtPenStyle(m_penStyle)));
+            p.setBrush(Qt::NoBrush);
+            p.drawEllipse(QRectF(x0 + 0.5, y0 + 0.5, w - 1, h - 1));
+        });
+    }
+    // A one-pixel pen is the boundary of the ellipse's pixels (those with a neighbour outside);
+    // wider pens are a band of pw pixels centred on that boundary.
+    const double a = (pw - 1) / 2.0, b = (pw + 1) / 2.0;
+    for (int y = c.area.top(); y <= c.area.bottom(); ++y) {
+        for (int x = c.area.left(); x <= c.area.right(); ++x) {
+            const bool in = inside(x, y, rx, ry);
+            if (in && solidFill && m_fillStyle != kFillNone)
+                c.Set(c.fill, x, y);
+            if (!outline || dashed)
+                continue;
+            bool pen;
+            if (pw == 1)
+                pen = in && (!inside(x - 1, y, rx, ry) || !inside(x + 1, y, rx, ry) || !inside(x, y - 1, rx, ry)
+                             || !inside(x, y + 1, rx, ry));
+            else
+                pen = inside(x, y, rx + a, ry + a) && !inside(x, y, rx - b, ry - b);
+            if (pen)
+                c.Set(c.pen, x, y);
+        }
+    }
+    Apply(*target, c, m_drawMode == kInvert, ColorrefToQRgb(m_penColor), ColorrefToQRgb(m_fillColor));
+    AfterDraw();
+    return ImagingOk;
+}
+
+int ImagingControl::DrawTextInRect(const QString &text, int flags)
+{
+    QImage *target = DrawTarget();
+    if (target == nullptr)
+        return ImagingErrNoBitmap;
+    const QRect box(Pos(m_textBox[0]), Pos(m_textBox[1]), Pos(m_textBox[2]), Pos(m_textBox[3]));
+    if (box.width() <= 0 || box.height() <= 0)
+        return ImagingOk;
+    QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+
+    QFont font(m_font.Name);
+    // Logical 96 dots per inch: the character height in pixels of Size points.
+    font.setPixelSize(std::max(1, int(std::lround(m_font.Size * 96.0 / 72.0))));
+    int weight = m_font.Weight <= 0 ? 400 : std::min(m_font.Weight, 1000);
+    if (m_font.Bold)
+        weight = std::max(weight, 700);
+    font.setWeight(QFont::Weight(weight));
+    font.setItalic(m_font.Italic);
+    font.setUnderline(m_font.Underline);
+    font.setStrikeOut(m_font.Strikethrough);
+
+    int align = Qt::AlignTop | Qt::TextExpandTabs;
+    align |= m_textAlignment == 1 ? Qt::AlignHCenter : m_textAlignment == 2 ? Qt::AlignRight : Qt::AlignLeft;
+    if (flags & 1)
+        align |= Qt::TextWordWrap;
+
+    {
+        QPainter p(target);
+        p.setClipRect(box);
+        if (m_textBackgroundMode == 2 || m_textBackgroundMode == 3)
+            p.fillRect(box, QColor::fromRgb(ColorrefToQRgb(m_backColor)));
+        p.setFont(font);
+        p.setPen(QColor::fromRgb(ColorrefToQRgb(m_textColor)));
+        p.drawText(box, align, lines);
+    }
+    AfterDraw();
+    return ImagingOk;
+}

@@ -1,0 +1,294 @@
+// ImagingControl: reading and writing picture files. GIF goes through GifCodec (giflib) with
+// every page attribute; other formats through Qt's image readers and writers.
+#include "platform/imaging/ImagingControl.h"
+
+#include "platform/imaging/GifCodec.h"
+
+#include <QFile>
+#include <QHash>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QPainter>
+#include <QSaveFile>
+#include <QSet>
+#include <algorithm>
+
+namespace {
+
+// Picture files larger than this are refused before reading them into memory.
+constexpr qint64 kMaxFileBytes = 512LL * 1024 * 1024;
+
+bool LooksLikeGif(const QByteArray &head)
+{
+    return head.startsWith("GIF87a") || head.startsWith("GIF89a");
+}
+
+int FormatCode(const QByteArray &qtFormat)
+{
+    const QByteArray f = qtFormat.toLower();
+    if (f == "bmp" || f == "dib")
+        return ImagingFormatBmp;
+    if (f == "gif")
+        return ImagingFormatGif;
+    if (f == "jpeg" || f == "jpg")
+        return ImagingFormatJpeg;
+    if (f == "png")
+        return ImagingFormatPng;
+    if (f == "tif" || f == "tiff")
+        return ImagingFormatTiff;
+    if (f == "webp")
+        return ImagingFormatWebp;
+    return ImagingFormatOther;
+}
+
+int ReaderError(const QImageReader &reader)
+{
+    switch (reader.error()) {
+    case QImageReader::FileNotFoundError:
+    case QImageReader::DeviceError:
+        return ImagingErrOpen;
+    case QImageReader::UnsupportedFormatError:
+        return ImagingErrFormat;
+    default:
+        return ImagingErrTruncated;
+    }
+}
+
+// A picture with an alpha channel is flattened onto white, as a 24-bit picture shows it.
+QImage To24(const QImage &image)
+{
+    if (!image.hasAlphaChannel())
+        return image.convertToFormat(QImage::Format_RGB32);
+    QImage out(image.size(), QImage::Format_RGB32);
+    out.fill(0xFFFFFFFF);
+    QPainter p(&out);
+    p.drawImage(0, 0, image);
+    return out;
+}
+
+// The colour a GIF page's transparent pixels get at 24 bits: the palette entry, unless another
+// entry has the same colour; then a colour the palette does not have, so RegionFromColor on
+// PageTransparentColor selects exactly the transparent pixels.
+QRgb TransparentStandIn(const QVector<QRgb> &table, int index)
+{
+    const QRgb wanted = table[index] | 0xFF000000u;
+    QSet<QRgb> others;
+    for (int i = 0; i < table.size(); ++i)
+        if (i != index)
+            others.insert(table[i] | 0xFF000000u);
+    if (!others.contains(wanted))
+        return wanted;
+    for (QRgb c = 0; c <= 0xFFFFFF; ++c) {
+        const QRgb candidate = 0xFF000000u | (wanted ^ c);
+        if (!others.contains(candidate))
+            return candidate;
+    }
+    return wanted;
+}
+
+ImagingBitmap FromGifPage(const GifCodec::Page &page)
+{
+    ImagingBitmap b;
+    QVector<QRgb> table = page.image.colorTable();
+    for (QRgb &c : table)
+        c |= 0xFF000000u;
+    QImage indexed = page.image;
+    if (page.transparentIndex >= 0 && page.transparentIndex < table.size()) {
+        table[page.transparentIndex] = TransparentStandIn(table, page.transparentIndex);
+        b.transparent = true;
+        b.transparentColor = QRgbToColorref(table[page.transparentIndex]);
+    }
+    indexed.setColorTable(table);
+    b.image = indexed.convertToFormat(QImage::Format_RGB32);
+    b.palette = table;
+    b.delayMs = page.delayMs;
+    b.left = page.left;
+    b.top = page.top;
+    b.disposal = page.disposal;
+    return b;
+}
+
+} // namespace
+
+int ImagingControl::ReadFileInfo(const QString &path, int page)
+{
+    Q_UNUSED(page);
+    m_infoWidth = m_infoHeight = 0;
+    m_infoFormat = ImagingFormatUnknown;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return ImagingErrOpen;
+    const QByteArray head = file.read(64);
+    if (LooksLikeGif(head)) {
+        int w = 0, h = 0;
+        const int r = GifCodec::ReadInfo(head, &w, &h);
+        if (r != GifCodec::Ok && r != GifCodec::ErrTooLarge)
+            return r;
+        m_infoWidth = float(w);
+        m_infoHeight = float(h);
+        m_infoFormat = ImagingFormatGif;
+        return ImagingOk;
+    }
+    file.close();
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    if (!reader.canRead())
+        return ReaderError(reader);
+    const QSize size = reader.size();
+    m_infoWidth = float(std::max(0, size.width()));
+    m_infoHeight = float(std::max(0, size.height()));
+    m_infoFormat = FormatCode(reader.format());
+    return ImagingOk;
+}
+
+int ImagingControl::LoadFile(const QString &path, int bits, int page, int count)
+{
+    if (bits < 0 || bits > 32 || count == 0 || count < -1)
+        return ImagingErrArgument;
+    const int first = std::max(page, 1) - 1;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return ImagingErrOpen;
+    if (file.size() > kMaxFileBytes)
+        return ImagingErrTooLarge;
+    const QByteArray head = file.peek(6);
+    if (LooksLikeGif(head)) {
+        const QByteArray bytes = file.readAll();
+        if (bytes.size() != file.size())
+            return ImagingErrOpen;
+        return LoadGif(bytes, first, count);
+    }
+    file.close();
+    return LoadOther(path, first, count);
+}
+
+int ImagingControl::LoadGif(const QByteArray &bytes, int first, int count)
+{
+    GifCodec::Animation anim;
+    const int r = GifCodec::Read(bytes, &anim, count == 1 ? first : -1);
+    if (r != GifCodec::Ok)
+        return r;
+    if (anim.pages.empty() || first >= int(anim.pages.size()) && count != 1)
+        return ImagingErrNoPages;
+
+    std::vector<ImagingBitmap> pages;
+    if (count == 1) {
+        pages.push_back(FromGifPage(anim.pages.front()));
+    } else {
+        const std::size_t end = count < 0 ? anim.pages.size() : std::min(anim.pages.size(), std::size_t(first + count));
+        for (std::size_t i = std::size_t(first); i < end; ++i)
+            pages.push_back(FromGifPage(anim.pages[i]));
+    }
+    COLORREF back = 0xFFFFFF;
+    if (anim.backgroundIndex >= 0 && anim.backgroundIndex < anim.globalPalette.size())
+        back = QRgbToColorref(anim.globalPalette[anim.backgroundIndex]);
+
+    if (count == 1) {
+        // One page stands alone: it is shown where it lies on the logical screen.
+        ImagingBitmap &p = pages.front();
+        const int w = std::max(anim.width, p.left + p.image.width());
+        const int h = std::max(anim.height, p.top + p.image.height());
+        if (!Dib::SizeAcceptable(w, h))
+            return ImagingErrTooLarge;
+        QImage canvas(w, h, QImage::Format_RGB32);
+        if (canvas.isNull())
+            return ImagingErrNoMemory;
+        canvas.fill(ColorrefToQRgb(back));
+        const QRgb key = ColorrefToQRgb(p.transparentColor);
+        for (int y = 0; y < p.image.height(); ++y) {
+            const auto *s = reinterpret_cast<const QRgb *>(p.image.constScanLine(y));
+            auto *d = reinterpret_cast<QRgb *>(canvas.scanLine(p.top + y)) + p.left;
+            for (int x = 0; x < p.image.width(); ++x)
+                if (!p.transparent || s[x] != key)
+                    d[x] = s[x];
+        }
+        ImagingBitmap single;
+        single.image = canvas;
+        single.delayMs = p.delayMs;
+        SetAnimationRunning(false);
+        m_pages.clear();
+        m_pageIndex = 0;
+        m_bitmap = single;
+    } else {
+        SetAnimationRunning(false);
+        m_pages = std::move(pages);
+        m_pageIndex = 0;
+        m_bitmap = ImagingBitmap{};
+        m_animationLoop = anim.loopCount >= 0;
+    }
+    m_backColor = back;
+    BitmapChanged();
+    return ImagingOk;
+}
+
+int ImagingControl::LoadOther(const QString &path, int first, int count)
+{
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    if (!reader.canRead())
+        return ReaderError(reader);
+    const QSize size = reader.size();
+    if (size.isValid() && !Dib::SizeAcceptable(size.width(), size.height()))
+        return ImagingErrTooLarge;
+    if (first > 0 && !reader.jumpToImage(first))
+        return ImagingErrNoPages;
+    std::vector<ImagingBitmap> pages;
+    while (count < 0 || int(pages.size()) < count) {
+        ImagingBitmap b;
+        b.delayMs = std::max(0, reader.nextImageDelay());
+        QImage image;
+        if (!reader.read(&image)) {
+            if (pages.empty())
+                return ReaderError(reader);
+            break;
+        }
+        if (!Dib::SizeAcceptable(image.width(), image.height()))
+            return ImagingErrTooLarge;
+        b.image = To24(image);
+        if (b.image.isNull())
+            return ImagingErrNoMemory;
+        pages.push_back(std::move(b));
+        if (!reader.supportsAnimation() && reader.imageCount() <= 1)
+            break;
+    }
+    SetAnimationRunning(false);
+    if (count == 1) {
+        m_pages.clear();
+        m_pageIndex = 0;
+        m_bitmap = pages.front();
+    } else {
+        m_pages = std::move(pages);
+        m_pageIndex = 0;
+        m_bitmap = ImagingBitmap{};
+    }
+    BitmapChanged();
+    return ImagingOk;
+}
+
+int ImagingControl::SaveFile(const QString &path, int format, int bits, int quality, int flags)
+{
+    Q_UNUSED(flags);
+    if (format == ImagingFormatGif)
+        return SaveGif(path, bits);
+    const char *qtFormat = nullptr;
+    switch (format) {
+    case ImagingFormatBmp: qtFormat = "bmp"; break;
+    case ImagingFormatJpeg: qtFormat = "jpeg"; break;
+    case ImagingFormatPng: qtFormat = "png"; break;
+    case ImagingFormatTiff: qtFormat = "tiff"; break;
+    case ImagingFormatWebp: qtFormat = "webp"; break;
+    default: return ImagingErrArgument;
+    }
+    const QImage image = Cur().image;
+    if (image.isNull())
+        return ImagingErrNoBitmap;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return ImagingErrWrite;
+    QImageWriter writer(&file, qtFormat);
+    if (quality > 0)
+        writer.setQuality(std::min(quality, 100));
+    if (!writer.write(image) || !file.commit())
+        return ImagingErrWrite;
+    return ImagingOk;
+}
