@@ -1,6 +1,7 @@
 #pragma once
 // The modal "Login" dialog (template 201): login name, password, "Remember me.". It refuses
 // empty fields and text the wire cannot carry, and stays open until the input is usable.
+#include "resource.h"
 #include "server/LoginPrompt.h"
 
 #include <QDialog>
@@ -12,10 +13,10 @@ class QPushButton;
 class LoginDialog : public QDialog {
     Q_OBJECT
 public:
-    static constexpr int kTemplateId = 201;
-    static constexpr int kRememberId = 1001;
-    static constexpr int kLoginNameId = 1002;
-    static constexpr int kPasswordId = 1005;
+    static constexpr int kTemplateId = IDD_LOGIN;
+    static constexpr int kRememberId = IDC_REMEMBER;
+    static constexpr int kLoginNameId = IDC_LOGINNAME;
+    static constexpr int kPasswordId = IDC_PASSWORD;
 
     explicit LoginDialog(QWidget *parent = nullptr);
 

@@ -3,6 +3,8 @@
 // logs in and discarded when the server closes it or the application ends (logging out only
 // closes its socket). It also carries the Login/Logout commands: the shell routes the three
 // command ids here and asks it for their menu text, enabled states and status prompt.
+#include "resource.h"
+
 #include <QObject>
 #include <QString>
 
@@ -11,9 +13,9 @@ class ServerConnection;
 class ServerSession : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kLoginCommand = 32855;  // Server > "&Login..." / "Logout"
-    static constexpr int kLoginButton = 32863;   // server toolbar: Login
-    static constexpr int kLogoutButton = 32864;  // server toolbar: Logout
+    static constexpr int kLoginCommand = ID_SERVER_LOGIN;        // Server > "&Login..." / "Logout"
+    static constexpr int kLoginButton = ID_SERVER_LOGINBUTTON;   // server toolbar: Login
+    static constexpr int kLogoutButton = ID_SERVER_LOGOUTBUTTON; // server toolbar: Logout
 
     explicit ServerSession(QObject *parent = nullptr);
     ~ServerSession() override;
