@@ -269,3 +269,38 @@ TEST_F(ServerConnectionTest, LoginAgainWhileAwaitingTheReplySendsNothingNew)
     EXPECT_TRUE(server.received.isEmpty());
     EXPECT_TRUE(prompts.messages.empty());
 }
+
+TEST_F(ServerConnectionTest, TypeCodeSplitAcrossSegmentsStillLogsIn)
+{
+    for (int head = 1; head <= 3; ++head) {
+        LoopbackServer server;
+        UseServerPort(server.Port());
+        ServerSession session;
+        Answer("anna", "pw");
+        session.OnServerLogin();
+        QString name, password;
+        ASSERT_TRUE(server.TakeLogin(&name, &password));
+        const QByteArray reply = LoginReplyBytes(0);
+        server.Write(reply.left(head));
+        QTest::qWait(30); // the client sees only part of the type code
+        ASSERT_NE(session.Connection(), nullptr);
+        EXPECT_TRUE(session.Connection()->IsSocketOpen()) << head;
+        server.Write(reply.mid(head));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return session.IsLoggedIn(); }, 5000)) << head;
+    }
+}
+
+TEST_F(ServerConnectionTest, ReplyFollowedAtOnceByTheCloseIsStillRead)
+{
+    LoopbackServer server;
+    UseServerPort(server.Port());
+    ServerSession session;
+    Answer("anna", "pw");
+    session.OnServerLogin();
+    QString name, password;
+    ASSERT_TRUE(server.TakeLogin(&name, &password));
+    server.client->write(LoginReplyBytes(7));
+    server.client->disconnectFromHost();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return prompts.WasShown(kRejected, Prompts::Icon::None); }, 5000));
+    EXPECT_FALSE(session.IsLoggedIn());
+}
