@@ -1,0 +1,65 @@
+#pragma once
+// Small helpers of the items' drawing code: geometry conversion through the control (corner by
+// corner, truncated toward zero, as the control does it), the inverting draw-mode bracket, and
+// member-by-member set-up of the control's font and text box.
+#include "items/Geometry.h"
+#include "platform/imaging/ImagingControl.h"
+
+#include <QPoint>
+#include <QRect>
+
+inline CPoint BitmapToClient(const ImagingControl &ctrl, CPoint p)
+{
+    const QPoint q = ctrl.BitmapToClient(QPoint(p.x, p.y));
+    return {q.x(), q.y()};
+}
+
+inline CRect BitmapToClient(const ImagingControl &ctrl, const CRect &r)
+{
+    QRect q;
+    q.setCoords(r.left, r.top, r.right, r.bottom);
+    int l, t, rr, b;
+    ctrl.BitmapToClient(q).getCoords(&l, &t, &rr, &b);
+    return {l, t, rr, b};
+}
+
+inline CPoint ClientToBitmap(const ImagingControl &ctrl, CPoint p)
+{
+    const QPoint q = ctrl.ClientToBitmap(QPoint(p.x, p.y));
+    return {q.x(), q.y()};
+}
+
+inline CRect ClientToBitmap(const ImagingControl &ctrl, const CRect &r)
+{
+    QRect q;
+    q.setCoords(r.left, r.top, r.right, r.bottom);
+    int l, t, rr, b;
+    ctrl.ClientToBitmap(q).getCoords(&l, &t, &rr, &b);
+    return {l, t, rr, b};
+}
+
+inline float ZoomPercentOf(const ImagingControl &ctrl)
+{
+    return ctrl.ZoomPercent();
+}
+
+// Reads DrawMode and switches to 6 (inverting) for its lifetime; restores the value read.
+class DrawModeScope {
+public:
+    explicit DrawModeScope(ImagingControl &ctrl) : m_ctrl(ctrl), m_saved(ctrl.DrawMode()) { ctrl.SetDrawMode(6); }
+    ~DrawModeScope() { m_ctrl.SetDrawMode(m_saved); }
+    DrawModeScope(const DrawModeScope &) = delete;
+    DrawModeScope &operator=(const DrawModeScope &) = delete;
+
+private:
+    ImagingControl &m_ctrl;
+    int m_saved;
+};
+
+inline void SetTextBox(ImagingControl &ctrl, const CRect &r)
+{
+    ctrl.SetTextBoxTop(float(r.top));
+    ctrl.SetTextBoxLeft(float(r.left));
+    ctrl.SetTextBoxWidth(float(r.right - r.left));
+    ctrl.SetTextBoxHeight(float(r.bottom - r.top));
+}

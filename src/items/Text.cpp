@@ -1,0 +1,64 @@
+#include "items/Text.h"
+
+#include "items/ItemContext.h"
+#include "items/ItemDrawing.h"
+#include "platform/imaging/ImagingControl.h"
+
+#include <cmath>
+
+CText::CText() : m_logFont(DefaultTextLogFont()) {}
+
+CText::CText(const CRect &position) : CSprite(position), m_logFont(DefaultTextLogFont()) {}
+
+QString CText::Placeholder()
+{
+    return QStringLiteral("Double click to change text");
+}
+
+std::int16_t CText::DrawnPointSize(float zoomPercent, std::int16_t points)
+{
+    return std::int16_t(std::trunc(zoomPercent * float(points) * 0.01f));
+}
+
+std::unique_ptr<CSprite> CText::Clone() const
+{
+    auto copy = std::make_unique<CText>(m_position);
+    CopyCommonTo(*copy);
+    copy->m_logFont = m_logFont;
+    copy->m_text = m_text;
+    return copy;
+}
+
+void CText::Draw(ImagingControl &ctrl)
+{
+    const std::int16_t size = DrawnPointSize(ZoomPercentOf(ctrl), m_penWidth);
+    CRect r = BitmapToClient(ctrl, m_position);
+    ImagingFont &font = ctrl.Font();
+    font.Name = m_logFont.FaceName();
+    font.Size = size;
+    font.Bold = m_logFont.lfWeight == 700;
+    font.Italic = m_logFont.lfItalic != 0;
+    font.Strikethrough = m_logFont.lfStrikeOut != 0;
+    font.Underline = m_logFont.lfUnderline != 0;
+    font.Weight = m_logFont.lfWeight;
+    ctrl.SetDrawTextColor(m_lineColor);
+    ctrl.SetTextAlignment(0);
+    ctrl.SetTextBackgroundMode(0);
+    r.NormalizeRect();
+    SetTextBox(ctrl, r);
+    if (!m_text.isEmpty())
+        ctrl.DrawTextInRect(m_text, 0);
+    else if (!ctrl.DrawPersistent())
+        ctrl.DrawTextInRect(Placeholder(), 0);
+}
+
+bool CText::EditProperties()
+{
+    ItemDialogs *dialogs = ItemContext::Current().dialogs;
+    return dialogs && dialogs->EditText(*this);
+}
+
+void CText::OnOpen()
+{
+    EditProperties();
+}
