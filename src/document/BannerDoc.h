@@ -1,0 +1,114 @@
+#pragma once
+// CBannerDoc: the model of one open banner. It owns its frames, knows the selected one, and tells
+// its views what changed through update hints. It handles the Frame menu and the two view toggles;
+// windows and dialogs come from the shell through the core context's hooks.
+#include "document/BannerFrame.h"
+#include "document/DocumentView.h"
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class CoreContext;
+class ImagingControl;
+
+class CBannerDoc {
+public:
+    // A document belongs to the application's core context, which must outlive it. It starts
+    // empty: the framework calls OnNewDocument, or DeleteContents and then a read.
+    explicit CBannerDoc(CoreContext &context);
+    ~CBannerDoc();
+    CBannerDoc(const CBannerDoc &) = delete;
+    CBannerDoc &operator=(const CBannerDoc &) = delete;
+
+    CoreContext &Context() const { return m_context; }
+
+    // A new banner: one frame (no background, white, the default delay), not marked modified.
+    bool OnNewDocument();
+    // Removes and destroys every frame.
+    void DeleteContents();
+
+    // Frame list. A missing frame and an index outside the array make these do nothing.
+    void AddFrame(std::unique_ptr<CBannerFrame> frame);
+    // Inserts before the frame at `index` (0 <= index < count); false when refused.
+    bool InsertFrame(std::unique_ptr<CBannerFrame> frame, int index);
+    bool RemoveFrame(int index);
+    // Selects the frame, clamping the index into the frames, and sends hint 8 to every view but sender.
+    void SetCurrentFrame(int index, DocumentView *sender = nullptr);
+    int GetFrameCount() const { return int(m_frames.size()); }
+    CBannerFrame *GetFrame(int index) const;
+    int GetCurrentFrameIndex() const { return m_nCurrentFrame; }
+    // The frame at the current index; none when the index lies outside the frames.
+    CBannerFrame *GetCurrentFrame() const { return GetFrame(m_nCurrentFrame); }
+
+    // Renders every frame into the page list of `target` (FileCtrl when none is given), page i
+    // being frame i, through RenderCtrl.
+    void RenderAllFrames(ImagingControl *target = nullptr);
+
+    // Modified flag.
+    bool IsModified() const { return m_bModified; }
+    void SetModifiedFlag(bool modified = true) { m_bModified = modified; }
+
+    // The file the document was read from or saved to; empty for a new document.
+    const QString &GetPathName() const { return m_strPathName; }
+    void SetPathName(const QString &path) { m_strPathName = path; }
+
+    // Views observe the document; they add themselves on creation and remove themselves before
+    // they go.
+    void AddView(DocumentView *view);
+    void RemoveView(DocumentView *view);
+    const std::vector<DocumentView *> &Views() const { return m_views; }
+    DocumentView *FindView(ViewKind kind) const;
+    // Sends the hint to every view except `sender`.
+    void UpdateAllViews(DocumentView *sender, long hint = hintNone, CSprite *item = nullptr);
+
+    // Frame menu.
+    void OnFrameAdd();
+    void OnFrameDelete();
+    void OnFrameCut();
+    void OnFrameCopy();
+    void OnFramePaste();
+    void OnFrameCopyBackground();
+    void OnFramePasteBackground();
+    void OnFrameDeleteBackground();
+    void OnFrameLoadBackground();
+    void OnFrameDelay();
+    // Enable rules of the Frame menu (true: enabled).
+    bool OnUpdateFrameAdd() const { return true; }
+    bool OnUpdateFrameDelete() const { return GetFrameCount() > 1; }
+    bool OnUpdateFrameCut() const { return GetFrameCount() > 1; }
+    bool OnUpdateFrameCopy() const { return true; }
+    bool OnUpdateFramePaste() const;
+    bool OnUpdateFrameCopyBackground() const { return true; }
+    bool OnUpdateFramePasteBackground() const;
+    bool OnUpdateFrameDeleteBackground() const { return true; }
+    bool OnUpdateFrameLoadBackground() const { return true; }
+    bool OnUpdateFrameDelay() const { return true; }
+
+    // View menu toggles: close the document's window of that kind, or open one.
+    void OnViewFrames();
+    void OnViewBanner();
+    // Both are always enabled; true: checked, the document has a view of that kind.
+    bool OnUpdateViewFrames() const { return FindView(ViewKind::FramesView) != nullptr; }
+    bool OnUpdateViewBanner() const { return FindView(ViewKind::BannerView) != nullptr; }
+
+    // Fields, in the order of the banner file's header.
+    std::uint32_t m_nVersionMajor = 1;
+    std::uint32_t m_nVersionMinor = 0;
+    float m_fWidth;
+    float m_fHeight;
+    std::int32_t m_nCurrentFrame = 0;
+    COLORREF m_crDefaultBackground = 0x00FFFFFF;
+    std::uint32_t m_nDefaultDelay = 1000;
+    std::int32_t m_bLoop = -1; // -1 repeats, 0 plays once
+    std::vector<std::unique_ptr<CBannerFrame>> m_frames;
+
+private:
+    void ToggleView(ViewKind kind);
+
+    CoreContext &m_context;
+    bool m_bModified = false;
+    QString m_strPathName;
+    std::vector<DocumentView *> m_views;
+};
