@@ -49,8 +49,10 @@ void CSprite::Draw(ImagingControl &ctrl)
 
 void CSprite::DrawInverted(ImagingControl &ctrl, int /*handle*/)
 {
+    // The plain rectangle, whatever the item's own drawing: text and image items inherit this
+    // as their rubber band.
     const DrawModeScope inverting(ctrl);
-    Draw(ctrl);
+    CSprite::Draw(ctrl);
 }
 
 void CSprite::GetBounds(CRect *bounds) const

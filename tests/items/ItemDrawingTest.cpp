@@ -197,14 +197,24 @@ TEST(ItemDrawingTest, InvertedDrawingRestoresThePictureAndTheDrawMode)
     for (CPoint p : {CPoint(60, 5), CPoint(90, 40), CPoint(120, 10), CPoint(150, 50)})
         stroke.AddPoint(p);
     CSprite plain(CRect(200, 5, 230, 30));
+    CText text(CRect(300, 50, 250, 10)); // its rubber band is its rectangle, not its text
+    text.m_text = QStringLiteral("text");
     ctrl.SetDrawMode(13);
-    for (CSprite *item : {static_cast<CSprite *>(&g), static_cast<CSprite *>(&stroke), &plain}) {
+    for (CSprite *item : {static_cast<CSprite *>(&g), static_cast<CSprite *>(&stroke), &plain,
+                          static_cast<CSprite *>(&text)}) {
         item->DrawInverted(ctrl, -1);
         EXPECT_EQ(ctrl.DrawMode(), 13);
         EXPECT_NE(ctrl.BitmapHandle().image, before);
         item->DrawInverted(ctrl, -1);
         EXPECT_EQ(ctrl.BitmapHandle().image, before);
     }
+
+    text.DrawInverted(ctrl, 1);
+    const QImage band = ctrl.BitmapHandle().image;
+    EXPECT_NE(band.pixel(250, 30), qRgb(10, 200, 30));
+    EXPECT_NE(band.pixel(299, 30), qRgb(10, 200, 30));
+    EXPECT_EQ(CountNot(band, qRgb(10, 200, 30), QRect(252, 12, 46, 36)), 0);
+    text.DrawInverted(ctrl, 1);
 
     // Handle n of a stroke draws only the segments that meet at point n.
     stroke.DrawInverted(ctrl, 1);
