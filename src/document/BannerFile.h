@@ -1,0 +1,45 @@
+#pragma once
+// The banner file (.bnr): a fixed header, then every frame with its background block and its
+// class-tagged item records, all little-endian and byte for byte. Writing never changes the
+// document; a read that fails leaves the document as it was.
+#include <QByteArray>
+#include <QString>
+
+class CBannerDoc;
+
+namespace BannerFile {
+
+enum class ReadResult {
+    Ok,
+    NotBanner,   // the first 30 bytes lack "Corvanta" or "Banner"
+    Version,     // the version words are not 1 and 0
+    Dimensions,  // the size is not the document's 468 x 60
+    Malformed,   // ends early, bad class tag, unknown class, schema, index or count
+};
+
+// The bytes of the banner file of `doc`.
+QByteArray Write(const CBannerDoc &doc);
+
+// Fills `doc` from the bytes. On success the document's previous frames are replaced, a file
+// without frames gets one new empty frame and a current-frame index outside the frames is
+// clamped; nothing is marked modified. On failure the document is left untouched.
+ReadResult Read(CBannerDoc &doc, const QByteArray &bytes);
+
+// The message a failed read shows for the file at `path` (the file's name, without folders).
+QString ReadFailureMessage(ReadResult result, const QString &path);
+
+// Reads the file; shows the failure message with the stop icon and returns false on failure.
+bool ReadFile(CBannerDoc &doc, const QString &path);
+
+// Writes the banner file to `path`. Only a path whose file name contains ".bnr" (lower-cased) is
+// written; for any other (".bnr" only in a folder name) the VKERR_SERZ_NOCODE message is shown,
+// nothing is touched and the save fails. The bytes go to a temporary file beside the target that
+// replaces it only when complete, keeping its permissions; a symbolic link keeps pointing at the
+// new file; a read-only target is not replaced. Failures other than the name are reported by the
+// caller (false).
+bool WriteFile(const CBannerDoc &doc, const QString &path);
+
+// The message for a write refused by its file name.
+QString WrongNameMessage();
+
+}
