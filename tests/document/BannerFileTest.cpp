@@ -353,3 +353,30 @@ TEST(BannerFileTest, SavingNeverHarmsThePreviousFile)
     EXPECT_FALSE(BannerFile::WriteFile(f.doc, locked));
     EXPECT_EQ(TestSupport::ReadFile(locked), QByteArray("keep"));
 }
+
+TEST(BannerFileTest, AFileBuiltByHandFromTheLayoutReadsAndWritesBackUnchanged)
+{
+    // Made outside this code (the fuzz seed), with every item kind, a known-class tag across
+    // frames and small pictures.
+    FileFixture f;
+    const QByteArray bytes = TestSupport::ReadFile(VELLUMARK_SOURCE_DIR "/fuzz/corpus/bannerfile/items.bnr");
+    ASSERT_FALSE(bytes.isEmpty());
+    CBannerDoc doc(f.ctx);
+    ASSERT_EQ(BannerFile::Read(doc, bytes), BannerFile::ReadResult::Ok);
+    EXPECT_EQ(BannerFile::Write(doc), bytes);
+    ASSERT_EQ(doc.GetFrameCount(), 2);
+    EXPECT_EQ(doc.GetCurrentFrameIndex(), 1);
+    const CBannerFrame &f0 = *doc.GetFrame(0);
+    ASSERT_EQ(f0.Items().size(), 6u);
+    EXPECT_EQ(static_cast<const CText &>(*f0.Items().front()).m_text, QStringLiteral("Hello"));
+    EXPECT_EQ(f0.Items().back()->ClassName(), "CText");
+    EXPECT_EQ(doc.GetFrame(1)->Items().front()->ClassName(), "CPrimitiveGraphics");
+
+    // Its frames render: the 2 x 1 background (red, blue) as it is, under the line from (0, 0).
+    doc.RenderAllFrames();
+    f.ctx.FileCtrl.SetPageIndex(1);
+    const QImage page = f.ctx.FileCtrl.BitmapHandle().image;
+    EXPECT_EQ(page.size(), QSize(2, 1));
+    EXPECT_EQ(page.pixel(0, 0), qRgb(0, 0, 0));
+    EXPECT_EQ(page.pixel(1, 0), qRgb(0, 0, 255));
+}
