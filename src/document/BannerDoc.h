@@ -54,6 +54,20 @@ public:
     const QString &GetPathName() const { return m_strPathName; }
     void SetPathName(const QString &path) { m_strPathName = path; }
 
+    // Opening and saving (DocumentFiles.cpp). A path whose lower-cased text contains ".bnr" is a
+    // banner file, any other with ".gif" a GIF.
+    // Reads the file into this document; false (with its message shown) when it cannot.
+    bool OnOpenDocument(const QString &path);
+    // Saves to the path as a banner file or, for any other path, as a GIF; clears the modified flag.
+    bool OnSaveDocument(const QString &path);
+    // File > Save: Save As when the document has no file or its file is read-only or gone.
+    bool OnFileSave();
+    // File > Save As: asks for a name, completes a missing extension from the chosen filter and
+    // refuses names that are neither banner files nor GIFs. True when saved.
+    bool OnFileSaveAs();
+    static QString SaveAsFilter();
+    static QString InvalidExtensionMessage();
+
     // Views observe the document; they add themselves on creation and remove themselves before
     // they go.
     void AddView(DocumentView *view);

@@ -7,7 +7,9 @@
 #include "items/ItemContext.h"
 #include "platform/imaging/ImagingControl.h"
 
+#include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -39,6 +41,16 @@ public:
     virtual std::optional<std::uint32_t> ShowFrameDelayDialog(std::uint32_t delayMs) = 0;
 };
 
+// GIF import and export of a document, supplied by the GIF subsystem.
+class GifFiles {
+public:
+    virtual ~GifFiles() = default;
+    // The document's read of a GIF file: every check, message and warning; true on success.
+    virtual bool ReadGif(CBannerDoc &doc, const QString &path) = 0;
+    // Writes the banner as an animated GIF and reloads the document from it; true on success.
+    virtual bool SaveAsGif(CBannerDoc &doc, const QString &path) = 0;
+};
+
 class CoreContext {
 public:
     CoreContext();
@@ -67,6 +79,9 @@ public:
     // Set by the shell and the editor at start-up; none: the commands that need them do nothing.
     ViewWindowHost *viewHost = nullptr;
     DocumentDialogs *dialogs = nullptr;
+    GifFiles *gifFiles = nullptr;
+    // Called with the path of every successful Save As (the recently-used file list).
+    std::function<void(const QString &)> addToRecentFiles;
     void SetItemDialogs(ItemDialogs *itemDialogs) { m_items.dialogs = itemDialogs; }
     ItemDialogs *GetItemDialogs() const { return m_items.dialogs; }
 

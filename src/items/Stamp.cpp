@@ -5,7 +5,8 @@
 #include "platform/Prompts.h"
 #include "platform/imaging/ImagingControl.h"
 #include "platform/imaging/ImagingDC.h"
-#include "platform/imaging/ImagingFileDialog.h"
+
+#include <QFileInfo>
 
 CStamp::CStamp() = default;
 
@@ -87,15 +88,15 @@ void CStamp::Draw(ImagingControl &ctrl)
 
 bool CStamp::EditProperties()
 {
-    ImagingFileDialog dialog;
-    dialog.SetDialogOption63(false);
-    dialog.SetDialogOption16(0);
-    dialog.SetDialogFilter(FileFilter());
-    dialog.SetDialogTitle(QStringLiteral("Open File"));
-    dialog.SetDialogFlags(0x140);
-    if (dialog.ShowOpenDialog() != 0)
+    Prompts::FileDialog options;
+    options.title = QStringLiteral("Open File");
+    options.filter = FileFilter();
+    options.fileMustExist = true;
+    options.pathMustExist = true;
+    const auto choice = Prompts::Instance().OpenFile(options);
+    if (!choice || choice->path.isEmpty())
         return true;
-    const QString path = dialog.DialogFileName();
+    const QString path = QFileInfo(choice->path).absoluteFilePath();
     ImagingControl *work = ItemContext::Current().workCtrl;
     if (!work)
         return true;

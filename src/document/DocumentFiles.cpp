@@ -1,0 +1,101 @@
+// Opening and saving of a banner document: which road a path takes, the Save and Save As
+// commands and their messages.
+#include "document/BannerDoc.h"
+#include "document/BannerFile.h"
+#include "document/CoreContext.h"
+#include "platform/Prompts.h"
+
+#include <QFileInfo>
+
+namespace {
+
+bool IsBannerPath(const QString &path)
+{
+    return path.toLower().contains(QStringLiteral(".bnr"));
+}
+
+} // namespace
+
+QString CBannerDoc::SaveAsFilter()
+{
+    return QStringLiteral("Banner files (*.bnr)|*.bnr|GIF files (*.gif)|*.gif|All files (*.*)|*.*||");
+}
+
+QString CBannerDoc::InvalidExtensionMessage()
+{
+    return QStringLiteral("Invalid file extension. Please save as either a \".gif\" or a \".bnr\" file.");
+}
+
+bool CBannerDoc::OnOpenDocument(const QString &path)
+{
+    const QString lower = path.toLower();
+    if (!lower.contains(QStringLiteral(".bnr")) && !lower.contains(QStringLiteral(".gif"))) {
+        const QFileInfo info(path);
+        const QString suffix = info.suffix().isEmpty() ? QString() : QStringLiteral(".") + info.suffix();
+        Prompts::Instance().Message(QStringLiteral("Cannot open the file %1%2 \n The file is neither a BANNER(.bnr) "
+                                                   "file nor a GIF (.gif) file.")
+                                        .arg(info.completeBaseName(), suffix),
+                                    Prompts::Icon::Stop);
+        return false;
+    }
+    bool ok = false;
+    if (QFileInfo(path).fileName().toLower().contains(QStringLiteral(".bnr")))
+        ok = BannerFile::ReadFile(*this, path);
+    else if (m_context.gifFiles)
+        ok = m_context.gifFiles->ReadGif(*this, path);
+    if (!ok)
+        return false;
+    SetPathName(path);
+    SetModifiedFlag(false);
+    return true;
+}
+
+bool CBannerDoc::OnSaveDocument(const QString &path)
+{
+    bool ok = false;
+    if (IsBannerPath(path))
+        ok = BannerFile::WriteFile(*this, path);
+    else if (m_context.gifFiles)
+        ok = m_context.gifFiles->SaveAsGif(*this, path);
+    if (ok)
+        SetModifiedFlag(false);
+    return ok;
+}
+
+bool CBannerDoc::OnFileSave()
+{
+    const QFileInfo info(m_strPathName);
+    // A never-saved document, a file that is gone and a read-only file all take the Save As road.
+    if (m_strPathName.isEmpty() || !info.exists() || !(info.permissions() & QFile::WriteOwner))
+        return OnFileSaveAs();
+    return OnSaveDocument(m_strPathName);
+}
+
+bool CBannerDoc::OnFileSaveAs()
+{
+    Prompts::FileDialog options;
+    options.filter = SaveAsFilter();
+    options.overwritePrompt = true;
+    options.pathMustExist = true;
+    const auto choice = Prompts::Instance().SaveFile(options);
+    if (!choice || choice->path.isEmpty())
+        return false;
+    QString path = choice->path;
+    if (QFileInfo(path).suffix().isEmpty()) {
+        if (choice->filterIndex == 1)
+            path += QStringLiteral(".bnr");
+        else if (choice->filterIndex == 2)
+            path += QStringLiteral(".gif");
+    }
+    const QString lower = path.toLower();
+    if (!lower.contains(QStringLiteral(".gif")) && !lower.contains(QStringLiteral(".bnr"))) {
+        Prompts::Instance().Message(InvalidExtensionMessage(), Prompts::Icon::Stop);
+        return false;
+    }
+    if (!OnSaveDocument(path))
+        return false;
+    SetPathName(path);
+    if (m_context.addToRecentFiles)
+        m_context.addToRecentFiles(path);
+    return true;
+}
