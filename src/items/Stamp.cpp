@@ -7,6 +7,22 @@
 #include "platform/imaging/ImagingDC.h"
 
 #include <QFileInfo>
+#include <QImageReader>
+
+namespace {
+
+// One 24-bit page of a picture file into the control's bitmap; 0 on success. Stands in for the
+// control's LoadFile (path, 24, 0, 1) until the engine's file reading is part of the build.
+int LoadOnePage(ImagingControl &ctrl, const QString &path)
+{
+    QImageReader reader(path);
+    const QImage image = reader.read();
+    if (image.isNull())
+        return ImagingErrFormat;
+    return ctrl.SetFromDIB(Dib::Encode24(image.convertToFormat(QImage::Format_RGB32)));
+}
+
+} // namespace
 
 CStamp::CStamp() = default;
 
@@ -101,7 +117,7 @@ bool CStamp::EditProperties()
     if (!work)
         return true;
     work->SetEnabled20(false);
-    if (work->LoadFile(path, 24, 0, 1) == 0) {
+    if (LoadOnePage(*work, path) == 0) {
         SetPicture(std::make_unique<PackedDib>(work->GetAsDIB()));
     } else {
         // The picture the item had stays: a failed replacement must not cost the user it.
