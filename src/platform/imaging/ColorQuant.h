@@ -1,0 +1,53 @@
+#pragma once
+// Colour counting and palette reduction. Exact whenever the colours fit (the palette is built
+// directly, no quantiser run); libimagequant otherwise, with one palette shared by all images so
+// that unchanged areas of consecutive pages map to the same indices.
+#include <QImage>
+#include <QVector>
+#include <cstdint>
+#include <vector>
+
+namespace ColorQuant {
+
+// Exact number of distinct RGB colours (alpha ignored; for Indexed8 only the entries in use).
+int CountColors(const QImage &image);
+
+// Reduces images (RGB32/ARGB32; other formats are converted, alpha is ignored) to one shared
+// palette of at most maxColors (1..256) entries and returns them as Format_Indexed8 with that
+// colour table; *palette receives it too.
+// - When all images (with the reserved colours) have <= maxColors colours the mapping is exact.
+// - Otherwise libimagequant chooses maxColors - reserved.size() colours (at least 2 are needed),
+//   without dithering, so a pixel's index depends on its colour alone (frame differencing relies on it).
+// - reserved colours come first: (*palette)[i] == reserved[i]. A pixel maps to a reserved entry
+//   only when it has exactly that colour, so a reserved "transparent" colour is never picked up
+//   by near colours.
+// Returns an empty vector when the reduction is impossible (too few colours left) or fails.
+std::vector<QImage> ReduceShared(const std::vector<QImage> &images, int maxColors, QVector<QRgb> *palette,
+                                 const QVector<QRgb> &reserved = {});
+
+// Exact RGB -> index lookup (open addressing), for mapping pictures onto a known palette quickly.
+class ColorIndex {
+public:
+    explicit ColorIndex(int expectedColors = 256);
+    // The index stored for the colour (alpha ignored), or -1.
+    int Find(QRgb color) const;
+    // Stores index for the colour unless it is there already; returns the stored index.
+    int Insert(QRgb color, int index);
+    int Size() const { return m_size; }
+
+private:
+    void Grow();
+    static std::uint32_t Slot(std::uint32_t key, int shift) { return (key * 2654435761u) >> shift; }
+
+    static constexpr std::uint32_t kEmpty = 0xffffffffu;
+    std::vector<std::uint32_t> m_keys; // kEmpty or an RGB value (top byte 0)
+    std::vector<int> m_values;
+    int m_shift = 24;                  // 32 - log2(table size)
+    int m_size = 0;
+};
+
+// Maps an image exactly onto palette (alpha ignored). False, leaving *out untouched, when a pixel's
+// colour is not in the palette.
+bool MapExact(const QImage &image, const QVector<QRgb> &palette, QImage *out);
+
+} // namespace ColorQuant
