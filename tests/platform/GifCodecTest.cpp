@@ -174,6 +174,8 @@ Animation SampleAnimation()
     Page forced = MakePage(MakeIndexed(6, 5, global, [](int x, int y) { return (x + 2 * y) % 5; }), 30, 15, 0, 0);
     forced.localPalette = true;
     a.pages.push_back(forced);
+    // Back to the global palette after local ones.
+    a.pages.push_back(MakePage(MakeIndexed(3, 2, global, [](int x, int y) { return x + y; }), 1, 2, 20, 1));
     return a;
 }
 
@@ -199,8 +201,8 @@ TEST(GifCodecTest, RoundTripKeepsEveryAttribute)
     ASSERT_EQ(b.globalPalette.size(), 8); // padded to a power of two
     EXPECT_EQ(b.globalPalette.mid(0, 5), a.globalPalette);
     ASSERT_EQ(b.pages.size(), a.pages.size());
-    const int expectedDelay[] = {70, 1230, 655350, 0};
-    const bool expectedLocal[] = {false, false, true, true};
+    const int expectedDelay[] = {70, 1230, 655350, 0, 20};
+    const bool expectedLocal[] = {false, false, true, true, false};
     for (size_t i = 0; i < a.pages.size(); ++i) {
         SCOPED_TRACE(i);
         const Page &p = a.pages[i], &q = b.pages[i];
@@ -429,7 +431,7 @@ TEST(GifCodecTest, ReadsOnePageOnly)
     EXPECT_EQ(b.pages[0].left, 20);
     EXPECT_EQ(b.pages[0].disposal, 3);
     EXPECT_EQ(b.pages[0].transparentIndex, 2);
-    EXPECT_EQ(Read(bytes, &b, 4), ErrNoPages);
+    EXPECT_EQ(Read(bytes, &b, 5), ErrNoPages);
     EXPECT_TRUE(b.pages.empty());
 }
 

@@ -287,6 +287,11 @@ int PutPage(GifFileType *gif, const Page &page, const QVector<QRgb> &global)
     MapDeleter map{local ? MakeColorMap(palette) : nullptr};
     if (local && !map.map)
         return GIF_ERROR;
+    if (!local && gif->Image.ColorMap) {
+        // giflib 5.2.1 drops the previous page's local map without freeing it when this page has none.
+        GifFreeMapObject(gif->Image.ColorMap);
+        gif->Image.ColorMap = nullptr;
+    }
     const int w = img.width();
     const int h = img.height();
     if (EGifPutImageDesc(gif, page.left, page.top, w, h, page.interlaced, map.map) == GIF_ERROR)
