@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QUrl>
+#include <gtest/gtest.h>
 #include <httplib.h>
 
 BannerdProcess::~BannerdProcess()
@@ -51,6 +52,11 @@ void BannerdProcess::Stop()
         m_process.kill();
         m_process.waitForFinished();
     }
+    // Sanitizer builds of the server report their findings on standard error.
+    const QByteArray log = Log();
+    EXPECT_FALSE(log.contains("Sanitizer") || log.contains("runtime error:")) << log.toStdString();
+    EXPECT_EQ(m_process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(m_process.exitCode(), 0);
 }
 
 int BannerdProcess::AddUser(const QString &name, const QByteArray &password, QByteArray *stdErr)
