@@ -6,6 +6,8 @@
 #include "UploadTokens.h"
 
 #include <httplib.h>
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -40,6 +42,7 @@ struct HttpFrontend::Impl {
     std::size_t maxUpload;
     httplib::Server server;
     std::thread thread;
+    std::atomic<bool> listenReturned{false};
 
     void HandleUpload(const httplib::Request &req, httplib::Response &res);
 };
@@ -103,7 +106,11 @@ int HttpFrontend::Start(const std::string &host, int port, QString *error)
         *error = QStringLiteral("cannot listen for HTTP on %1:%2").arg(QString::fromStdString(host)).arg(port);
         return -1;
     }
-    m_impl->thread = std::thread([&server] { server.listen_after_bind(); });
+    m_impl->listenReturned = false;
+    m_impl->thread = std::thread([impl = m_impl.get()] {
+        impl->server.listen_after_bind();
+        impl->listenReturned = true;
+    });
     return bound;
 }
 
@@ -111,7 +118,12 @@ void HttpFrontend::Stop()
 {
     if (!m_impl->thread.joinable())
         return;
-    m_impl->server.stop();
+    // stop() only acts once the listening thread has entered its accept loop; a stop that comes
+    // earlier (a start-up that fails right after binding) would leave the thread waiting forever.
+    while (!m_impl->listenReturned) {
+        m_impl->server.stop();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
     m_impl->thread.join();
 }
 
