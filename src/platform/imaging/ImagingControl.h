@@ -135,12 +135,13 @@ public:
     COLORREF PaletteEntry(int index) const;
     void SetPaletteEntry(int index, COLORREF color);
     int PaletteSize() const { return Cur().palette.size(); }
-    // Fixed palette entries: ReduceColors and SaveFile keep entry i at this colour.
+    // Colours the palette must keep: ReduceColors and SaveFile keep every page's user palette
+    // entries as exact palette colours (pixels map to them only when they have that colour).
     COLORREF PageUserPaletteEntry(int index) const;
     void SetPageUserPaletteEntry(int index, COLORREF color);
     // Reduces every page (or the bitmap) to at most 2^bits colours with one shared palette
     // (libimagequant); pages that together have no more colours than that keep every pixel.
-    // The user palette entries of all pages are kept as fixed entries. dither, paletteOption
+    // The user palette entries of all pages are kept as exact colours. dither, paletteOption
     // and order are accepted for the callers' sake: the quantiser's own remapping is used and
     // the palette is always optimised for the pictures. bits outside 1..8: ImagingErrArgument.
     int ReduceColors(int bits, int dither = 0, int paletteOption = 0, int order = 0);
@@ -307,7 +308,6 @@ public:
     float InfoWidth() const { return m_infoWidth; }
     float InfoHeight() const { return m_infoHeight; }
     int InfoFormat() const { return m_infoFormat; }
-    int InfoPageCount() const { return m_infoPages; }
     // Loads pages of a picture file at 24 bits. page is 1-based (0 also means the first page);
     // count -1 loads every page from there, otherwise that many. Loading one page (count 1)
     // leaves the control without a page list and the picture in its bitmap; for a GIF that
@@ -394,5 +394,4 @@ private:
 
     float m_infoWidth = 0, m_infoHeight = 0;
     int m_infoFormat = ImagingFormatUnknown;
-    int m_infoPages = 0;
 };

@@ -168,7 +168,7 @@ int ImagingControl::LoadGif(const QByteArray &bytes, int first, int count)
     const int r = GifCodec::Read(bytes, &anim, count == 1 ? first : -1);
     if (r != GifCodec::Ok)
         return r;
-    if (anim.pages.empty() || first >= int(anim.pages.size()) && count != 1)
+    if (anim.pages.empty() || (first >= int(anim.pages.size()) && count != 1))
         return ImagingErrNoPages;
 
     std::vector<ImagingBitmap> pages;

@@ -1,0 +1,203 @@
+// ImagingControl: colour counting and reduction, and writing GIF files.
+#include "platform/imaging/ImagingControl.h"
+
+#include "platform/imaging/ColorQuant.h"
+#include "platform/imaging/GifCodec.h"
+
+#include <QSaveFile>
+#include <algorithm>
+
+namespace {
+
+QVector<QRgb> Opaque(QVector<QRgb> palette)
+{
+    for (QRgb &c : palette)
+        c |= 0xFF000000u;
+    return palette;
+}
+
+// Colours every reduction must keep as palette entries: the user palette entries of all pages,
+// then the transparent colours of transparent pages, each once.
+QVector<QRgb> ReservedColors(const std::vector<const ImagingBitmap *> &pages, bool withTransparent)
+{
+    QVector<QRgb> out;
+    auto add = [&](COLORREF c) {
+        const QRgb rgb = ColorrefToQRgb(c);
+        if (!out.contains(rgb))
+            out.push_back(rgb);
+    };
+    for (const ImagingBitmap *p : pages)
+        for (auto it = p->userPalette.cbegin(); it != p->userPalette.cend(); ++it)
+            add(it.value());
+    if (withTransparent)
+        for (const ImagingBitmap *p : pages)
+            if (p->transparent)
+                add(p->transparentColor);
+    return out;
+}
+
+int IndexOf(const QVector<QRgb> &palette, COLORREF color)
+{
+    const QRgb wanted = ColorrefToQRgb(color) & 0xFFFFFFu;
+    for (int i = 0; i < palette.size(); ++i)
+        if ((palette[i] & 0xFFFFFFu) == wanted)
+            return i;
+    return -1;
+}
+
+QVector<QRgb> Padded(QVector<QRgb> palette, int size)
+{
+    while (palette.size() < size)
+        palette.push_back(0xFF000000u);
+    return palette;
+}
+
+} // namespace
+
+int ImagingControl::CountColors() const
+{
+    const QImage &image = Cur().image;
+    return image.isNull() ? 0 : ColorQuant::CountColors(image);
+}
+
+int ImagingControl::ReduceColors(int bits, int dither, int paletteOption, int order)
+{
+    Q_UNUSED(dither);
+    Q_UNUSED(paletteOption);
+    Q_UNUSED(order);
+    if (bits < 1 || bits > 8)
+        return ImagingErrArgument;
+    std::vector<ImagingBitmap *> pages;
+    if (!m_pages.empty()) {
+        for (ImagingBitmap &p : m_pages)
+            pages.push_back(&p);
+    } else if (!m_bitmap.image.isNull()) {
+        pages.push_back(&m_bitmap);
+    }
+    if (pages.empty())
+        return ImagingErrNoBitmap;
+    std::vector<QImage> images;
+    std::vector<const ImagingBitmap *> constPages;
+    for (ImagingBitmap *p : pages) {
+        if (p->image.isNull())
+            return ImagingErrNoBitmap;
+        images.push_back(p->image);
+        constPages.push_back(p);
+    }
+    QVector<QRgb> palette;
+    const std::vector<QImage> reduced =
+        ColorQuant::ReduceShared(images, 1 << bits, &palette, ReservedColors(constPages, false));
+    if (reduced.size() != pages.size())
+        return ImagingErrArgument;
+    palette = Opaque(palette);
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        QImage indexed = reduced[i];
+        indexed.setColorTable(Opaque(indexed.colorTable()));
+        pages[i]->image = indexed.convertToFormat(QImage::Format_RGB32);
+        pages[i]->palette = palette;
+        pages[i]->region = {};
+    }
+    BitmapChanged();
+    return ImagingOk;
+}
+
+int ImagingControl::SaveGif(const QString &path, int bits)
+{
+    bits = std::clamp(bits, 1, 8);
+    const int maxColors = 1 << bits;
+    std::vector<const ImagingBitmap *> pages;
+    if (!m_pages.empty()) {
+        for (const ImagingBitmap &p : m_pages)
+            pages.push_back(&p);
+    } else if (!m_bitmap.image.isNull()) {
+        pages.push_back(&m_bitmap);
+    }
+    if (pages.empty())
+        return ImagingErrNoBitmap;
+    for (const ImagingBitmap *p : pages)
+        if (p->image.isNull() || p->left < 0 || p->top < 0 || p->left + p->image.width() > 65535
+            || p->top + p->image.height() > 65535)
+            return ImagingErrArgument;
+
+    // One palette for the whole file when every colour fits (then nothing changes and the
+    // pages share the global colour table); else a palette per page when each page fits on its
+    // own; else one shared reduced palette, which keeps unchanged areas of consecutive pages
+    // identical.
+    std::vector<QImage> images;
+    for (const ImagingBitmap *p : pages)
+        images.push_back(p->image);
+    const QVector<QRgb> reserved = ReservedColors(pages, true);
+    std::vector<QImage> indexed(pages.size());
+    std::vector<QVector<QRgb>> palettes(pages.size());
+    int unionColors = 0;
+    {
+        ColorQuant::ColorIndex seen(1024);
+        for (QRgb c : reserved)
+            seen.Insert(c, 0);
+        for (const QImage &img : images)
+            for (int y = 0; y < img.height() && seen.Size() <= maxColors; ++y) {
+                const auto *s = reinterpret_cast<const QRgb *>(img.constScanLine(y));
+                for (int x = 0; x < img.width(); ++x)
+                    seen.Insert(s[x], 0);
+            }
+        unionColors = seen.Size();
+    }
+    bool perPage = unionColors > maxColors;
+    for (std::size_t i = 0; i < images.size() && perPage; ++i)
+        perPage = ColorQuant::CountColors(images[i]) + reserved.size() <= maxColors;
+    QVector<QRgb> shared;
+    if (perPage) {
+        for (std::size_t i = 0; i < pages.size(); ++i) {
+            QVector<QRgb> palette;
+            const std::vector<QImage> one = ColorQuant::ReduceShared({images[i]}, maxColors, &palette, reserved);
+            if (one.size() != 1)
+                return ImagingErrNoMemory;
+            indexed[i] = one.front();
+            palettes[i] = Opaque(palette);
+        }
+    } else {
+        const std::vector<QImage> all = ColorQuant::ReduceShared(images, maxColors, &shared, reserved);
+        if (all.size() != pages.size())
+            return ImagingErrArgument;
+        shared = Opaque(shared);
+        for (std::size_t i = 0; i < pages.size(); ++i) {
+            indexed[i] = all[i];
+            palettes[i] = shared;
+        }
+    }
+
+    GifCodec::Animation anim;
+    int width = 0, height = 0;
+    for (const ImagingBitmap *p : pages) {
+        width = std::max(width, p->left + p->image.width());
+        height = std::max(height, p->top + p->image.height());
+    }
+    anim.width = width;
+    anim.height = height;
+    anim.loopCount = m_animationLoop ? 0 : -1;
+    if (!shared.isEmpty()) {
+        anim.globalPalette = Padded(shared, maxColors);
+        anim.backgroundIndex = std::max(0, IndexOf(shared, m_backColor));
+    }
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const ImagingBitmap &p = *pages[i];
+        GifCodec::Page page;
+        page.image = indexed[i];
+        // Padding to 2^bits entries writes colour tables of exactly the requested depth.
+        page.image.setColorTable(Padded(palettes[i], maxColors));
+        page.left = p.left;
+        page.top = p.top;
+        page.delayMs = std::clamp(p.delayMs, 0, GifCodec::kMaxDelayMs);
+        page.disposal = p.disposal;
+        page.transparentIndex = p.transparent ? IndexOf(palettes[i], p.transparentColor) : -1;
+        anim.pages.push_back(std::move(page));
+    }
+    QByteArray bytes;
+    const int r = GifCodec::Write(anim, &bytes);
+    if (r != GifCodec::Ok)
+        return r;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return ImagingErrWrite;
+    return ImagingOk;
+}
