@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QFontInfo>
 #include <QRandomGenerator>
+#include <QTest>
 #include <set>
 
 namespace {
@@ -448,4 +449,50 @@ TEST(ImagingDCTest, FocusAndInvertedFramesEraseThemselves)
     ImagingDC::StretchCopy(big, QRect(0, 0, 4, 2), small, QRect(0, 0, 2, 1));
     EXPECT_EQ(big.pixel(1, 1) & 0xFFFFFF, 0x010101u);
     EXPECT_EQ(big.pixel(2, 0) & 0xFFFFFF, 0x020202u);
+}
+
+TEST(ImagingDisplayTest, AnimationRunsThePagesAndStopsOnTheLastWithoutLooping)
+{
+    ImagingControl c;
+    ImagingBitmap page;
+    page.image = QImage(6, 4, QImage::Format_RGB32);
+    for (QRgb color : {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu}) {
+        page.image.fill(color);
+        page.delayMs = 20;
+        c.InsertPage(-1, page);
+    }
+    c.SetWindowSize(6, 4);
+    std::vector<QRgb> shown;
+    QObject::connect(&c, &ImagingControl::ControlEvent, [&](int id) {
+        if (id == 1 && c.AnimationRunning())
+            shown.push_back(c.GetWindowDC()->pixel(1, 1));
+    });
+    bool stopped = false;
+    QObject::connect(&c, &ImagingControl::AnimationStopped, [&] { stopped = true; });
+    c.SetAnimationLoop(false);
+    c.SetAnimationRunning(true);
+    EXPECT_TRUE(c.AnimationRunning());
+    for (int i = 0; i < 200 && !stopped; ++i)
+        QTest::qWait(5);
+    ASSERT_TRUE(stopped);
+    EXPECT_FALSE(c.AnimationRunning());
+    EXPECT_EQ(shown, (std::vector<QRgb>{0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu}));
+    EXPECT_EQ(c.PageIndex(), 2);
+    EXPECT_EQ(c.GetWindowDC()->pixel(1, 1), 0xFF0000FFu);
+
+    // Looping goes round until stopped; stopping shows the selected page again.
+    shown.clear();
+    c.SetPageIndex(0);
+    c.SetAnimationLoop(true);
+    c.SetAnimationRunning(true);
+    for (int i = 0; i < 400 && shown.size() < 5; ++i)
+        QTest::qWait(5);
+    ASSERT_GE(shown.size(), 5u);
+    EXPECT_EQ(shown[3], 0xFFFF0000u);
+    c.SetAnimationRunning(false);
+    EXPECT_EQ(c.GetWindowDC()->pixel(1, 1), 0xFFFF0000u);
+    // An empty page list cannot run.
+    c.SetPageList(0);
+    c.SetAnimationRunning(true);
+    EXPECT_FALSE(c.AnimationRunning());
 }

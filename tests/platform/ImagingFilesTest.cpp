@@ -120,6 +120,32 @@ TEST(ImagingFilesTest, GifPagesRoundTripWithEveryAttribute)
     in.SetPageIndex(1);
     EXPECT_EQ(in.PageTransparentColor(), RGB(0, 255, 0));
 
+    // The background colour travels with the file; a GIF without one gives white.
+    EXPECT_EQ(in.BackColor(), RGB(255, 255, 255));
+    out.SetBackColor(RGB(0, 0, 255));
+    ASSERT_EQ(out.SaveFile(path, ImagingFormatGif, 8), 0);
+    ASSERT_EQ(in.LoadFile(path, 24, 1, -1), 0);
+    EXPECT_EQ(in.BackColor(), RGB(0, 0, 255));
+    {
+        // Two-colour pages that do not share colours are written with local palettes only.
+        ImagingControl local;
+        ImagingBitmap a = Page(4, 2, qRgb(0, 0, 0), 100), b = Page(4, 2, qRgb(255, 0, 0), 100);
+        a.image.setPixel(0, 0, qRgb(255, 255, 255));
+        b.image.setPixel(0, 0, qRgb(0, 255, 0));
+        local.InsertPage(-1, a);
+        local.InsertPage(-1, b);
+        local.SetBackColor(RGB(0, 0, 255));
+        const QString bare = TestSupport::NewTempDir() + "/local.gif";
+        ASSERT_EQ(local.SaveFile(bare, ImagingFormatGif, 1), 0);
+        EXPECT_EQ(quint8(TestSupport::ReadFile(bare)[10]) & 0x80, 0); // no global colour table
+        ImagingControl back;
+        back.SetBackColor(RGB(1, 1, 1));
+        ASSERT_EQ(back.LoadFile(bare, 24, 1, -1), 0);
+        EXPECT_EQ(back.BackColor(), RGB(255, 255, 255));
+        back.SetPageIndex(1);
+        EXPECT_EQ(*back.GetBitmapDC(), b.image);
+    }
+
     // Without looping there is no loop block.
     out.SetAnimationLoop(false);
     ASSERT_EQ(out.SaveFile(path, ImagingFormatGif, 8), 0);

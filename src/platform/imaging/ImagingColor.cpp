@@ -160,6 +160,9 @@ int ImagingControl::SaveGif(const QString &path, int bits)
         if (all.size() != pages.size())
             return ImagingErrArgument;
         shared = Opaque(shared);
+        // The background colour joins the palette when there is room, so it survives the file.
+        if (IndexOf(shared, m_backColor) < 0 && shared.size() < maxColors)
+            shared.push_back(ColorrefToQRgb(m_backColor));
         for (std::size_t i = 0; i < pages.size(); ++i) {
             indexed[i] = all[i];
             palettes[i] = shared;
