@@ -111,7 +111,8 @@ public:
     int PageIndex() const { return m_pageIndex; }
     void SetPageIndex(int index);
     // Inserts a copy of the bitmap at index (-1 or PageCount() appends). The first page of a
-    // new list becomes the selected one; otherwise the same page stays selected. An empty
+    // new list becomes the selected one (the control's own bitmap is dropped then); otherwise
+    // the same page stays selected. An empty
     // bitmap or an index outside -1..PageCount() gives ImagingErrArgument.
     int InsertPage(int index, const ImagingBitmap &bitmap);
     // Removes a page (not a member the callers name; used by tests and tools).
