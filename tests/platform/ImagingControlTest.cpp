@@ -87,7 +87,8 @@ TEST(ImagingDibTest, CreatedBitmapGivesExactBannerBlock)
     c.FillColor(RGB(10, 20, 30));
     const PackedDib dib = c.GetAsDIB();
     ASSERT_EQ(dib.Size(), 84280u);
-    ByteReader r(dib.ToByteArray());
+    const QByteArray bytes = dib.ToByteArray();
+    ByteReader r(bytes);
     EXPECT_EQ(r.U32(), 40u);
     EXPECT_EQ(r.I32(), 468);
     EXPECT_EQ(r.I32(), 60);
