@@ -132,7 +132,9 @@ public:
     void SetPageTransparentColor(COLORREF color) { CurMut().transparentColor = color & 0xFFFFFF; }
     // The selected page's palette (after ReduceColors or a GIF load): entry i, 0 outside it.
     // Setting entry i recolours the pixels of the old entry's colour; setting the entry just
-    // past the end (or further) extends the palette (gaps black).
+    // past the end (or further) extends the palette (gaps black). After ReduceColors every page
+    // holds the shared palette, so entries 0..PaletteSize()-1 of any page cover the colours of
+    // all pages (a page's CountColors can be smaller than PaletteSize()).
     COLORREF PaletteEntry(int index) const;
     void SetPaletteEntry(int index, COLORREF color);
     int PaletteSize() const { return Cur().palette.size(); }
