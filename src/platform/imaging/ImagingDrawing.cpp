@@ -382,6 +382,10 @@ int ImagingControl::DrawTextInRect(const QString &text, int flags)
     font.setItalic(m_font.Italic);
     font.setUnderline(m_font.Underline);
     font.setStrikeOut(m_font.Strikethrough);
+    // The desktop's hinting and subpixel settings must not change pixels: the editor, the
+    // command-line tool and the tests render text alike.
+    font.setHintingPreference(QFont::PreferNoHinting);
+    font.setStyleStrategy(QFont::StyleStrategy(QFont::PreferAntialias | QFont::NoSubpixelAntialias));
 
     int align = Qt::AlignTop | Qt::TextExpandTabs;
     align |= m_textAlignment == 1 ? Qt::AlignHCenter : m_textAlignment == 2 ? Qt::AlignRight : Qt::AlignLeft;
