@@ -119,6 +119,14 @@ TEST(ImagingFilesTest, GifPagesRoundTripWithEveryAttribute)
     }
     in.SetPageIndex(1);
     EXPECT_EQ(in.PageTransparentColor(), RGB(0, 255, 0));
+    // Opaque pages name a colour they do not have: the region of "not that colour" is all of them.
+    for (int i : {0, 2}) {
+        in.SetPageIndex(i);
+        in.RegionFromColor(in.PageTransparentColor(), 6);
+        EXPECT_EQ(in.RegionWidth(), in.BitmapWidth()) << i;
+        EXPECT_EQ(in.RegionHeight(), in.BitmapHeight()) << i;
+        in.FreeRegion();
+    }
 
     // The background colour travels with the file; a GIF without one gives white.
     EXPECT_EQ(in.BackColor(), RGB(255, 255, 255));

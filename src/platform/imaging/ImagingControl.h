@@ -126,6 +126,9 @@ public:
     void SetPageTop(int top) { CurMut().top = top; }
     int PageDisposal() const { return Cur().disposal; }
     void SetPageDisposal(int disposal) { CurMut().disposal = disposal < 0 || disposal > 3 ? 0 : disposal; }
+    // After a GIF load: a transparent page's transparent pixels have PageTransparentColor and
+    // no other pixel has it; a page without transparency gets a PageTransparentColor none of
+    // its pixels has, so RegionFromColor(PageTransparentColor(), 6) selects the whole page.
     bool PageTransparent() const { return Cur().transparent; }
     void SetPageTransparent(bool on) { CurMut().transparent = on; }
     COLORREF PageTransparentColor() const { return Cur().transparentColor; }

@@ -97,6 +97,12 @@ ImagingBitmap FromGifPage(const GifCodec::Page &page)
         table[page.transparentIndex] = TransparentStandIn(table, page.transparentIndex);
         b.transparent = true;
         b.transparentColor = QRgbToColorref(table[page.transparentIndex]);
+    } else {
+        // No transparency: the transparent colour is one the page does not have, so selecting
+        // "every pixel not of PageTransparentColor" selects the whole page.
+        QVector<QRgb> withSpare = table;
+        withSpare.push_back(table.isEmpty() ? 0xFF000000u : table.front());
+        b.transparentColor = QRgbToColorref(TransparentStandIn(withSpare, int(withSpare.size()) - 1));
     }
     indexed.setColorTable(table);
     b.image = indexed.convertToFormat(QImage::Format_RGB32);
