@@ -1,7 +1,8 @@
 #include "platform/QtPrompts.h"
 
+#include "shell/GifWarnDlg.h"
+
 #include <QApplication>
-#include <QCheckBox>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -118,17 +119,8 @@ std::optional<Prompts::FontChoice> QtPrompts::ChooseFont(const FontChoice &initi
 
 bool QtPrompts::ShowGifWarning()
 {
-    QMessageBox box(m_parent);
-    box.setWindowTitle(QStringLiteral("Warning : Vellumark Release"));
-    box.setIcon(QMessageBox::NoIcon);
-    box.setText(QStringLiteral("While opening animated GIF files in Vellumark,  a very few files may not be "
-                               "displayed correctly in the Frames view.\n\nIf such a file is saved with "
-                               "Vellumark, some of the frames may be saved incorrectly.\n\nIn such a case "
-                               "simply close the file without saving it."));
-    auto *check = new QCheckBox(QStringLiteral("&Show this dialog next time."));
-    check->setChecked(true);
-    box.setCheckBox(check);
-    box.setStandardButtons(QMessageBox::Ok);
-    box.exec();
-    return check->isChecked();
+    GifWarnDlg dialog(m_parent);
+    dialog.m_check = true;
+    dialog.exec();
+    return dialog.m_check;
 }

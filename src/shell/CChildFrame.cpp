@@ -1,0 +1,24 @@
+#include "shell/CChildFrame.h"
+
+CChildFrame::CChildFrame(unsigned templateId, QWidget *parent) : QMdiSubWindow(parent), m_templateId(templateId)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+}
+
+void CChildFrame::SetView(QWidget *view)
+{
+    setWidget(view);
+}
+
+CommandTarget *CChildFrame::ViewTarget() const
+{
+    return dynamic_cast<CommandTarget *>(widget());
+}
+
+void CChildFrame::SetDocumentTitle(const QString &title)
+{
+    if (m_documentTitle == title)
+        return;
+    m_documentTitle = title;
+    emit DocumentTitleChanged();
+}
