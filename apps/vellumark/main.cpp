@@ -1,11 +1,11 @@
+// The editor: one main window per user; a second start hands its files to the running one.
 #include <QApplication>
 #include <QIcon>
 
 #include "StringTable.h"
-#include "platform/QtPrompts.h"
-#include "platform/settings/Settings.h"
 #include "resource.h"
-#include "shell/CMainFrame.h"
+#include "shell/CBannerApp.h"
+#include "shell/SingleInstance.h"
 
 int main(int argc, char *argv[])
 {
@@ -14,12 +14,16 @@ int main(int argc, char *argv[])
     // Toolbar images come from the desktop's icon theme where it has them.
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
         QIcon::setThemeName(QStringLiteral("Adwaita"));
-    Profile::SetApplicationKey(LoadResString(IDS_SETTINGS_KEY));
-    CMainFrame frame;
-    QtPrompts prompts(&frame);
-    Prompts::Register(&prompts);
-    if (!frame.Create())
+
+    QStringList files;
+    for (const QString &arg : app.arguments().mid(1))
+        if (!arg.startsWith(QLatin1Char('-')))
+            files << arg;
+    if (!files.isEmpty() && SingleInstance::SendToRunning(files))
+        return 0;
+
+    CBannerApp banner;
+    if (!banner.InitInstance(files))
         return 1;
-    frame.ShowWithPlacement();
     return app.exec();
 }

@@ -1,7 +1,7 @@
 #pragma once
 // A document window: a plain MDI child that holds exactly one view. It adds no commands of its
 // own; it is the child-frame link of the command chain (view, document, child frame, ...).
-#include "shell/CommandTarget.h"
+#include "editor/CommandTarget.h"
 
 #include <QMdiSubWindow>
 

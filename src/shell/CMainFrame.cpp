@@ -237,6 +237,9 @@ CommandRouter::Chain CMainFrame::CommandChain()
 
 void CMainFrame::AfterCommandUpdate()
 {
+    if (CChildFrame *child = ActiveChildFrame())
+        if (CommandTarget *view = child->ViewTarget())
+            view->OnIdleUpdate();
     // Server > Login/Logout has one id for two meanings; its prompt follows the login state.
     if (QAction *login = m_router.FindAction(ID_SERVER_LOGIN)) {
         const bool loggedIn = m_isLoggedIn && m_isLoggedIn();
@@ -370,6 +373,9 @@ void CMainFrame::OnSubWindowActivated(QMdiSubWindow *)
             child = first;
     ShowMenuFor(child);
     UpdateTitle();
+    if (child && child == ActiveChildFrame())
+        if (CommandTarget *view = child->ViewTarget())
+            view->OnActivateView();
     emit ActiveChildChanged(child);
     m_router.UpdateAll();
 }
@@ -409,8 +415,11 @@ void CMainFrame::SetStatusPane(unsigned paneId, const QString &text)
     QLabel *pane = StatusPane(paneId);
     if (!pane)
         return;
-    const int width = pane->fontMetrics().horizontalAdvance(text);
-    pane->setFixedWidth(qMax(10, width));
+    const int width = qMax(10, pane->fontMetrics().horizontalAdvance(text));
+    // Views write their panes at every refresh; only a change costs a repaint.
+    if (pane->text() == text && pane->width() == width)
+        return;
+    pane->setFixedWidth(width);
     pane->setText(text);
     pane->repaint();
 }

@@ -3,7 +3,7 @@
 // status bar and the logo behind the document windows. Views use it for the status panes and
 // the zoom box; it keeps its placement and toolbar layout between runs.
 #include "shell/CommandRouter.h"
-#include "shell/CommandTarget.h"
+#include "editor/CommandTarget.h"
 
 #include <QMainWindow>
 #include <QRect>

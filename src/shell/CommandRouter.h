@@ -2,7 +2,7 @@
 // Owns one QAction per command id, routes triggered commands through the target chain and keeps
 // the actions' enabled, checked and text states current: when the event loop goes idle and
 // before a menu shows, exactly as update handlers expect.
-#include "shell/CommandTarget.h"
+#include "editor/CommandTarget.h"
 
 #include <QKeySequence>
 #include <QList>

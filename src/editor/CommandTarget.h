@@ -28,4 +28,8 @@ public:
     // false everywhere is shown disabled, so every target that handles a command in OnCommand
     // must also claim it here.
     virtual bool OnUpdateCommand(unsigned id, CommandState &state) { (void)id; (void)state; return false; }
+    // A view's hooks: its window became the active one; the user interface is being refreshed
+    // while it is active (status panes).
+    virtual void OnActivateView() {}
+    virtual void OnIdleUpdate() {}
 };

@@ -1,0 +1,91 @@
+// Desktop registration of the file type and the hand-over of files to a running editor.
+#include "TestSupport.h"
+#include "platform/settings/AppPaths.h"
+#include "platform/settings/Settings.h"
+#include "shell/DesktopIntegration.h"
+#include "shell/SingleInstance.h"
+
+#include <QFile>
+#include <QLocalServer>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+#include <QDir>
+#include <QFileInfo>
+#include <future>
+#include <gtest/gtest.h>
+
+TEST(DesktopIntegration, RegistersEntryMimeTypeIconsAndClassesRecords)
+{
+    const QString exe = QStringLiteral("/opt/Vellu mark/bin/vellumark");
+    ASSERT_TRUE(DesktopIntegration::RegisterFileType(exe));
+    const QString root = AppPaths::DesktopDataDir();
+    const QByteArray entry = TestSupport::ReadFile(root + QStringLiteral("/applications/vellumark.desktop"));
+    EXPECT_TRUE(entry.contains("Exec=\"/opt/Vellu mark/bin/vellumark\" %f\n")) << entry.toStdString();
+    EXPECT_TRUE(entry.contains("MimeType=application/x-vellumark-banner;"));
+    const QByteArray mime = TestSupport::ReadFile(root + QStringLiteral("/mime/packages/vellumark.xml"));
+    EXPECT_TRUE(mime.contains("<glob pattern=\"*.bnr\"/>"));
+    EXPECT_TRUE(mime.contains("<comment>Banner Document</comment>"));
+    for (int size : {16, 32, 48, 128}) {
+        const QImage icon(root + QStringLiteral("/icons/hicolor/%1x%1/apps/vellumark.png").arg(size));
+        EXPECT_EQ(icon.size(), QSize(size, size));
+    }
+    // desktop-file-validate, when present, judges the entry independently.
+    if (QFile::exists(QStringLiteral("/usr/bin/desktop-file-validate"))) {
+        QByteArray out, err;
+        EXPECT_EQ(TestSupport::Run(QStringLiteral("/usr/bin/desktop-file-validate"),
+                                   {root + QStringLiteral("/applications/vellumark.desktop")}, &out, &err),
+                  0)
+            << out.toStdString() << err.toStdString();
+    }
+
+    QString text;
+    ASSERT_EQ(ReadSettingString(SettingsHive::Classes, QStringLiteral(".bnr"), DesktopIntegration::kDefaultValue, &text), 0);
+    EXPECT_EQ(text, QStringLiteral("Vellumark.Document"));
+    ASSERT_EQ(ReadSettingString(SettingsHive::Classes, QStringLiteral("Vellumark.Document"), DesktopIntegration::kDefaultValue, &text), 0);
+    EXPECT_EQ(text, QStringLiteral("Banner Document"));
+    ASSERT_EQ(ReadSettingString(SettingsHive::Classes, QStringLiteral("Vellumark.Document\\shell\\open\\command"),
+                                DesktopIntegration::kDefaultValue, &text),
+              0);
+    EXPECT_EQ(text, QStringLiteral("\"/opt/Vellu mark/bin/vellumark\" \"%1\""));
+
+    // Every start writes it again; an unchanged registration rewrites nothing.
+    const QDateTime before = QFileInfo(root + QStringLiteral("/applications/vellumark.desktop")).lastModified();
+    QTest::qWait(20);
+    ASSERT_TRUE(DesktopIntegration::RegisterFileType(exe));
+    EXPECT_EQ(QFileInfo(root + QStringLiteral("/applications/vellumark.desktop")).lastModified(), before);
+}
+
+TEST(SingleInstance, SecondStartHandsItsFilesToTheRunningEditor)
+{
+    EXPECT_FALSE(SingleInstance::SendToRunning({QStringLiteral("a.bnr")}, 300));
+
+    SingleInstance first;
+    ASSERT_TRUE(first.Listen());
+    EXPECT_TRUE(first.IsListening());
+    SingleInstance second;
+    EXPECT_FALSE(second.Listen());
+
+    QSignalSpy received(&first, &SingleInstance::FilesReceived);
+    // The sender blocks while it waits for the answer, so it runs beside the event loop.
+    const QString dir = TestSupport::NewTempDir();
+    auto sent = std::async(std::launch::async, [dir] {
+        return SingleInstance::SendToRunning({dir + QStringLiteral("/one.bnr"), dir + QStringLiteral("/two é.gif")});
+    });
+    while (sent.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
+        QTest::qWait(10);
+    EXPECT_TRUE(sent.get());
+    ASSERT_EQ(received.size(), 1);
+    EXPECT_EQ(received[0][0].toStringList(),
+              (QStringList{dir + QStringLiteral("/one.bnr"), dir + QStringLiteral("/two é.gif")}));
+}
+
+TEST(SingleInstance, SocketLeftBehindByACrashedEditorIsTakenOver)
+{
+    // A socket file nobody answers on.
+    const QString name = AppPaths::InstanceSocketName();
+    const QString path = QDir::tempPath() + QLatin1Char('/') + name;
+    TestSupport::WriteFile(path, "");
+    SingleInstance editor;
+    EXPECT_TRUE(editor.Listen());
+}
