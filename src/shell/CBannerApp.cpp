@@ -1,6 +1,7 @@
 #include "shell/CBannerApp.h"
 
 #include "StringTable.h"
+#include "document/CoreContext.h"
 #include "platform/Prompts.h"
 #include "platform/QtPrompts.h"
 #include "platform/settings/Settings.h"
@@ -9,18 +10,34 @@
 #include "server/LoginPrompt.h"
 #include "server/ServerSession.h"
 #include "shell/AboutDialog.h"
+#include "shell/CDocManager.h"
 #include "shell/CMainFrame.h"
 #include "shell/DesktopIntegration.h"
+#include "shell/LogoBackgroundWnd.h"
 #include "shell/SingleInstance.h"
 
 #include <QApplication>
+#include <QFileInfo>
+
+namespace {
+QString RecentSection() { return QStringLiteral("Recent File List"); }
+}
 
 CBannerApp::CBannerApp() : m_session(std::make_unique<ServerSession>()) {}
 
 CBannerApp::~CBannerApp()
 {
-    // The connection goes before the windows it may still report to.
+    // The connection goes first, then the documents and their windows, the main frame and last
+    // the hidden imaging controls. Closing windows no longer asks the application anything.
+    if (m_mainFrame) {
+        m_mainFrame->SetApplicationTarget(nullptr);
+        m_mainFrame->SetLoggedInTest(nullptr);
+        QObject::disconnect(m_mainFrame->MdiClient(), nullptr, m_mainFrame.get(), nullptr);
+    }
     m_session.reset();
+    m_docManager.reset();
+    m_mainFrame.reset();
+    m_context.reset();
     if (m_prompts)
         Prompts::Register(nullptr);
     if (m_loginPrompt)
@@ -30,13 +47,14 @@ CBannerApp::~CBannerApp()
 bool CBannerApp::InitInstance(const QStringList &files)
 {
     // 1-2. Qt Network needs no start-up of its own; the controls are plain objects.
-    // 3. The settings root; the framework's profile entries live under it.
+    // 3-5. The settings root; the framework's profile entries live under it.
     if (LoadResString(IDS_SETTINGS_KEY, &m_settingsKey) != 0 || m_settingsKey.size() > 100) {
         Prompts::Instance().Message(QStringLiteral("Vellumark Error. Cannot initialize application."));
         return false;
     }
     Profile::SetApplicationKey(m_settingsKey);
     CreateSettingsKey(SettingsHive::User, m_settingsKey);
+    // 6. The splash window has its place here; it is not part of the editor yet.
 
     // 8. The main frame.
     m_mainFrame = std::make_unique<CMainFrame>();
@@ -51,20 +69,32 @@ bool CBannerApp::InitInstance(const QStringList &files)
     connect(m_session.get(), &ServerSession::loginStateChanged, m_mainFrame.get(),
             [this] { m_mainFrame->Router().UpdateAll(); });
 
+    // 7, 9. The hidden imaging controls and the document windows' templates.
+    m_context = std::make_unique<CoreContext>();
+    m_docManager = std::make_unique<CDocManager>(*m_context, *m_mainFrame);
+    connect(m_docManager.get(), &CDocManager::DocumentPathUsed, this, &CBannerApp::AddToRecentFileList);
+
+    // 10. Dropped files open as documents.
+    m_mainFrame->SetOpenFileHandler([this](const QString &path) { return m_docManager->OpenDocumentFile(path); });
+
     // 11. The desktop knows the editor and its file type; later starts hand their files here.
     DesktopIntegration::RegisterFileType(QApplication::applicationFilePath());
     m_instance = std::make_unique<SingleInstance>();
     m_instance->Listen();
     connect(m_instance.get(), &SingleInstance::FilesReceived, this, [this](const QStringList &paths) {
         for (const QString &path : paths)
-            m_mainFrame->OpenFile(path);
+            m_docManager->OpenDocumentFile(path);
         m_mainFrame->raise();
         m_mainFrame->activateWindow();
     });
 
     // 12. The command line.
+    if (files.isEmpty()) {
+        if (!m_docManager->OnFileNew())
+            return false;
+    }
     for (const QString &file : files)
-        if (!m_mainFrame->OpenFile(file))
+        if (!m_docManager->OpenDocumentFile(file))
             return false;
 
     // 13. Shown as it was left.
@@ -73,10 +103,52 @@ bool CBannerApp::InitInstance(const QStringList &files)
     return true;
 }
 
+QStringList CBannerApp::RecentFiles() const
+{
+    QStringList files;
+    for (unsigned i = 1; i <= ID_FILE_MRU_COUNT; ++i) {
+        const QString file = Profile::GetString(RecentSection(), QStringLiteral("File%1").arg(i));
+        if (!file.isEmpty())
+            files << file;
+    }
+    return files;
+}
+
+void CBannerApp::WriteRecentFiles(const QStringList &files) const
+{
+    for (unsigned i = 1; i <= ID_FILE_MRU_COUNT; ++i)
+        Profile::WriteString(RecentSection(), QStringLiteral("File%1").arg(i),
+                             int(i) <= files.size() ? files[int(i) - 1] : QString());
+}
+
+void CBannerApp::AddToRecentFileList(const QString &path)
+{
+    const QString full = QFileInfo(path).absoluteFilePath();
+    QStringList files = RecentFiles();
+    files.removeAll(full);
+    files.prepend(full);
+    while (files.size() > int(ID_FILE_MRU_COUNT))
+        files.removeLast();
+    WriteRecentFiles(files);
+}
+
 bool CBannerApp::OnCommand(unsigned id)
 {
     if (ServerSession::HandlesCommand(int(id))) {
         m_session->OnServerLogin();
+        return true;
+    }
+    if (id >= ID_FILE_MRU_FILE1 && id < ID_FILE_MRU_FILE1 + ID_FILE_MRU_COUNT) {
+        QStringList files = RecentFiles();
+        const int index = int(id - ID_FILE_MRU_FILE1);
+        if (index >= files.size())
+            return false;
+        const QString path = files[index];
+        // A file that cannot be opened any more leaves the list.
+        if (!m_docManager->OpenDocumentFile(path)) {
+            files.removeAll(path);
+            WriteRecentFiles(files);
+        }
         return true;
     }
     switch (id) {
@@ -85,6 +157,12 @@ bool CBannerApp::OnCommand(unsigned id)
         about.exec();
         return true;
     }
+    case ID_FILE_NEW:
+        m_docManager->OnFileNew();
+        return true;
+    case ID_FILE_OPEN:
+        m_docManager->OnFileOpen();
+        return true;
     default:
         return false;
     }
@@ -98,5 +176,13 @@ bool CBannerApp::OnUpdateCommand(unsigned id, CommandState &state)
             state.SetText(m_session->LoginCommandText());
         return true;
     }
-    return id == ID_APP_ABOUT;
+    if (id >= ID_FILE_MRU_FILE1 && id < ID_FILE_MRU_FILE1 + ID_FILE_MRU_COUNT) {
+        const QStringList files = RecentFiles();
+        const int index = int(id - ID_FILE_MRU_FILE1);
+        if (index >= files.size())
+            return false;
+        state.SetText(QStringLiteral("&%1 %2").arg(index + 1).arg(QFileInfo(files[index]).fileName()));
+        return true;
+    }
+    return id == ID_APP_ABOUT || id == ID_FILE_NEW || id == ID_FILE_OPEN;
 }

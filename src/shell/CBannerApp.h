@@ -1,14 +1,17 @@
 #pragma once
 // The application object: starts the program in its fixed order, owns what several parts share
-// (the main frame, the server session, the single-instance channel) and handles the
-// application's commands (About, the server commands).
+// (the core context with the hidden imaging controls, the open documents, the main frame, the
+// server session, the single-instance channel) and handles the application's commands (About,
+// New, Open, the recent files, the server commands).
 #include "editor/CommandTarget.h"
 
 #include <QObject>
 #include <QStringList>
 #include <memory>
 
+class CDocManager;
 class CMainFrame;
+class CoreContext;
 class QtLoginPrompt;
 class QtPrompts;
 class ServerSession;
@@ -21,20 +24,31 @@ public:
     ~CBannerApp() override;
 
     // The start-up sequence; false ends the program before its event loop runs. `files` are the
-    // command line's file arguments.
+    // command line's file arguments: none makes a new banner, a file is opened, and a file that
+    // cannot be opened ends the program.
     bool InitInstance(const QStringList &files);
 
     QString GetSettingsKey() const { return m_settingsKey; }
     CMainFrame *MainFrame() const { return m_mainFrame.get(); }
+    CDocManager *Documents() const { return m_docManager.get(); }
+    CoreContext &Context() const { return *m_context; }
     ServerSession &Session() const { return *m_session; }
+
+    // The recently used files, most recent first (at most four).
+    QStringList RecentFiles() const;
+    void AddToRecentFileList(const QString &path);
 
     bool OnCommand(unsigned id) override;
     bool OnUpdateCommand(unsigned id, CommandState &state) override;
 
 private:
+    void WriteRecentFiles(const QStringList &files) const;
+
     QString m_settingsKey;
     std::unique_ptr<ServerSession> m_session;
     std::unique_ptr<CMainFrame> m_mainFrame;
+    std::unique_ptr<CoreContext> m_context;
+    std::unique_ptr<CDocManager> m_docManager;
     std::unique_ptr<QtPrompts> m_prompts;
     std::unique_ptr<QtLoginPrompt> m_loginPrompt;
     std::unique_ptr<SingleInstance> m_instance;

@@ -1,5 +1,7 @@
 #include "shell/CChildFrame.h"
 
+#include <QCloseEvent>
+
 CChildFrame::CChildFrame(unsigned templateId, QWidget *parent) : QMdiSubWindow(parent), m_templateId(templateId)
 {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -21,4 +23,13 @@ void CChildFrame::SetDocumentTitle(const QString &title)
         return;
     m_documentTitle = title;
     emit DocumentTitleChanged();
+}
+
+void CChildFrame::closeEvent(QCloseEvent *event)
+{
+    if (m_queryClose && !m_queryClose()) {
+        event->ignore();
+        return;
+    }
+    QMdiSubWindow::closeEvent(event);
 }

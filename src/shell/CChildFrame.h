@@ -4,6 +4,7 @@
 #include "editor/CommandTarget.h"
 
 #include <QMdiSubWindow>
+#include <functional>
 
 class CChildFrame : public QMdiSubWindow, public CommandTarget {
     Q_OBJECT
@@ -27,11 +28,18 @@ public:
     void SetDocumentTitle(const QString &title);
     QString DocumentTitle() const { return m_documentTitle; }
 
+    // Asked before the window closes (the save question of a document's last window).
+    void SetQueryClose(std::function<bool()> query) { m_queryClose = std::move(query); }
+
 signals:
     void DocumentTitleChanged();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     unsigned m_templateId;
     CommandTarget *m_document = nullptr;
     QString m_documentTitle;
+    std::function<bool()> m_queryClose;
 };

@@ -4,6 +4,7 @@
 // the zoom box; it keeps its placement and toolbar layout between runs.
 #include "shell/CommandRouter.h"
 #include "editor/CommandTarget.h"
+#include "editor/MainFrameServices.h"
 
 #include <QMainWindow>
 #include <QRect>
@@ -31,7 +32,7 @@ struct WindowPlacement {
     static bool Parse(const QString &text, WindowPlacement *out);
 };
 
-class CMainFrame : public QMainWindow, public CommandTarget {
+class CMainFrame : public QMainWindow, public CommandTarget, public MainFrameServices {
     Q_OBJECT
 public:
     explicit CMainFrame(QWidget *parent = nullptr);
@@ -42,14 +43,14 @@ public:
     bool Create();
 
     // --- services for views ---
-    void SetStatusPane(unsigned paneId, const QString &text);
+    void SetStatusPane(unsigned paneId, const QString &text) override;
     QString StatusPaneText(unsigned paneId) const;
     QLabel *StatusPane(unsigned paneId) const;
-    void SetZoomText(float value);
-    float GetZoomValue();
-    float NormalizeZoom();
-    void ZoomStepIn();
-    void ZoomStepOut();
+    void SetZoomText(float value) override;
+    float GetZoomValue() override;
+    float NormalizeZoom() override;
+    void ZoomStepIn() override;
+    void ZoomStepOut() override;
     QComboBox *ZoomCombo() const { return m_zoomCombo; }
 
     // --- placement and bar state ---

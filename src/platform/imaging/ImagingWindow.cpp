@@ -49,28 +49,35 @@ void ImagingWindow::SyncGeometry()
     if (!m_control || m_syncing)
         return;
     m_syncing = true;
-    // Scroll bars and window size depend on each other (a bar takes room from the window):
-    // settle them in at most two rounds.
-    const Qt::ScrollBarPolicy policy = m_control->ShowScrollBars() ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
+    const bool bars = m_control->ShowScrollBars();
+    const Qt::ScrollBarPolicy policy = bars ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
     setHorizontalScrollBarPolicy(policy);
     setVerticalScrollBarPolicy(policy);
-    for (int round = 0; round < 3; ++round) {
-        const QSize size = viewport()->size();
-        if (m_control->WindowWidth() != size.width() || m_control->WindowHeight() != size.height()) {
-            m_control->SetWindowSize(size.width(), size.height());
-            m_needRender = QRegion(viewport()->rect());
-        }
-        horizontalScrollBar()->setPageStep(size.width());
-        verticalScrollBar()->setPageStep(size.height());
-        horizontalScrollBar()->setSingleStep(16);
-        verticalScrollBar()->setSingleStep(16);
-        horizontalScrollBar()->setRange(0, m_control->ScrollRangeX());
-        verticalScrollBar()->setRange(0, m_control->ScrollRangeY());
-        horizontalScrollBar()->setValue(m_control->ScrollX());
-        verticalScrollBar()->setValue(m_control->ScrollY());
-        if (viewport()->size() == size)
-            break;
+    // The window's size follows from whether the zoomed picture needs the bars, and a bar takes
+    // room that may make the other one needed: decide both before telling the control.
+    const QSize full = maximumViewportSize();
+    const double width = m_control->DisplayWidth(), height = m_control->DisplayHeight();
+    const int barWidth = verticalScrollBar()->sizeHint().width();
+    const int barHeight = horizontalScrollBar()->sizeHint().height();
+    bool needH = bars && width > full.width();
+    bool needV = bars && height > full.height();
+    if (bars && needH && !needV)
+        needV = height > full.height() - barHeight;
+    if (bars && needV && !needH)
+        needH = width > full.width() - barWidth;
+    const QSize size(qMax(0, full.width() - (needV ? barWidth : 0)), qMax(0, full.height() - (needH ? barHeight : 0)));
+    if (m_control->WindowWidth() != size.width() || m_control->WindowHeight() != size.height()) {
+        m_control->SetWindowSize(size.width(), size.height());
+        m_needRender = QRegion(QRect(QPoint(0, 0), size));
     }
+    horizontalScrollBar()->setPageStep(size.width());
+    verticalScrollBar()->setPageStep(size.height());
+    horizontalScrollBar()->setSingleStep(16);
+    verticalScrollBar()->setSingleStep(16);
+    horizontalScrollBar()->setRange(0, m_control->ScrollRangeX());
+    verticalScrollBar()->setRange(0, m_control->ScrollRangeY());
+    horizontalScrollBar()->setValue(m_control->ScrollX());
+    verticalScrollBar()->setValue(m_control->ScrollY());
     m_syncing = false;
     viewport()->update();
 }
@@ -80,6 +87,18 @@ void ImagingWindow::resizeEvent(QResizeEvent *event)
     QAbstractScrollArea::resizeEvent(event);
     SyncGeometry();
     InvalidateAll();
+}
+
+bool ImagingWindow::viewportEvent(QEvent *event)
+{
+    // Scroll bars come and go after the event loop has run; the window follows the room left.
+    if (event->type() == QEvent::Resize && !m_syncing) {
+        const bool handled = QAbstractScrollArea::viewportEvent(event);
+        SyncGeometry();
+        InvalidateAll();
+        return handled;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
 }
 
 void ImagingWindow::scrollContentsBy(int, int)

@@ -1,0 +1,358 @@
+#include "editor/CFrameView.h"
+
+#include "document/BannerDoc.h"
+#include "document/BannerFrame.h"
+#include "editor/EditorState.h"
+#include "editor/MainFrameServices.h"
+#include "items/ItemDrawing.h"
+#include "items/Sprite.h"
+#include "platform/imaging/ImagingWindow.h"
+#include "resource.h"
+
+#include <QResizeEvent>
+#include <algorithm>
+
+namespace {
+enum MouseKind { Down, Move, Up };
+}
+
+CFrameView::CFrameView(CBannerDoc &doc, MainFrameServices *frame, QWidget *parent)
+    : QWidget(parent), m_doc(doc), m_frame(frame)
+{
+    m_control.SetDisplayOption57(true);
+    m_control.SetRepaintOnChange(true);
+    m_control.SetDisplayOption237(false);
+    m_control.SetShowScrollBars(true);
+    m_control.SetDisplaySizeMode(4);
+    m_window = new ImagingWindow(&m_control, this);
+    m_window->setObjectName(QString::number(IDC_VIEW_CONTROL));
+    m_window->setGeometry(0, 0, 1, 1);
+    m_window->show();
+    connect(&m_control, &ImagingControl::ControlEvent, this, [this](int id) {
+        if (id == 1)
+            DrawItems();
+        else if (id == 3 && !m_control.AnimationRunning())
+            m_window->InvalidateAll();
+    });
+    connect(&m_control, &ImagingControl::MouseDown, this,
+            [this](int b, int s, int x, int y) { OnMouse(Down, b, s, x, y); });
+    connect(&m_control, &ImagingControl::MouseMove, this,
+            [this](int b, int s, int x, int y) { OnMouse(Move, b, s, x, y); });
+    connect(&m_control, &ImagingControl::MouseUp, this,
+            [this](int b, int s, int x, int y) { OnMouse(Up, b, s, x, y); });
+    m_doc.AddView(this);
+}
+
+CFrameView::~CFrameView()
+{
+    m_doc.RemoveView(this);
+}
+
+QSize CFrameView::BannerClientSize() const
+{
+    return QSize(int(m_doc.m_fWidth), int(m_doc.m_fHeight));
+}
+
+void CFrameView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    m_window->setGeometry(rect());
+}
+
+CBannerFrame *CFrameView::ShownFrameObject() const
+{
+    return m_doc.GetFrame(m_nShownFrame);
+}
+
+void CFrameView::OnInitialUpdate()
+{
+    m_nShownFrame = m_doc.GetCurrentFrameIndex();
+    m_control.SetBitmapHandle({});
+    m_control.CreateBitmap(m_doc.m_fWidth, m_doc.m_fHeight, 24);
+    if (CBannerFrame *frame = ShownFrameObject()) {
+        if (frame->HasBackground())
+            m_control.SetFromDIB(*frame->m_hBackground);
+        else
+            m_control.FillColor(frame->m_crBackground);
+    }
+}
+
+void CFrameView::ReloadCurrentFrame()
+{
+    m_nShownFrame = m_doc.GetCurrentFrameIndex();
+    if (CBannerFrame *frame = ShownFrameObject()) {
+        if (frame->HasBackground()) {
+            m_control.SetFromDIB(*frame->m_hBackground);
+        } else {
+            // A frame whose background picture was dropped still needs a banner-size bitmap.
+            if (!m_control.HasBitmap())
+                m_control.CreateBitmap(m_doc.m_fWidth, m_doc.m_fHeight, 24);
+            m_control.FillColor(frame->m_crBackground);
+        }
+    }
+    m_control.Repaint();
+    m_window->InvalidateAll();
+}
+
+void CFrameView::DrawItems()
+{
+    if (m_control.AnimationRunning())
+        return;
+    CBannerFrame *frame = ShownFrameObject();
+    if (!frame)
+        return;
+    m_control.SetRepaintOnChange(false);
+    for (const auto &item : frame->Items()) {
+        item->Draw(m_control);
+        if (IsSelected(item.get()))
+            item->DrawTracker(m_control);
+    }
+    m_control.SetRepaintOnChange(true);
+}
+
+bool CFrameView::IsSelected(const CSprite *item) const
+{
+    return std::find(m_selection.begin(), m_selection.end(), item) != m_selection.end();
+}
+
+void CFrameView::Select(CSprite *item, bool add)
+{
+    if (!add) {
+        m_selection.clear();
+        m_control.Repaint();
+        m_window->InvalidateAll();
+    }
+    if (item && !IsSelected(item)) {
+        m_selection.push_back(item);
+        InvalidateItem(item);
+    }
+}
+
+void CFrameView::Deselect(CSprite *item)
+{
+    const auto it = std::find(m_selection.begin(), m_selection.end(), item);
+    if (it == m_selection.end())
+        return;
+    InvalidateItem(item);
+    m_selection.erase(it);
+}
+
+void CFrameView::SelectWithinRect(const CRect &clientRect, bool add)
+{
+    if (!add)
+        Select(nullptr, false);
+    const CRect bitmapRect = ClientToBitmap(m_control, clientRect);
+    CBannerFrame *frame = ShownFrameObject();
+    if (!frame)
+        return;
+    for (const auto &item : frame->Items())
+        if (item->Intersects(bitmapRect))
+            Select(item.get(), true);
+}
+
+void CFrameView::InvalidateItem(CSprite *item)
+{
+    if (!item) {
+        m_control.Repaint();
+        m_window->InvalidateAll();
+        return;
+    }
+    CRect r = BitmapToClient(m_control, item->GetBounds());
+    r.NormalizeRect();
+    r.InflateRect(4, 4);
+    m_window->InvalidateRect(QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1)));
+}
+
+void CFrameView::InvalidateItems(const std::vector<CSprite *> *items)
+{
+    // A copy: invalidating never changes the list, but the caller's list may be the selection.
+    const std::vector<CSprite *> list = items ? *items : m_selection;
+    for (CSprite *item : list)
+        InvalidateItem(item);
+}
+
+void CFrameView::OnUpdate(DocumentView *, long hint, CSprite *item)
+{
+    switch (hint) {
+    case hintItemChanged:
+        InvalidateItem(item);
+        break;
+    case hintItemsChanged:
+        if (item)
+            InvalidateItem(item);
+        else
+            InvalidateItems();
+        break;
+    case hintFrameRemoved:
+    case hintFrameAdded:
+    case hintCurrentFrame:
+        m_selection.clear();
+        ReloadCurrentFrame();
+        break;
+    case hintFrameChanged:
+        ReloadCurrentFrame();
+        break;
+    default:
+        m_control.Repaint();
+        m_window->InvalidateAll();
+        break;
+    }
+}
+
+void CFrameView::OnMouse(int kind, int, int, int x, int y)
+{
+    // Tools act on these once they exist; the view keeps the position for the X/Y pane.
+    if (m_control.AnimationRunning())
+        return;
+    (void)kind;
+    EditorState::Instance().lastMouse = QPoint(x, y);
+}
+
+// ---- commands ----------------------------------------------------------------------------
+
+void CFrameView::OnEditCopy()
+{
+    auto &clipboard = EditorState::Instance().ItemClipboard;
+    clipboard.clear();
+    for (CSprite *item : m_selection)
+        clipboard.push_back(item->Clone());
+}
+
+void CFrameView::OnEditPaste()
+{
+    CBannerFrame *frame = ShownFrameObject();
+    if (!frame)
+        return;
+    m_doc.UpdateAllViews(nullptr, hintItemsChanged);
+    Select(nullptr, false);
+    for (const auto &item : EditorState::Instance().ItemClipboard)
+        Select(frame->AddItem(item->Clone()), true);
+    m_doc.UpdateAllViews(nullptr, hintItemsChanged);
+    m_doc.SetModifiedFlag();
+}
+
+void CFrameView::OnEditDelete()
+{
+    CBannerFrame *frame = ShownFrameObject();
+    if (!frame)
+        return;
+    m_doc.UpdateAllViews(nullptr, hintItemsChanged);
+    const std::vector<CSprite *> doomed = m_selection;
+    // The selection must not point at deleted items while they go.
+    m_selection.clear();
+    for (CSprite *item : doomed)
+        frame->RemoveItem(item);
+    Select(nullptr, false);
+    m_doc.UpdateAllViews(nullptr, hintItemsChanged);
+    m_doc.SetModifiedFlag();
+}
+
+void CFrameView::OnArrange(unsigned id)
+{
+    CBannerFrame *frame = ShownFrameObject();
+    if (!frame || m_selection.empty())
+        return;
+    CSprite *item = m_selection.front();
+    switch (id) {
+    case ID_ARRANGE_MOVETOBACK: frame->MoveToBack(item); break;
+    case ID_ARRANGE_MOVETOFRONT: frame->MoveToFront(item); break;
+    case ID_ARRANGE_MOVEBACKWARD: frame->MoveBackward(item); break;
+    case ID_ARRANGE_MOVEFORWARD: frame->MoveForward(item); break;
+    default: return;
+    }
+    m_doc.UpdateAllViews(nullptr, hintItemsChanged);
+    m_doc.SetModifiedFlag();
+}
+
+void CFrameView::ApplyZoom(float percent)
+{
+    // The box refuses what is not a positive number, so the zoom only ever takes one.
+    m_control.SetZoomPercent(percent);
+    m_window->InvalidateAll();
+}
+
+bool CFrameView::OnCommand(unsigned id)
+{
+    EditorState &state = EditorState::Instance();
+    switch (id) {
+    case ID_TOOLS_SELECT: state.currentTool = EditorState::Tool::Select; return true;
+    case ID_TOOLS_RECTANGLE: state.shape = 0; state.currentTool = EditorState::Tool::Shape; return true;
+    case ID_TOOLS_ELLIPSE: state.shape = 1; state.currentTool = EditorState::Tool::Shape; return true;
+    case ID_TOOLS_LINE: state.shape = 2; state.currentTool = EditorState::Tool::Shape; return true;
+    case ID_TOOLS_TEXT: state.currentTool = EditorState::Tool::Text; return true;
+    case ID_TOOLS_IMAGE: state.currentTool = EditorState::Tool::Image; return true;
+    case ID_TOOLS_FREEHAND: state.currentTool = EditorState::Tool::Freehand; return true;
+    case ID_EDIT_COPY: OnEditCopy(); return true;
+    case ID_EDIT_CUT: OnEditCopy(); OnEditDelete(); return true;
+    case ID_EDIT_PASTE: OnEditPaste(); return true;
+    case ID_EDIT_DELETE: OnEditDelete(); return true;
+    case ID_ARRANGE_MOVETOBACK:
+    case ID_ARRANGE_MOVETOFRONT:
+    case ID_ARRANGE_MOVEBACKWARD:
+    case ID_ARRANGE_MOVEFORWARD: OnArrange(id); return true;
+    default: break;
+    }
+    if (!m_frame)
+        return false;
+    switch (id) {
+    case ID_VIEW_ZOOMIN: m_frame->ZoomStepIn(); ApplyZoom(m_frame->NormalizeZoom()); return true;
+    case ID_VIEW_ZOOMOUT: m_frame->ZoomStepOut(); ApplyZoom(m_frame->NormalizeZoom()); return true;
+    case ID_VIEW_NORMAL: m_frame->SetZoomText(100); ApplyZoom(m_frame->NormalizeZoom()); return true;
+    case ID_ZOOMCOMBO: ApplyZoom(m_frame->GetZoomValue()); return true;
+    case IDOK: ApplyZoom(m_frame->NormalizeZoom()); return true;
+    default: return false;
+    }
+}
+
+bool CFrameView::OnUpdateCommand(unsigned id, CommandState &s)
+{
+    const EditorState &state = EditorState::Instance();
+    using Tool = EditorState::Tool;
+    switch (id) {
+    case ID_TOOLS_SELECT: s.SetCheck(state.currentTool == Tool::Select); return true;
+    case ID_TOOLS_RECTANGLE: s.SetCheck(state.currentTool == Tool::Shape && state.shape == 0); return true;
+    case ID_TOOLS_ELLIPSE: s.SetCheck(state.currentTool == Tool::Shape && state.shape == 1); return true;
+    case ID_TOOLS_LINE: s.SetCheck(state.currentTool == Tool::Shape && state.shape == 2); return true;
+    case ID_TOOLS_TEXT: s.SetCheck(state.currentTool == Tool::Text); return true;
+    case ID_TOOLS_IMAGE: s.SetCheck(state.currentTool == Tool::Image); return true;
+    case ID_TOOLS_FREEHAND: s.SetCheck(state.currentTool == Tool::Freehand); return true;
+    case ID_EDIT_COPY:
+    case ID_EDIT_CUT:
+    case ID_EDIT_DELETE: s.Enable(!m_selection.empty()); return true;
+    case ID_EDIT_PASTE: s.Enable(!state.ItemClipboard.empty()); return true;
+    case ID_ARRANGE_MOVETOBACK:
+    case ID_ARRANGE_MOVETOFRONT:
+    case ID_ARRANGE_MOVEBACKWARD:
+    case ID_ARRANGE_MOVEFORWARD: s.Enable(m_selection.size() == 1); return true;
+    case ID_VIEW_ZOOMIN:
+    case ID_VIEW_ZOOMOUT:
+    case ID_VIEW_NORMAL:
+    case ID_ZOOMCOMBO:
+    case IDOK: return m_frame != nullptr;
+    default: return false;
+    }
+}
+
+QString CFrameView::FramePaneText(const char *format) const
+{
+    const CBannerFrame *frame = ShownFrameObject();
+    return QString::asprintf(format, m_nShownFrame, frame ? int(frame->m_nDelay) : 0);
+}
+
+void CFrameView::OnActivateView()
+{
+    if (!m_frame)
+        return;
+    m_frame->SetStatusPane(ID_INDICATOR_FRAME, FramePaneText("Frame : %d, Delay : %d"));
+    m_frame->SetStatusPane(ID_INDICATOR_POSITION, QStringLiteral("X : 0, Y: 0"));
+    m_frame->SetZoomText(m_control.ZoomPercent());
+}
+
+void CFrameView::OnIdleUpdate()
+{
+    if (!m_frame)
+        return;
+    const QPoint p = EditorState::Instance().lastMouse;
+    m_frame->SetStatusPane(ID_INDICATOR_POSITION, QString::asprintf("X : %d, Y: %d", p.x(), p.y()));
+    m_frame->SetStatusPane(ID_INDICATOR_FRAME, FramePaneText("Frame : %d, Delay: %d"));
+}

@@ -1,0 +1,57 @@
+#pragma once
+// The open banners and their windows: File New and File Open make a document with a Banner View
+// window, the View toggles open and close a document's windows, and the last window of a
+// document closes it after the save question. Supplies the document's window and dialog hooks.
+#include "document/CoreContext.h"
+
+#include <QObject>
+#include <QString>
+#include <memory>
+#include <vector>
+
+class CBannerDoc;
+class CChildFrame;
+class CMainFrame;
+class DocumentCommands;
+
+class CDocManager : public QObject, public ViewWindowHost, public DocumentDialogs {
+    Q_OBJECT
+public:
+    CDocManager(CoreContext &context, CMainFrame &frame);
+    ~CDocManager() override;
+
+    // A new banner ("Banner1", "Banner2", ...) in a Banner View window; none when it fails.
+    CBannerDoc *OnFileNew();
+    // Opens the file, or activates the window of a document already open from it. False (with
+    // the document's message shown) when it cannot be read; nothing of it stays then.
+    bool OpenDocumentFile(const QString &path);
+    // The open-file dialog, then OpenDocumentFile.
+    void OnFileOpen();
+
+    const std::vector<std::unique_ptr<DocumentCommands>> &Documents() const { return m_docs; }
+    DocumentCommands *Find(const CBannerDoc &doc) const;
+    std::vector<CChildFrame *> WindowsOf(const CBannerDoc &doc) const;
+
+    // ViewWindowHost
+    void ActivateViewWindow(DocumentView &view) override;
+    void CloseViewWindow(DocumentView &view) override;
+    bool OpenViewWindow(CBannerDoc &doc, ViewKind kind) override;
+    // DocumentDialogs
+    bool ShowBackgroundDialog(float width, float height, CBannerDoc &doc, ImagingControl &output) override;
+    std::optional<std::uint32_t> ShowFrameDelayDialog(std::uint32_t delayMs) override;
+
+signals:
+    // A document was saved under or opened from `path` (the recent-file list).
+    void DocumentPathUsed(const QString &path);
+
+private:
+    DocumentCommands *AddDocument(std::unique_ptr<CBannerDoc> doc, const QString &title);
+    CChildFrame *FrameOf(const DocumentView &view) const;
+    bool QueryCloseFrame(CChildFrame *frame);
+    void DiscardUnviewedDocuments();
+
+    CoreContext &m_context;
+    CMainFrame &m_frame;
+    std::vector<std::unique_ptr<DocumentCommands>> m_docs;
+    int m_untitled = 0;
+};
