@@ -65,6 +65,9 @@ public:
     // File > Save As: asks for a name, completes a missing extension from the chosen filter and
     // refuses names that are neither banner files nor GIFs. True when saved.
     bool OnFileSaveAs();
+    // The save of a modified document that is being closed: in place when its file can be
+    // written, otherwise under a name asked with the banner type's own filter and extension.
+    bool DoFileSave();
     static QString SaveAsFilter();
     static QString InvalidExtensionMessage();
 
@@ -120,6 +123,8 @@ public:
 
 private:
     void ToggleView(ViewKind kind);
+    // Saves under a new name; on success the document takes it and it enters the recent files.
+    bool SaveToNewPath(const QString &path);
 
     CoreContext &m_context;
     bool m_bModified = false;

@@ -5,6 +5,7 @@
 #include "items/PrimitiveGraphics.h"
 #include "items/Stamp.h"
 #include "items/Text.h"
+#include "platform/AtomicFile.h"
 #include "platform/ByteIO.h"
 #include "platform/Prompts.h"
 #include "platform/Win1252.h"
@@ -13,7 +14,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <array>
 #include <map>
 #include <vector>
@@ -396,13 +396,25 @@ QString ReadFailureMessage(ReadResult result, const QString &path)
 bool ReadFile(CBannerDoc &doc, const QString &path)
 {
     QFile file(path);
-    ReadResult result = ReadResult::Malformed;
-    if (file.open(QIODevice::ReadOnly))
-        result = Read(doc, file.readAll());
+    if (!file.open(QIODevice::ReadOnly)) {
+        Prompts::Instance().Message(CannotOpenMessage(path, file.errorString()), Prompts::Icon::Stop);
+        return false;
+    }
+    const ReadResult result = Read(doc, file.readAll());
     if (result == ReadResult::Ok)
         return true;
     Prompts::Instance().Message(ReadFailureMessage(result, path), Prompts::Icon::Stop);
     return false;
+}
+
+QString CannotOpenMessage(const QString &path, const QString &reason)
+{
+    return QStringLiteral("Cannot open the file \"%1\": %2.").arg(FileNameOf(path), reason);
+}
+
+QString CannotSaveMessage(const QString &path, const QString &reason)
+{
+    return QStringLiteral("Cannot save the file \"%1\": %2.").arg(FileNameOf(path), reason);
 }
 
 QString WrongNameMessage()
@@ -416,25 +428,11 @@ bool WriteFile(const CBannerDoc &doc, const QString &path)
         Prompts::Instance().Message(WrongNameMessage(), Prompts::Icon::Stop);
         return false;
     }
-    const QFileInfo info(path);
-    // Write where a link points, so the link stays a link to the new file.
-    const QString target = info.isSymLink() ? info.symLinkTarget() : path;
-    const QFileInfo targetInfo(target);
-    // Read-only is the file's own mark (no write bit for its owner), whoever runs the program.
-    if (targetInfo.exists() && (!targetInfo.isWritable() || !(targetInfo.permissions() & QFile::WriteOwner)))
-        return false;
-    const QByteArray bytes = Write(doc);
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    if (out.write(bytes) != bytes.size()) {
-        out.cancelWriting();
+    QString error;
+    if (!AtomicFile::Write(path, Write(doc), &error)) {
+        Prompts::Instance().Message(CannotSaveMessage(path, error), Prompts::Icon::Stop);
         return false;
     }
-    if (!out.commit())
-        return false;
-    if (targetInfo.exists())
-        QFile::setPermissions(target, targetInfo.permissions());
     return true;
 }
 

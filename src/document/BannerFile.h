@@ -28,18 +28,21 @@ ReadResult Read(CBannerDoc &doc, const QByteArray &bytes);
 // The message a failed read shows for the file at `path` (the file's name, without folders).
 QString ReadFailureMessage(ReadResult result, const QString &path);
 
-// Reads the file; shows the failure message with the stop icon and returns false on failure.
+// Reads the file; shows the failure message with the stop icon and returns false on failure
+// (also when the file cannot be opened at all).
 bool ReadFile(CBannerDoc &doc, const QString &path);
 
 // Writes the banner file to `path`. Only a path whose file name contains ".bnr" (lower-cased) is
 // written; for any other (".bnr" only in a folder name) the VKERR_SERZ_NOCODE message is shown,
 // nothing is touched and the save fails. The bytes go to a temporary file beside the target that
 // replaces it only when complete, keeping its permissions; a symbolic link keeps pointing at the
-// new file; a read-only target is not replaced. Failures other than the name are reported by the
-// caller (false).
+// new file; a read-only target is not replaced. Every failure shows its message with the stop icon.
 bool WriteFile(const CBannerDoc &doc, const QString &path);
 
 // The message for a write refused by its file name.
 QString WrongNameMessage();
+// The messages for a file that cannot be opened or saved, with the system's reason.
+QString CannotOpenMessage(const QString &path, const QString &reason);
+QString CannotSaveMessage(const QString &path, const QString &reason);
 
 }

@@ -3,6 +3,7 @@
 #include "document/BannerDoc.h"
 #include "document/BannerFile.h"
 #include "document/CoreContext.h"
+#include "platform/AtomicFile.h"
 #include "platform/Prompts.h"
 
 #include <QFileInfo>
@@ -43,6 +44,9 @@ bool CBannerDoc::OnOpenDocument(const QString &path)
         ok = BannerFile::ReadFile(*this, path);
     else if (m_context.gifFiles)
         ok = m_context.gifFiles->ReadGif(*this, path);
+    else
+        Prompts::Instance().Message(BannerFile::CannotOpenMessage(path, QStringLiteral("GIF import is not available")),
+                                    Prompts::Icon::Stop);
     if (!ok)
         return false;
     SetPathName(path);
@@ -57,6 +61,9 @@ bool CBannerDoc::OnSaveDocument(const QString &path)
         ok = BannerFile::WriteFile(*this, path);
     else if (m_context.gifFiles)
         ok = m_context.gifFiles->SaveAsGif(*this, path);
+    else
+        Prompts::Instance().Message(BannerFile::CannotSaveMessage(path, QStringLiteral("GIF export is not available")),
+                                    Prompts::Icon::Stop);
     if (ok)
         SetModifiedFlag(false);
     return ok;
@@ -66,7 +73,7 @@ bool CBannerDoc::OnFileSave()
 {
     const QFileInfo info(m_strPathName);
     // A never-saved document, a file that is gone and a read-only file all take the Save As road.
-    if (m_strPathName.isEmpty() || !info.exists() || !(info.permissions() & QFile::WriteOwner))
+    if (m_strPathName.isEmpty() || !info.exists() || AtomicFile::IsReadOnly(m_strPathName))
         return OnFileSaveAs();
     return OnSaveDocument(m_strPathName);
 }
@@ -92,6 +99,31 @@ bool CBannerDoc::OnFileSaveAs()
         Prompts::Instance().Message(InvalidExtensionMessage(), Prompts::Icon::Stop);
         return false;
     }
+    return SaveToNewPath(path);
+}
+
+bool CBannerDoc::DoFileSave()
+{
+    const QFileInfo info(m_strPathName);
+    if (!m_strPathName.isEmpty() && info.exists() && !AtomicFile::IsReadOnly(m_strPathName))
+        return OnSaveDocument(m_strPathName);
+    // The document type's own filter and extension, as when the framework asks for a name.
+    Prompts::FileDialog options;
+    options.filter = QStringLiteral("Banner Files (*.bnr)|*.bnr||");
+    options.defaultExt = QStringLiteral("bnr");
+    options.overwritePrompt = true;
+    options.pathMustExist = true;
+    const auto choice = Prompts::Instance().SaveFile(options);
+    if (!choice || choice->path.isEmpty())
+        return false;
+    QString path = choice->path;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".bnr");
+    return SaveToNewPath(path);
+}
+
+bool CBannerDoc::SaveToNewPath(const QString &path)
+{
     if (!OnSaveDocument(path))
         return false;
     SetPathName(path);
