@@ -1,14 +1,103 @@
+// vellumark-cli: batch work on banners with the editor's own reading, writing and rendering.
+//   info FILE --json        the banner as one JSON object
+//   convert IN OUT          .bnr or GIF in, .bnr or GIF out, chosen by name as the editor does
+//   render IN FRAME OUT.png frame FRAME (from 0) as rendered into a frame picture
+// Exit status: 0 done, 1 failed (the editor's message on standard error), 2 wrong usage.
+#include "BannerInfo.h"
+#include "ConsolePrompts.h"
+
+#include "document/BannerDoc.h"
+#include "document/CoreContext.h"
+#include "platform/AtomicFile.h"
+
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QImageWriter>
+#include <QJsonDocument>
 #include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
-int Usage()
+enum Exit { kDone = 0, kFailed = 1, kUsage = 2 };
+
+int Usage(const char *why = nullptr)
 {
+    if (why)
+        std::fprintf(stderr, "vellumark-cli: %s\n", why);
     std::fputs("usage: vellumark-cli info FILE --json\n"
                "       vellumark-cli convert IN OUT\n"
                "       vellumark-cli render IN FRAME OUT.png\n",
                stderr);
-    return 2;
+    return kUsage;
+}
+
+bool Open(CBannerDoc &doc, const QString &path)
+{
+    return doc.OnOpenDocument(path);
+}
+
+int Info(CoreContext &context, const QString &path)
+{
+    CBannerDoc doc(context);
+    if (!Open(doc, path))
+        return kFailed;
+    const QByteArray json = QJsonDocument(BannerInfoJson(doc)).toJson(QJsonDocument::Compact);
+    std::fwrite(json.constData(), 1, std::size_t(json.size()), stdout);
+    std::fputc('\n', stdout);
+    return std::fflush(stdout) == 0 ? kDone : kFailed;
+}
+
+int Convert(CoreContext &context, const QString &in, const QString &out)
+{
+    // The name decides the format as Save As does; anything else is refused before reading.
+    const QString lower = out.toLower();
+    if (!lower.contains(QLatin1String(".bnr")) && !lower.contains(QLatin1String(".gif"))) {
+        Prompts::Instance().Message(CBannerDoc::InvalidExtensionMessage(), Prompts::Icon::Stop);
+        return kFailed;
+    }
+    CBannerDoc doc(context);
+    if (!Open(doc, in))
+        return kFailed;
+    return doc.OnSaveDocument(out) ? kDone : kFailed;
+}
+
+int Render(CoreContext &context, const QString &in, const QString &frameArg, const QString &out)
+{
+    bool numeric = false;
+    const int index = frameArg.toInt(&numeric);
+    if (!numeric)
+        return Usage("FRAME must be a frame number, counted from 0");
+    CBannerDoc doc(context);
+    if (!Open(doc, in))
+        return kFailed;
+    if (index < 0 || index >= doc.GetFrameCount()) {
+        const QByteArray why = QStringLiteral("frame %1 is outside the banner (frames 0 to %2)")
+                                   .arg(index)
+                                   .arg(doc.GetFrameCount() - 1)
+                                   .toLocal8Bit();
+        return Usage(why.constData());
+    }
+    ImagingControl &ctrl = context.RenderCtrl;
+    ctrl.SetPageList(0);
+    ctrl.CreateBitmap(doc.m_fWidth, doc.m_fHeight, 24);
+    ctrl.SetDrawPersistent(true);
+    doc.GetFrame(index)->RenderInto(ctrl);
+    const QImage *bitmap = ctrl.GetBitmapDC();
+    const QImage picture = bitmap ? bitmap->convertToFormat(QImage::Format_RGB888) : QImage();
+    ctrl.ReleaseBitmapDC();
+    QString error;
+    const bool written = !picture.isNull() && AtomicFile::Write(out, [&picture](QIODevice &device) {
+        QImageWriter writer(&device, "png");
+        return writer.write(picture);
+    }, &error);
+    if (!written) {
+        Prompts::Instance().Message(QStringLiteral("Cannot save the file \"%1\": %2.").arg(out, error),
+                                    Prompts::Icon::Stop);
+        return kFailed;
+    }
+    return kDone;
 }
 } // namespace
 
@@ -17,6 +106,30 @@ int main(int argc, char *argv[])
     // Runs without a display: the offscreen platform unless the caller chose one.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Without a session (cron, ssh) Qt falls back to a private runtime folder but says so on
+    // standard error, which carries only the editor's messages here: make the folder ourselves.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QByteArray runtime = QDir::tempPath().toLocal8Bit() + "/runtime-" + QByteArray::number(uint(getuid()));
+        if (::mkdir(runtime.constData(), 0700) == 0 || QFileInfo(QString::fromLocal8Bit(runtime)).isDir())
+            qputenv("XDG_RUNTIME_DIR", runtime);
+    }
     QGuiApplication app(argc, argv);
-    return Usage();
+    const QStringList args = app.arguments().mid(1);
+
+    ConsolePrompts prompts;
+    Prompts::Register(&prompts);
+    CoreContext context;
+    context.m_gifWarnState = 2; // a batch tool never shows the animated-GIF warning
+
+    int result = kUsage;
+    if (args.size() == 3 && args[0] == QLatin1String("info") && args[2] == QLatin1String("--json"))
+        result = Info(context, args[1]);
+    else if (args.size() == 3 && args[0] == QLatin1String("convert"))
+        result = Convert(context, args[1], args[2]);
+    else if (args.size() == 4 && args[0] == QLatin1String("render"))
+        result = Render(context, args[1], args[2], args[3]);
+    else
+        result = Usage();
+    Prompts::Register(nullptr);
+    return result;
 }
