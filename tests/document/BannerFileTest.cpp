@@ -359,7 +359,7 @@ TEST(BannerFileTest, AFileBuiltByHandFromTheLayoutReadsAndWritesBackUnchanged)
     // Made outside this code (the fuzz seed), with every item kind, a known-class tag across
     // frames and small pictures.
     FileFixture f;
-    const QByteArray bytes = TestSupport::ReadFile(VELLUMARK_SOURCE_DIR "/fuzz/corpus/bannerfile/items.bnr");
+    const QByteArray bytes = TestSupport::ReadFile(VELLUMARK_SOURCE_DIR "/fuzz/corpus/bnr/items.bnr");
     ASSERT_FALSE(bytes.isEmpty());
     CBannerDoc doc(f.ctx);
     ASSERT_EQ(BannerFile::Read(doc, bytes), BannerFile::ReadResult::Ok);
