@@ -5,24 +5,8 @@
 #include "platform/Prompts.h"
 #include "platform/imaging/ImagingControl.h"
 #include "platform/imaging/ImagingDC.h"
+#include "platform/imaging/ImagingFileDialog.h"
 
-#include <QFileInfo>
-#include <QImageReader>
-
-namespace {
-
-// One 24-bit page of a picture file into the control's bitmap; 0 on success. Stands in for the
-// control's LoadFile (path, 24, 0, 1) until the engine's file reading is part of the build.
-int LoadOnePage(ImagingControl &ctrl, const QString &path)
-{
-    QImageReader reader(path);
-    const QImage image = reader.read();
-    if (image.isNull())
-        return ImagingErrFormat;
-    return ctrl.SetFromDIB(Dib::Encode24(image.convertToFormat(QImage::Format_RGB32)));
-}
-
-} // namespace
 
 CStamp::CStamp() = default;
 
@@ -104,20 +88,20 @@ void CStamp::Draw(ImagingControl &ctrl)
 
 bool CStamp::EditProperties()
 {
-    Prompts::FileDialog options;
-    options.title = QStringLiteral("Open File");
-    options.filter = FileFilter();
-    options.fileMustExist = true;
-    options.pathMustExist = true;
-    const auto choice = Prompts::Instance().OpenFile(options);
-    if (!choice || choice->path.isEmpty())
+    ImagingFileDialog dialog;
+    dialog.SetDialogOption63(false);
+    dialog.SetDialogOption16(0);
+    dialog.SetDialogFilter(FileFilter());
+    dialog.SetDialogTitle(QStringLiteral("Open File"));
+    dialog.SetDialogFlags(0x140);
+    if (dialog.ShowOpenDialog() != 0)
         return true;
-    const QString path = QFileInfo(choice->path).absoluteFilePath();
+    const QString path = dialog.DialogFileName();
     ImagingControl *work = ItemContext::Current().workCtrl;
     if (!work)
         return true;
     work->SetEnabled20(false);
-    if (LoadOnePage(*work, path) == 0) {
+    if (work->LoadFile(path, 24, 0, 1) == 0) {
         SetPicture(std::make_unique<PackedDib>(work->GetAsDIB()));
     } else {
         // The picture the item had stays: a failed replacement must not cost the user it.
