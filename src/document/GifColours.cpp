@@ -1,0 +1,120 @@
+#include "document/GifColours.h"
+
+#include "platform/imaging/ColorQuant.h"
+#include "platform/imaging/ImagingControl.h"
+
+namespace GifColours {
+
+namespace {
+constexpr std::size_t kWords = (std::size_t(1) << 24) / 64;
+inline std::uint32_t ToRgb(COLORREF c)
+{
+    return std::uint32_t(GetRValue(c)) << 16 | std::uint32_t(GetGValue(c)) << 8 | std::uint32_t(GetBValue(c));
+}
+} // namespace
+
+ColourSet::ColourSet() : m_bits(kWords, 0), m_page(kWords, 0) {}
+
+bool ColourSet::TestAndSet(std::uint32_t rgb)
+{
+    std::uint64_t &word = m_bits[rgb >> 6];
+    const std::uint64_t bit = std::uint64_t(1) << (rgb & 63);
+    if (word & bit)
+        return false;
+    word |= bit;
+    ++m_count;
+    return true;
+}
+
+int ColourSet::AddImage(const QImage &image)
+{
+    const QImage rgb = image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32
+                           ? image
+                           : image.convertToFormat(QImage::Format_RGB32);
+    std::vector<std::uint32_t> seen;
+    seen.reserve(256);
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto *p = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
+        std::uint32_t last = 0xFFFFFFFFu;
+        for (int x = 0; x < rgb.width(); ++x) {
+            const std::uint32_t c = p[x] & 0xFFFFFFu;
+            if (c == last)
+                continue;
+            last = c;
+            std::uint64_t &word = m_page[c >> 6];
+            const std::uint64_t bit = std::uint64_t(1) << (c & 63);
+            if (word & bit)
+                continue;
+            word |= bit;
+            seen.push_back(c);
+            TestAndSet(c);
+        }
+    }
+    for (std::uint32_t c : seen)
+        m_page[c >> 6] = 0;
+    return int(seen.size());
+}
+
+bool ColourSet::Has(COLORREF colour) const
+{
+    const std::uint32_t rgb = ToRgb(colour);
+    return (m_bits[rgb >> 6] >> (rgb & 63)) & 1;
+}
+
+bool ColourSet::HasNear(COLORREF colour) const
+{
+    const std::uint32_t r0 = GetRValue(colour) & 0xF8, g0 = GetGValue(colour) & 0xF8, b0 = GetBValue(colour) & 0xF8;
+    for (std::uint32_t r = r0; r < r0 + 8; ++r)
+        for (std::uint32_t g = g0; g < g0 + 8; ++g) {
+            // The eight blue values of one (r, g) lie in one 64-bit word.
+            const std::uint32_t first = r << 16 | g << 8 | b0;
+            const std::uint64_t mask = std::uint64_t(0xFF) << (first & 63);
+            if (m_bits[first >> 6] & mask)
+                return true;
+        }
+    return false;
+}
+
+std::optional<COLORREF> ColourSet::FirstUnused() const
+{
+    for (std::size_t w = 0; w < kWords; ++w) {
+        if (m_bits[w] == ~std::uint64_t(0))
+            continue;
+        for (int b = 0; b < 64; ++b)
+            if (!((m_bits[w] >> b) & 1)) {
+                const std::uint32_t rgb = std::uint32_t(w * 64 + std::size_t(b));
+                return RGB(int(rgb >> 16), int((rgb >> 8) & 0xFF), int(rgb & 0xFF));
+            }
+    }
+    return std::nullopt;
+}
+
+void ReduceCrowdedPages(ImagingControl &control, int maxColours)
+{
+    std::vector<int> crowded;
+    std::vector<QImage> pictures;
+    for (int k = 0; k < control.PageCount(); ++k) {
+        control.SetPageIndex(k);
+        const QImage *page = control.GetBitmapDC();
+        if (page && ColorQuant::CountColors(*page) > maxColours) {
+            crowded.push_back(k);
+            pictures.push_back(*page);
+        }
+        control.ReleaseBitmapDC();
+    }
+    if (crowded.empty())
+        return;
+    QVector<QRgb> palette;
+    const std::vector<QImage> reduced = ColorQuant::ReduceShared(pictures, maxColours, &palette);
+    if (reduced.size() != crowded.size())
+        return; // left as they are; the caller reports the pages that still do not fit
+    for (std::size_t i = 0; i < crowded.size(); ++i) {
+        control.SetPageIndex(crowded[i]);
+        QImage *page = control.GetBitmapDC();
+        if (page)
+            *page = reduced[i].convertToFormat(QImage::Format_RGB32);
+        control.ReleaseBitmapDC();
+    }
+}
+
+} // namespace GifColours

@@ -1,0 +1,191 @@
+// CBannerDoc: saving as an animated GIF. Every frame is rendered with its items; every page after
+// the first keeps only the rectangle that changed, with the unchanged pixels in it transparent;
+// the file is written through FileCtrl and the document is read back from it, so it shows
+// exactly what was saved.
+#include "document/BannerDoc.h"
+
+#include "document/CoreContext.h"
+#include "document/GifColours.h"
+#include "document/GifProgress.h"
+#include "platform/Prompts.h"
+#include "platform/imaging/ImagingControl.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+const QString kTransColorMessage =
+    QStringLiteral("Vellumark Error ID: VKERR_SEL_TRANSCOLOR. Error selecting transparent color.");
+
+// The candidates for the transparent colour, in the order they are tried: the 256 colours of a
+// 3-3-2 palette, then red 248.
+COLORREF Candidate(int i)
+{
+    if (i == 256)
+        return RGB(248, 0, 0);
+    return RGB(i & 0xE0, (i & 0x1C) << 3, (i & 0x03) << 6);
+}
+
+// The bounding rectangle of the pixels in which two pictures of the same size differ.
+QRect DifferingRect(const QImage &page, const QImage &composed)
+{
+    const int w = page.width();
+    const int h = page.height();
+    const std::size_t rowBytes = std::size_t(w) * sizeof(QRgb);
+    int top = 0;
+    while (top < h && std::memcmp(page.constScanLine(top), composed.constScanLine(top), rowBytes) == 0)
+        ++top;
+    if (top == h)
+        return {};
+    int bottom = h - 1;
+    while (bottom > top && std::memcmp(page.constScanLine(bottom), composed.constScanLine(bottom), rowBytes) == 0)
+        --bottom;
+    int left = w, right = -1;
+    for (int y = top; y <= bottom; ++y) {
+        const auto *p = reinterpret_cast<const QRgb *>(page.constScanLine(y));
+        const auto *q = reinterpret_cast<const QRgb *>(composed.constScanLine(y));
+        int x = 0;
+        while (x < left && p[x] == q[x])
+            ++x;
+        left = std::min(left, x);
+        int r = w - 1;
+        while (r > right && p[r] == q[r])
+            --r;
+        right = std::max(right, r);
+    }
+    return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+} // namespace
+
+COLORREF CBannerDoc::ChooseTransparentColor(ImagingControl &control, int *index)
+{
+    *index = -1;
+    // Room for the transparent colour beside every page's own colours: pages with more colours
+    // than that are mapped to one palette they all share.
+    GifColours::ReduceCrowdedPages(control, 255);
+
+    GifColours::ColourSet used;
+    int m = 0;
+    for (int k = 0; k < control.PageCount(); ++k) {
+        control.SetPageIndex(k);
+        const QImage *page = control.GetBitmapDC();
+        if (page)
+            m = std::max(m, used.AddImage(*page));
+        control.ReleaseBitmapDC();
+    }
+    if (m >= 256) {
+        Prompts::Instance().Message(kTransColorMessage, Prompts::Icon::None);
+        return 0;
+    }
+    // A colour that no page uses, preferably one far from all of them (not agreeing in the top
+    // five bits of every channel with any colour used), so that it stays apart from the pictures
+    // in any palette.
+    for (int i = 0; i <= 256; ++i) {
+        if (!used.HasNear(Candidate(i))) {
+            *index = m;
+            return Candidate(i);
+        }
+    }
+    for (int i = 0; i <= 256; ++i) {
+        if (!used.Has(Candidate(i))) {
+            *index = m;
+            return Candidate(i);
+        }
+    }
+    const std::optional<COLORREF> unused = used.FirstUnused();
+    if (!unused) {
+        Prompts::Instance().Message(kTransColorMessage, Prompts::Icon::None);
+        return 0;
+    }
+    *index = m;
+    return *unused;
+}
+
+bool CBannerDoc::SaveAsGif(const QString &path)
+{
+    ImagingControl &file = m_context.FileCtrl;
+    RenderAllFrames(&file);
+    file.SetCoordinateUnits(3);
+    const int n = file.PageCount();
+    GifProgress progress(GifProgress::Task::Export, n);
+
+    if (n > 1) {
+        file.SetPageIndex(0);
+        file.SetPageTransparent(false);
+        int index = -1;
+        const COLORREF colour = ChooseTransparentColor(file, &index);
+        if (index == -1) {
+            file.SetPageList(0);
+            return false;
+        }
+        file.SetPageIndex(0);
+        file.SetPageDisposal(1);
+        file.SetPageUserPaletteEntry(index, colour);
+
+        // The picture a viewer shows after the pages so far; each page is compared with it.
+        QImage composed = file.BitmapHandle().image.copy();
+        const QRgb key = ColorrefToQRgb(colour);
+        for (int k = 1; k < n; ++k) {
+            file.SetPageIndex(k);
+            file.SetPageDisposal(1);
+            file.SetPageTransparent(true);
+            file.SetPageUserPaletteEntry(index, colour);
+            file.SetPageTransparentColor(colour);
+
+            QImage *page = file.GetBitmapDC();
+            QRect changed = page ? DifferingRect(*page, composed) : QRect();
+            if (changed.isEmpty())
+                changed = QRect(0, 0, 1, 1);
+            for (int y = changed.top(); page && y <= changed.bottom(); ++y) {
+                auto *p = reinterpret_cast<QRgb *>(page->scanLine(y));
+                auto *q = reinterpret_cast<QRgb *>(composed.scanLine(y));
+                for (int x = changed.left(); x <= changed.right(); ++x) {
+                    if (p[x] == q[x])
+                        p[x] = key;
+                    else
+                        q[x] = p[x];
+                }
+            }
+            file.ReleaseBitmapDC();
+            file.TrimBitmap(changed.left(), changed.top(), changed.width(), changed.height());
+            file.SetPageLeft(changed.left());
+            file.SetPageTop(changed.top());
+            progress.Step(k);
+        }
+        if (m_bLoop != 0)
+            file.SetAnimationLoop(true);
+    }
+
+    // Colour depth: the fewest bits whose palette holds more entries than any page has colours.
+    int m = 0;
+    for (int k = 0; k < std::max(n, 1); ++k) {
+        file.SetPageIndex(k);
+        m = std::max(m, file.CountColors());
+    }
+    int bits = 0;
+    while (m >= (1 << bits) && bits < 8)
+        ++bits;
+    // Every page of an animation already fits its palette; only a single page with more colours
+    // than a GIF holds still needs reducing.
+    if (m > (1 << bits))
+        file.ReduceColors(bits, 2, 0, 0);
+    if (file.SaveFile(path, ImagingFormatGif, bits, 0, 0) != 0) {
+        file.SetPageList(0);
+        Prompts::Instance().Message(QStringLiteral("Error saving banner."), Prompts::Icon::Stop);
+        return false;
+    }
+
+    // Read back what was written. LoadGif replaces the frames only when it succeeds, so after a
+    // failed reload the document keeps the frames it had before the save.
+    const int current = m_nCurrentFrame;
+    if (!LoadGif(path, file)) {
+        Prompts::Instance().Message(QStringLiteral("Error updating banner."), Prompts::Icon::Stop);
+        return false;
+    }
+    m_nCurrentFrame = std::clamp(current, 0, std::max(0, GetFrameCount() - 1));
+    UpdateAllViews(nullptr, hintCurrentFrame);
+    SetModifiedFlag(false);
+    return true;
+}

@@ -1,0 +1,148 @@
+// CBannerDoc: opening an animated GIF. Every page becomes a frame whose background is the picture
+// a GIF decoder shows at that page; the frames get no items.
+#include "document/BannerDoc.h"
+
+#include "document/CoreContext.h"
+#include "document/GifProgress.h"
+#include "platform/Prompts.h"
+#include "platform/imaging/ImagingControl.h"
+#include "platform/settings/Settings.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+const QString kGifWarnValue = QStringLiteral("GifWarnDlg");
+
+void ShowStop(const QString &text)
+{
+    Prompts::Instance().Message(text, Prompts::Icon::Stop);
+}
+
+// Draws one GIF page onto the canvas at its offset, clipped to the canvas; with transparency
+// only the pixels that are not of the page's transparent colour.
+void DrawPage(QImage &canvas, const ImagingBitmap &page)
+{
+    const QRect onCanvas = QRect(page.left, page.top, page.image.width(), page.image.height()) & canvas.rect();
+    if (onCanvas.isEmpty())
+        return;
+    const QRgb key = ColorrefToQRgb(page.transparentColor);
+    const int sx = onCanvas.left() - page.left;
+    const int sy = onCanvas.top() - page.top;
+    for (int y = 0; y < onCanvas.height(); ++y) {
+        const auto *s = reinterpret_cast<const QRgb *>(page.image.constScanLine(sy + y)) + sx;
+        auto *d = reinterpret_cast<QRgb *>(canvas.scanLine(onCanvas.top() + y)) + onCanvas.left();
+        if (!page.transparent) {
+            std::memcpy(d, s, std::size_t(onCanvas.width()) * sizeof(QRgb));
+            continue;
+        }
+        for (int x = 0; x < onCanvas.width(); ++x)
+            if ((s[x] & 0xFFFFFF) != (key & 0xFFFFFF))
+                d[x] = s[x] | 0xFF000000u;
+    }
+}
+
+} // namespace
+
+void CBannerDoc::ShowGifWarning(CoreContext &context)
+{
+    if (context.m_gifWarnState == 0) {
+        std::uint32_t value = 0;
+        if (ReadSettingDword(SettingsHive::User, Profile::ApplicationKey(), kGifWarnValue, &value) == 0)
+            context.m_gifWarnState = value == 2 ? 2 : 1;
+    }
+    if (context.m_gifWarnState == 2)
+        return;
+    if (!Prompts::Instance().ShowGifWarning()) {
+        context.m_gifWarnState = 2;
+        WriteSettingDword(SettingsHive::User, Profile::ApplicationKey(), kGifWarnValue, 2);
+    }
+}
+
+bool CBannerDoc::ReadGif(const QString &path)
+{
+    ImagingControl &file = m_context.FileCtrl;
+    file.SetCoordinateUnits(3);
+    file.ReadFileInfo(path, 0);
+    if (file.InfoFormat() != ImagingFormatGif) {
+        ShowStop(QStringLiteral("Error: Cannot open file.\nThe file is not a GIF file."));
+        return false;
+    }
+    if (file.InfoWidth() != m_fWidth || file.InfoHeight() != m_fHeight) {
+        ShowStop(QStringLiteral("Error: Cannot open file.\nThe file to be opened is not of the standard banner "
+                                "size of %1 by %2 pixels.")
+                     .arg(int(m_fWidth))
+                     .arg(int(m_fHeight)));
+        return false;
+    }
+    ShowGifWarning(m_context);
+    return LoadGif(path, file);
+}
+
+bool CBannerDoc::LoadGif(const QString &path, ImagingControl &control)
+{
+    control.SetCoordinateUnits(3);
+    const int result = control.LoadFile(path, 24, 1, -1);
+    if (result != 0) {
+        ShowStop(QStringLiteral("Error: Cannot open file.\nLead Error Code:%1.").arg(short(result)));
+        return false;
+    }
+    const int pages = control.PageCount();
+    const COLORREF back = control.BackColor();
+    const int width = int(m_fWidth);
+    const int height = int(m_fHeight);
+
+    // Composed as decoders show a GIF: on a banner-size canvas in the background colour, each
+    // page drawn at its offset through its transparency; a page's disposal applies after it was
+    // shown (2 clears its rectangle to the background, 3 restores what lay under it).
+    ImagingControl &work = m_context.WorkCtrl;
+    work.SetCoordinateUnits(3);
+    work.SetPageList(0);
+    work.CreateBitmap(m_fWidth, m_fHeight, 24);
+    work.FillColor(back);
+
+    std::vector<std::unique_ptr<CBannerFrame>> frames;
+    frames.reserve(std::size_t(std::max(pages, 0)));
+    GifProgress progress(GifProgress::Task::Import, pages);
+    for (int k = 0; k < pages; ++k) {
+        control.SetPageIndex(k);
+        const ImagingBitmap page = control.BitmapHandle();
+        QImage *canvas = work.GetBitmapDC();
+        if (!canvas || canvas->width() != width || canvas->height() != height) {
+            work.ReleaseBitmapDC();
+            ShowStop(QStringLiteral("Error: Cannot open file.\nLead Error Code:%1.").arg(short(ImagingErrNoMemory)));
+            return false;
+        }
+        const QRect rect = QRect(page.left, page.top, page.image.width(), page.image.height()) & canvas->rect();
+        const QImage under = page.disposal == 3 ? canvas->copy(rect) : QImage();
+        DrawPage(*canvas, page);
+        work.ReleaseBitmapDC();
+
+        auto frame = std::make_unique<CBannerFrame>(nullptr, 0x00FFFFFF, 1000);
+        frame->m_nDelay = std::uint32_t(page.delayMs);
+        frame->m_crBackground = back;
+        frame->SetBackground(OwnedBlock(work.GetAsDIB()));
+        frames.push_back(std::move(frame));
+
+        if (page.disposal == 2 || page.disposal == 3) {
+            canvas = work.GetBitmapDC();
+            for (int y = 0; y < rect.height(); ++y) {
+                auto *d = reinterpret_cast<QRgb *>(canvas->scanLine(rect.top() + y)) + rect.left();
+                if (page.disposal == 2)
+                    std::fill(d, d + rect.width(), ColorrefToQRgb(back));
+                else
+                    std::memcpy(d, under.constScanLine(y), std::size_t(rect.width()) * sizeof(QRgb));
+            }
+            work.ReleaseBitmapDC();
+        }
+        progress.Step(k + 1);
+    }
+
+    // The document changes only now that every page was read.
+    DeleteContents();
+    m_frames = std::move(frames);
+    m_bLoop = pages > 1 && control.AnimationLoop() ? -1 : 0;
+    m_nCurrentFrame = std::clamp(m_nCurrentFrame, 0, std::max(0, GetFrameCount() - 1));
+    return true;
+}
