@@ -8,7 +8,8 @@
 set -eu
 BUILD=${1:-build}
 COUNTS=${2:-"10 100 1000"}
-TOOL="$BUILD/bench/gif_corpus"
+TOOL="$BUILD/bin/gif_corpus"
+[ -x "$TOOL" ] || TOOL="$BUILD/bench/gif_corpus"
 CONVERT=/usr/bin/convert
 [ -x "$TOOL" ] || { echo "build the gif_corpus target first ($TOOL)" >&2; exit 2; }
 command -v gifsicle >/dev/null || { echo "gifsicle is missing" >&2; exit 2; }

@@ -1,7 +1,7 @@
 // Helper of bench/gif_compare.sh: builds banners of moving shapes and changing text over a flat or
 // photographic background, renders their frames to PNG files for the peer tools, and times the
 // editor's own GIF export and import of the same banners.
-//   gif_corpus export flat|photo FRAMES OUTDIR   frames in OUTDIR/frames, ours in OUTDIR/ours.gif
+//   gif_corpus export flat|photo FRAMES OUTDIR [--no-frames]   frames in OUTDIR/frames, ours in OUTDIR/ours.gif
 //   gif_corpus import GIF                        times opening the GIF as a banner
 // Prints key=value lines (milliseconds, bytes) on standard output.
 #include "document/BannerDoc.h"
@@ -68,14 +68,14 @@ void BuildBanner(CBannerDoc &doc, bool photo, int frames)
     doc.m_bLoop = -1;
 }
 
-int Export(CoreContext &context, bool photo, int frames, const QString &outDir)
+int Export(CoreContext &context, bool photo, int frames, const QString &outDir, bool writeFrames)
 {
     CBannerDoc doc(context);
     BuildBanner(doc, photo, frames);
     QDir().mkpath(outDir + QStringLiteral("/frames"));
     ImagingControl &pages = context.WorkCtrl;
     doc.RenderAllFrames(&pages);
-    for (int k = 0; k < pages.PageCount(); ++k) {
+    for (int k = 0; writeFrames && k < pages.PageCount(); ++k) {
         pages.SetPageIndex(k);
         pages.BitmapHandle().image.convertToFormat(QImage::Format_RGB888).save(
             outDir + QStringLiteral("/frames/f-%1.png").arg(k, 5, 10, QLatin1Char('0')), "PNG", 10);
@@ -118,8 +118,9 @@ int main(int argc, char *argv[])
     Prompts::Register(&prompts);
     CoreContext context;
     int result = 2;
-    if (args.size() == 4 && args[0] == QLatin1String("export"))
-        result = Export(context, args[1] == QLatin1String("photo"), args[2].toInt(), args[3]);
+    if ((args.size() == 4 || args.size() == 5) && args[0] == QLatin1String("export"))
+        result = Export(context, args[1] == QLatin1String("photo"), args[2].toInt(), args[3],
+                        args.size() == 4 || args[4] != QLatin1String("--no-frames"));
     else if (args.size() == 2 && args[0] == QLatin1String("import"))
         result = Import(context, args[1]);
     else
