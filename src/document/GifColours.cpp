@@ -3,6 +3,8 @@
 #include "platform/imaging/ColorQuant.h"
 #include "platform/imaging/ImagingControl.h"
 
+#include <cstring>
+
 namespace GifColours {
 
 namespace {
@@ -33,10 +35,12 @@ int ColourSet::AddImage(const QImage &image)
                            : image.convertToFormat(QImage::Format_RGB32);
     std::vector<std::uint32_t> seen;
     seen.reserve(256);
-    for (int y = 0; y < rgb.height(); ++y) {
+    const int width = rgb.width();
+    const int height = rgb.height();
+    for (int y = 0; y < height; ++y) {
         const auto *p = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
         std::uint32_t last = 0xFFFFFFFFu;
-        for (int x = 0; x < rgb.width(); ++x) {
+        for (int x = 0; x < width; ++x) {
             const std::uint32_t c = p[x] & 0xFFFFFFu;
             if (c == last)
                 continue;
@@ -53,6 +57,27 @@ int ColourSet::AddImage(const QImage &image)
     for (std::uint32_t c : seen)
         m_page[c >> 6] = 0;
     return int(seen.size());
+}
+
+void ColourSet::AddChanged(const QImage &image, const QImage &previous)
+{
+    if (previous.size() != image.size() || previous.format() != image.format()
+        || image.format() != QImage::Format_RGB32) {
+        AddImage(image);
+        return;
+    }
+    const int width = image.width();
+    const int height = image.height();
+    const std::size_t rowBytes = std::size_t(width) * sizeof(QRgb);
+    for (int y = 0; y < height; ++y) {
+        const auto *p = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        const auto *q = reinterpret_cast<const QRgb *>(previous.constScanLine(y));
+        if (std::memcmp(p, q, rowBytes) == 0)
+            continue;
+        for (int x = 0; x < width; ++x)
+            if (p[x] != q[x])
+                TestAndSet(p[x] & 0xFFFFFFu);
+    }
 }
 
 bool ColourSet::Has(COLORREF colour) const
@@ -89,32 +114,34 @@ std::optional<COLORREF> ColourSet::FirstUnused() const
     return std::nullopt;
 }
 
-void ReduceCrowdedPages(ImagingControl &control, int maxColours)
+std::vector<int> ReduceCrowdedPages(ImagingControl &control, int maxColours)
 {
+    std::vector<int> counts(std::size_t(control.PageCount()), 0);
     std::vector<int> crowded;
     std::vector<QImage> pictures;
     for (int k = 0; k < control.PageCount(); ++k) {
         control.SetPageIndex(k);
-        const QImage *page = control.GetBitmapDC();
-        if (page && ColorQuant::CountColors(*page) > maxColours) {
+        counts[std::size_t(k)] = control.CountColors();
+        if (counts[std::size_t(k)] > maxColours) {
             crowded.push_back(k);
-            pictures.push_back(*page);
+            pictures.push_back(control.BitmapHandle().image);
         }
-        control.ReleaseBitmapDC();
     }
     if (crowded.empty())
-        return;
+        return counts;
     QVector<QRgb> palette;
     const std::vector<QImage> reduced = ColorQuant::ReduceShared(pictures, maxColours, &palette);
     if (reduced.size() != crowded.size())
-        return; // left as they are; the caller reports the pages that still do not fit
+        return counts; // left as they are; the caller reports the pages that still do not fit
     for (std::size_t i = 0; i < crowded.size(); ++i) {
         control.SetPageIndex(crowded[i]);
         QImage *page = control.GetBitmapDC();
         if (page)
             *page = reduced[i].convertToFormat(QImage::Format_RGB32);
         control.ReleaseBitmapDC();
+        counts[std::size_t(crowded[i])] = control.CountColors();
     }
+    return counts;
 }
 
 } // namespace GifColours

@@ -19,6 +19,9 @@ public:
     ColourSet();
     // Adds the picture's colours (alpha ignored); returns how many distinct colours the picture has.
     int AddImage(const QImage &image);
+    // Adds the colours of the pixels in which the picture differs from `previous`, whose colours
+    // are in the set already: consecutive banner pages mostly agree.
+    void AddChanged(const QImage &image, const QImage &previous);
     bool Has(COLORREF colour) const;
     // True when some colour of the set agrees with `colour` in the top five bits of all three channels.
     bool HasNear(COLORREF colour) const;
@@ -35,7 +38,8 @@ private:
 
 // Maps every page of the control's page list with more than maxColours colours to one palette of
 // at most maxColours colours shared by all such pages, without dithering, so that pixels equal
-// before stay equal after. Pages with fewer colours are left exactly as they are.
-void ReduceCrowdedPages(ImagingControl &control, int maxColours);
+// before stay equal after. Pages with fewer colours are left exactly as they are. Returns every
+// page's number of colours afterwards. Leaves the last page selected.
+std::vector<int> ReduceCrowdedPages(ImagingControl &control, int maxColours);
 
 } // namespace GifColours

@@ -64,16 +64,16 @@ COLORREF CBannerDoc::ChooseTransparentColor(ImagingControl &control, int *index)
     *index = -1;
     // Room for the transparent colour beside every page's own colours: pages with more colours
     // than that are mapped to one palette they all share.
-    GifColours::ReduceCrowdedPages(control, 255);
+    const std::vector<int> counts = GifColours::ReduceCrowdedPages(control, 255);
+    const int m = counts.empty() ? 0 : *std::max_element(counts.begin(), counts.end());
 
     GifColours::ColourSet used;
-    int m = 0;
+    QImage previous;
     for (int k = 0; k < control.PageCount(); ++k) {
         control.SetPageIndex(k);
-        const QImage *page = control.GetBitmapDC();
-        if (page)
-            m = std::max(m, used.AddImage(*page));
-        control.ReleaseBitmapDC();
+        const QImage page = control.BitmapHandle().image;
+        used.AddChanged(page, previous);
+        previous = page;
     }
     if (m >= 256) {
         Prompts::Instance().Message(kTransColorMessage, Prompts::Icon::None);
