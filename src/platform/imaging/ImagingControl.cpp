@@ -109,6 +109,10 @@ int ImagingControl::FillColor(COLORREF color)
     ImagingBitmap &b = CurMut();
     if (b.image.isNull())
         return ImagingErrNoBitmap;
+    // A picture still shared with a handle or page taken from it gets fresh pixels instead of a
+    // copy of the old ones: the fill overwrites every pixel anyway (rendering many frames in a row).
+    if (!b.image.isDetached())
+        b.image = QImage(b.image.size(), b.image.format());
     b.image.fill(ColorrefToQRgb(color));
     BitmapChanged();
     return ImagingOk;
