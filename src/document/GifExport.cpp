@@ -57,6 +57,27 @@ QRect DifferingRect(const QImage &page, const QImage &composed)
     return QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
+// A frame whose background block has another size renders at that size; every page is made the
+// banner's size (cut, or filled out with the frame's colour) so that pages compare pixel by pixel.
+void FitPagesToBanner(ImagingControl &file, const CBannerDoc &doc)
+{
+    const QSize banner(int(doc.m_fWidth), int(doc.m_fHeight));
+    for (int k = 0; k < file.PageCount(); ++k) {
+        file.SetPageIndex(k);
+        QImage *page = file.GetBitmapDC();
+        if (page && page->size() != banner) {
+            QImage fitted(banner, QImage::Format_RGB32);
+            const CBannerFrame *frame = doc.GetFrame(k);
+            fitted.fill(ColorrefToQRgb(frame ? frame->m_crBackground : 0xFFFFFF));
+            const int w = std::min(banner.width(), page->width());
+            for (int y = 0; y < std::min(banner.height(), page->height()); ++y)
+                std::memcpy(fitted.scanLine(y), page->constScanLine(y), std::size_t(w) * sizeof(QRgb));
+            *page = fitted;
+        }
+        file.ReleaseBitmapDC();
+    }
+}
+
 } // namespace
 
 COLORREF CBannerDoc::ChooseTransparentColor(ImagingControl &control, int *index)
@@ -108,6 +129,7 @@ bool CBannerDoc::SaveAsGif(const QString &path)
     ImagingControl &file = m_context.FileCtrl;
     RenderAllFrames(&file);
     file.SetCoordinateUnits(3);
+    FitPagesToBanner(file, *this);
     const int n = file.PageCount();
     GifProgress progress(GifProgress::Task::Export, n);
 

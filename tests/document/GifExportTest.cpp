@@ -283,3 +283,24 @@ TEST_F(GifExportTest, ImageMagickDecodesPhotographicFramesClosely)
         EXPECT_EQ(FirstDifference(decoded[k], FrameImage(doc, int(k))), QString()) << k;
     }
 }
+
+TEST_F(GifExportTest, BackgroundsOfAnotherSizeAreFittedToTheBanner)
+{
+    QImage small(100, 20, QImage::Format_RGB32);
+    small.fill(qRgb(0, 0, 200));
+    QImage large(600, 80, QImage::Format_RGB32);
+    large.fill(qRgb(0, 200, 0));
+    SetFrames(doc, {small, large, small});
+    doc.GetFrame(0)->m_crBackground = RGB(255, 0, 0);
+    doc.GetFrame(2)->m_crBackground = RGB(255, 255, 0);
+
+    const GifCodec::Animation gif = SaveAndDecode();
+    EXPECT_EQ(gif.width, kWidth);
+    EXPECT_EQ(gif.height, kHeight);
+    ASSERT_EQ(doc.GetFrameCount(), 3);
+    const QImage first = FrameImage(doc, 0);
+    EXPECT_EQ(first.pixel(50, 10) & 0xFFFFFF, 0x0000C8u);
+    EXPECT_EQ(first.pixel(300, 40) & 0xFFFFFF, 0xFF0000u);
+    EXPECT_EQ(FrameImage(doc, 1), Plain(qRgb(0, 200, 0)));
+    EXPECT_EQ(FrameImage(doc, 2).pixel(300, 40) & 0xFFFFFF, 0xFFFF00u);
+}
