@@ -114,34 +114,101 @@ std::optional<COLORREF> ColourSet::FirstUnused() const
     return std::nullopt;
 }
 
+namespace {
+
+// Whether a picture has more than `limit` colours; stops counting as soon as it knows.
+bool MoreColoursThan(const QImage &image, int limit)
+{
+    ColorQuant::ColorIndex seen(limit + 1);
+    const int width = image.width();
+    const int height = image.height();
+    for (int y = 0; y < height; ++y) {
+        const auto *p = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        QRgb last = 0;
+        for (int x = 0; x < width; ++x) {
+            if (x > 0 && p[x] == last)
+                continue;
+            last = p[x];
+            seen.Insert(p[x], 0);
+            if (seen.Size() > limit)
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 std::vector<int> ReduceCrowdedPages(ImagingControl &control, int maxColours)
 {
-    std::vector<int> counts(std::size_t(control.PageCount()), 0);
     std::vector<int> crowded;
     std::vector<QImage> pictures;
     for (int k = 0; k < control.PageCount(); ++k) {
         control.SetPageIndex(k);
-        counts[std::size_t(k)] = control.CountColors();
-        if (counts[std::size_t(k)] > maxColours) {
+        const QImage picture = control.BitmapHandle().image;
+        if (picture.format() == QImage::Format_RGB32 && MoreColoursThan(picture, maxColours)) {
             crowded.push_back(k);
-            pictures.push_back(control.BitmapHandle().image);
+            pictures.push_back(picture);
         }
     }
     if (crowded.empty())
-        return counts;
-    QVector<QRgb> palette;
-    const std::vector<QImage> reduced = ColorQuant::ReduceShared(pictures, maxColours, &palette);
-    if (reduced.size() != crowded.size())
-        return counts; // left as they are; the caller reports the pages that still do not fit
-    for (std::size_t i = 0; i < crowded.size(); ++i) {
-        control.SetPageIndex(crowded[i]);
-        QImage *page = control.GetBitmapDC();
-        if (page)
-            *page = reduced[i].convertToFormat(QImage::Format_RGB32);
-        control.ReleaseBitmapDC();
-        counts[std::size_t(crowded[i])] = control.CountColors();
+        return crowded;
+
+    // Consecutive pages mostly agree, and the mapping depends on a pixel's colour alone: the
+    // quantiser sees the first crowded page whole and of each later one only the pixels that
+    // differ from the page before, gathered in one strip; the pages are rebuilt from the result.
+    const QSize size = pictures.front().size();
+    std::vector<std::vector<int>> changedAt(pictures.size());
+    std::vector<QRgb> strip;
+    for (std::size_t i = 1; i < pictures.size(); ++i) {
+        const QImage &page = pictures[i];
+        const QImage &before = pictures[i - 1];
+        if (page.size() != size)
+            return {};
+        const int width = size.width();
+        for (int y = 0; y < size.height(); ++y) {
+            const auto *p = reinterpret_cast<const QRgb *>(page.constScanLine(y));
+            const auto *q = reinterpret_cast<const QRgb *>(before.constScanLine(y));
+            if (std::memcmp(p, q, std::size_t(width) * sizeof(QRgb)) == 0)
+                continue;
+            for (int x = 0; x < width; ++x)
+                if (p[x] != q[x]) {
+                    changedAt[i].push_back(y * width + x);
+                    strip.push_back(p[x]);
+                }
+        }
     }
-    return counts;
+    std::vector<QImage> toReduce{pictures.front()};
+    if (!strip.empty()) {
+        QImage stripImage(int(strip.size()), 1, QImage::Format_RGB32);
+        std::memcpy(stripImage.scanLine(0), strip.data(), strip.size() * sizeof(QRgb));
+        toReduce.push_back(stripImage);
+    }
+    QVector<QRgb> palette;
+    const std::vector<QImage> reduced = ColorQuant::ReduceShared(toReduce, maxColours, &palette);
+    if (reduced.size() != toReduce.size())
+        return {}; // left as they are; the caller reports the pages that still do not fit
+
+    QImage page = reduced.front().convertToFormat(QImage::Format_RGB32);
+    const uchar *mappedStrip = strip.empty() ? nullptr : reduced.back().constScanLine(0);
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < crowded.size(); ++i) {
+        if (i > 0) {
+            page.detach();
+            auto *pixels = reinterpret_cast<QRgb *>(page.bits());
+            const int stride = page.bytesPerLine() / int(sizeof(QRgb));
+            for (int at : changedAt[i]) {
+                const int y = at / size.width(), x = at % size.width();
+                pixels[y * stride + x] = palette[mappedStrip[next++]] | 0xFF000000u;
+            }
+        }
+        control.SetPageIndex(crowded[i]);
+        QImage *target = control.GetBitmapDC();
+        if (target)
+            *target = page;
+        control.ReleaseBitmapDC();
+    }
+    return crowded;
 }
 
 } // namespace GifColours

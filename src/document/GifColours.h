@@ -38,8 +38,8 @@ private:
 
 // Maps every page of the control's page list with more than maxColours colours to one palette of
 // at most maxColours colours shared by all such pages, without dithering, so that pixels equal
-// before stay equal after. Pages with fewer colours are left exactly as they are. Returns every
-// page's number of colours afterwards. Leaves the last page selected.
+// before stay equal after. Pages with fewer colours are left exactly as they are. Returns the
+// pages it reduced. Leaves the last page selected.
 std::vector<int> ReduceCrowdedPages(ImagingControl &control, int maxColours);
 
 } // namespace GifColours

@@ -85,15 +85,18 @@ COLORREF CBannerDoc::ChooseTransparentColor(ImagingControl &control, int *index)
     *index = -1;
     // Room for the transparent colour beside every page's own colours: pages with more colours
     // than that are mapped to one palette they all share.
-    const std::vector<int> counts = GifColours::ReduceCrowdedPages(control, 255);
-    const int m = counts.empty() ? 0 : *std::max_element(counts.begin(), counts.end());
+    GifColours::ReduceCrowdedPages(control, 255);
 
+    // Every colour of every page, and the largest number of colours on one page.
     GifColours::ColourSet used;
+    GifColours::ColourSet pageColours;
+    int m = 0;
     QImage previous;
     for (int k = 0; k < control.PageCount(); ++k) {
         control.SetPageIndex(k);
         const QImage page = control.BitmapHandle().image;
         used.AddChanged(page, previous);
+        m = std::max(m, pageColours.AddImage(page));
         previous = page;
     }
     if (m >= 256) {
