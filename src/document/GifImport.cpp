@@ -89,6 +89,10 @@ bool CBannerDoc::LoadGif(const QString &path, ImagingControl &control)
         return false;
     }
     const int pages = control.PageCount();
+    if (pages < 1) {
+        ShowStop(QStringLiteral("Error: Cannot open file.\nLead Error Code:%1.").arg(short(ImagingErrNoPages)));
+        return false;
+    }
     const COLORREF back = control.BackColor();
     const int width = int(m_fWidth);
     const int height = int(m_fHeight);
