@@ -71,6 +71,21 @@ public:
     static QString SaveAsFilter();
     static QString InvalidExtensionMessage();
 
+    // Animated GIF files (GifImport.cpp, GifExport.cpp). ReadGif is the document's read of a file
+    // that is not a banner file: format and size checks, the animated-GIF warning, then LoadGif.
+    // LoadGif replaces every frame by the picture a viewer shows at each page of the file, read
+    // through `control` (FileCtrl), and changes nothing when it fails. SaveAsGif writes the
+    // banner as an animated GIF and reloads the document from the written file; after a failed
+    // reload the document keeps its frames.
+    bool ReadGif(const QString &path);
+    bool LoadGif(const QString &path, ImagingControl &control);
+    bool SaveAsGif(const QString &path);
+    // The colour and palette index for the transparent pixels of the pages after the first, a
+    // colour no page uses; index -1 (after telling the user) when there is none.
+    static COLORREF ChooseTransparentColor(ImagingControl &control, int *index);
+    // Shows the animated-GIF warning unless the user turned it off (the GifWarnDlg setting).
+    static void ShowGifWarning(CoreContext &context);
+
     // Views observe the document; they add themselves on creation and remove themselves before
     // they go.
     void AddView(DocumentView *view);

@@ -41,7 +41,8 @@ public:
     virtual std::optional<std::uint32_t> ShowFrameDelayDialog(std::uint32_t delayMs) = 0;
 };
 
-// GIF import and export of a document, supplied by the GIF subsystem.
+// Stands in for the document's own GIF import and export where a caller (a test) wants to
+// watch which road a path takes.
 class GifFiles {
 public:
     virtual ~GifFiles() = default;
@@ -79,7 +80,7 @@ public:
     // Set by the shell and the editor at start-up; none: the commands that need them do nothing.
     ViewWindowHost *viewHost = nullptr;
     DocumentDialogs *dialogs = nullptr;
-    GifFiles *gifFiles = nullptr;
+    GifFiles *gifFiles = nullptr; // none: the document's own ReadGif and SaveAsGif
     // Called with the path of every successful Save As (the recently-used file list).
     std::function<void(const QString &)> addToRecentFiles;
     void SetItemDialogs(ItemDialogs *itemDialogs) { m_items.dialogs = itemDialogs; }

@@ -42,11 +42,8 @@ bool CBannerDoc::OnOpenDocument(const QString &path)
     bool ok = false;
     if (QFileInfo(path).fileName().toLower().contains(QStringLiteral(".bnr")))
         ok = BannerFile::ReadFile(*this, path);
-    else if (m_context.gifFiles)
-        ok = m_context.gifFiles->ReadGif(*this, path);
     else
-        Prompts::Instance().Message(BannerFile::CannotOpenMessage(path, QStringLiteral("GIF import is not available")),
-                                    Prompts::Icon::Stop);
+        ok = m_context.gifFiles ? m_context.gifFiles->ReadGif(*this, path) : ReadGif(path);
     if (!ok)
         return false;
     SetPathName(path);
@@ -59,11 +56,8 @@ bool CBannerDoc::OnSaveDocument(const QString &path)
     bool ok = false;
     if (IsBannerPath(path))
         ok = BannerFile::WriteFile(*this, path);
-    else if (m_context.gifFiles)
-        ok = m_context.gifFiles->SaveAsGif(*this, path);
     else
-        Prompts::Instance().Message(BannerFile::CannotSaveMessage(path, QStringLiteral("GIF export is not available")),
-                                    Prompts::Icon::Stop);
+        ok = m_context.gifFiles ? m_context.gifFiles->SaveAsGif(*this, path) : SaveAsGif(path);
     if (ok)
         SetModifiedFlag(false);
     return ok;
