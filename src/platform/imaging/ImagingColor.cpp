@@ -4,6 +4,8 @@
 #include "platform/imaging/ColorQuant.h"
 #include "platform/imaging/GifCodec.h"
 
+#include <QHash>
+#include <QSet>
 #include <QSaveFile>
 #include <algorithm>
 
@@ -50,6 +52,82 @@ QVector<QRgb> Padded(QVector<QRgb> palette, int size)
     while (palette.size() < size)
         palette.push_back(0xFF000000u);
     return palette;
+}
+
+int PaletteSizeFor(int colors)
+{
+    int size = 2;
+    while (size < colors)
+        size *= 2;
+    return size;
+}
+
+// The reserved colours, then the colours used by the most pages, at most maxColors in all.
+QVector<QRgb> CommonPalette(const std::vector<QVector<QRgb>> &palettes, const QVector<QRgb> &reserved, int maxColors)
+{
+    QHash<QRgb, int> pagesUsing;
+    for (const QVector<QRgb> &palette : palettes)
+        for (QRgb c : palette)
+            ++pagesUsing[c | 0xFF000000u];
+    QVector<QRgb> out;
+    for (QRgb c : reserved)
+        if (!out.contains(c | 0xFF000000u))
+            out.push_back(c | 0xFF000000u);
+    std::vector<std::pair<int, QRgb>> byUse;
+    for (auto it = pagesUsing.cbegin(); it != pagesUsing.cend(); ++it)
+        if (!out.contains(it.key()))
+            byUse.emplace_back(-it.value(), it.key());
+    std::sort(byUse.begin(), byUse.end());
+    for (std::size_t i = 0; i < byUse.size() && out.size() < maxColors; ++i)
+        out.push_back(byUse[i].second);
+    return out;
+}
+
+// True when every colour of `part` is in `whole`.
+bool Covers(const QVector<QRgb> &whole, const QVector<QRgb> &part)
+{
+    QSet<QRgb> have;
+    for (QRgb c : whole)
+        have.insert(c | 0xFF000000u);
+    for (QRgb c : part)
+        if (!have.contains(c | 0xFF000000u))
+            return false;
+    return true;
+}
+
+// Rewrites an indexed picture from its palette `from` to the palette `to`; false (picture left
+// as it was) when a colour it uses is not in `to`.
+bool Remap(QImage *image, const QVector<QRgb> &from, const QVector<QRgb> &to)
+{
+    int lookup[256];
+    QHash<QRgb, int> where;
+    for (int i = 0; i < to.size(); ++i)
+        where.insert(to[i] | 0xFF000000u, i);
+    bool used[256] = {};
+    const int w = image->width(), h = image->height();
+    for (int y = 0; y < h; ++y) {
+        const uchar *line = image->constScanLine(y);
+        for (int x = 0; x < w; ++x)
+            used[line[x]] = true;
+    }
+    for (int i = 0; i < 256; ++i) {
+        lookup[i] = 0;
+        if (!used[i])
+            continue;
+        if (i >= from.size())
+            return false;
+        const auto it = where.constFind(from[i] | 0xFF000000u);
+        if (it == where.cend())
+            return false;
+        lookup[i] = it.value();
+    }
+    for (int y = 0; y < h; ++y) {
+        uchar *line = image->scanLine(y);
+        for (int x = 0; x < w; ++x)
+            line[x] = uchar(lookup[line[x]]);
+    }
+    image->setColorTable(to);
+    return true;
 }
 
 } // namespace
@@ -129,6 +207,7 @@ int ImagingControl::SaveGif(const QString &path, int bits)
     const QVector<QRgb> reserved = ReservedColors(pages, true);
     std::vector<QImage> indexed(pages.size());
     std::vector<QVector<QRgb>> palettes(pages.size());
+    std::vector<bool> local(pages.size(), false);
     int unionColors = 0;
     {
         ColorQuant::ColorIndex seen(1024);
@@ -154,6 +233,25 @@ int ImagingControl::SaveGif(const QString &path, int bits)
                 return ImagingErrNoMemory;
             indexed[i] = one.front();
             palettes[i] = Opaque(palette);
+        }
+        // The colours most pages use form the global palette; a page whose colours all lie in
+        // it is written with it, the others keep a palette of their own, only as large as they need.
+        // The global palette is written only when it saves more palette bytes than it costs.
+        shared = CommonPalette(palettes, reserved, maxColors);
+        std::vector<bool> fits(pages.size(), false);
+        int saved = 0;
+        for (std::size_t i = 0; i < pages.size(); ++i) {
+            fits[i] = Covers(shared, palettes[i]);
+            if (fits[i])
+                saved += PaletteSizeFor(palettes[i].size());
+        }
+        if (saved <= maxColors)
+            shared.clear();
+        for (std::size_t i = 0; i < pages.size(); ++i) {
+            if (!shared.isEmpty() && fits[i] && Remap(&indexed[i], palettes[i], shared))
+                palettes[i] = shared;
+            else
+                local[i] = true;
         }
     } else {
         const std::vector<QImage> all = ColorQuant::ReduceShared(images, maxColors, &shared, reserved);
@@ -186,8 +284,10 @@ int ImagingControl::SaveGif(const QString &path, int bits)
         const ImagingBitmap &p = *pages[i];
         GifCodec::Page page;
         page.image = indexed[i];
-        // Padding to 2^bits entries writes colour tables of exactly the requested depth.
-        page.image.setColorTable(Padded(palettes[i], maxColors));
+        // Padding to 2^bits entries writes colour tables of exactly the requested depth; a page's
+        // own palette only to the power of two its colours need.
+        page.image.setColorTable(Padded(palettes[i], local[i] ? PaletteSizeFor(palettes[i].size()) : maxColors));
+        page.localPalette = local[i];
         page.left = p.left;
         page.top = p.top;
         page.delayMs = std::clamp(p.delayMs, 0, GifCodec::kMaxDelayMs);
