@@ -3,7 +3,7 @@
 #include "StringTable.h"
 #include "document/CoreContext.h"
 #include "platform/Prompts.h"
-#include "platform/QtPrompts.h"
+#include "shell/QtPrompts.h"
 #include "platform/settings/Settings.h"
 #include "resource.h"
 #include "server/LoginDialog.h"

@@ -1,7 +1,7 @@
 // The colour button's drawing and the small dialogs' fields and texts.
 #include "ShellTestSupport.h"
 #include "TestSupport.h"
-#include "platform/QtPrompts.h"
+#include "shell/QtPrompts.h"
 #include "platform/ScriptedPrompts.h"
 #include "resource.h"
 #include "shell/AboutDialog.h"

@@ -1,4 +1,4 @@
-#include "platform/QtPrompts.h"
+#include "shell/QtPrompts.h"
 
 #include "shell/GifWarnDlg.h"
 
