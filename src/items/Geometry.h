@@ -29,8 +29,16 @@ struct CRect {
         : left(topLeft.x), top(topLeft.y), right(bottomRight.x), bottom(bottomRight.y) {}
     friend constexpr bool operator==(const CRect &, const CRect &) = default;
 
-    constexpr std::int32_t Width() const { return right - left; }
-    constexpr std::int32_t Height() const { return bottom - top; }
+    // Edges come from files and may lie anywhere: spans are taken in 64 bits and saturated, so
+    // extreme coordinates never overflow.
+    static constexpr std::int32_t Saturate(std::int64_t v)
+    {
+        return v > INT32_MAX ? INT32_MAX : (v < INT32_MIN ? INT32_MIN : std::int32_t(v));
+    }
+    static constexpr std::int32_t Span(std::int32_t from, std::int32_t to) { return Saturate(std::int64_t(to) - from); }
+    static constexpr std::int32_t Moved(std::int32_t edge, std::int32_t by) { return Saturate(std::int64_t(edge) + by); }
+    constexpr std::int32_t Width() const { return Span(left, right); }
+    constexpr std::int32_t Height() const { return Span(top, bottom); }
     constexpr CPoint TopLeft() const { return {left, top}; }
     constexpr CPoint BottomRight() const { return {right, bottom}; }
 
@@ -54,17 +62,17 @@ struct CRect {
     constexpr bool PtInRect(CPoint p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
     constexpr void InflateRect(std::int32_t dx, std::int32_t dy)
     {
-        left -= dx;
-        top -= dy;
-        right += dx;
-        bottom += dy;
+        left = Saturate(std::int64_t(left) - dx);
+        top = Saturate(std::int64_t(top) - dy);
+        right = Moved(right, dx);
+        bottom = Moved(bottom, dy);
     }
     constexpr void OffsetRect(std::int32_t dx, std::int32_t dy)
     {
-        left += dx;
-        top += dy;
-        right += dx;
-        bottom += dy;
+        left = Moved(left, dx);
+        top = Moved(top, dy);
+        right = Moved(right, dx);
+        bottom = Moved(bottom, dy);
     }
     // The common area of two normalised rectangles; false (and an empty result) when there is none.
     static constexpr bool Intersect(const CRect &a, const CRect &b, CRect *out = nullptr)

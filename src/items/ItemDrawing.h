@@ -60,6 +60,6 @@ inline void SetTextBox(ImagingControl &ctrl, const CRect &r)
 {
     ctrl.SetTextBoxTop(float(r.top));
     ctrl.SetTextBoxLeft(float(r.left));
-    ctrl.SetTextBoxWidth(float(r.right - r.left));
-    ctrl.SetTextBoxHeight(float(r.bottom - r.top));
+    ctrl.SetTextBoxWidth(float(double(r.right) - r.left));
+    ctrl.SetTextBoxHeight(float(double(r.bottom) - r.top));
 }

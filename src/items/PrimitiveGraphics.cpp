@@ -50,9 +50,9 @@ void CPrimitiveGraphics::DrawShape(ImagingControl &ctrl)
     const CRect r = BitmapToClient(ctrl, m_position);
     SetPenAndFill(ctrl);
     switch (m_shape) {
-    case kEllipse: ctrl.DrawEllipseShape(r.left, r.top, r.right - r.left, r.bottom - r.top); break;
+    case kEllipse: ctrl.DrawEllipseShape(r.left, r.top, r.Width(), r.Height()); break;
     case kLine: ctrl.DrawLineShape(r.left, r.top, r.right, r.bottom); break;
-    default: ctrl.DrawRectangleShape(r.left, r.top, r.right - r.left, r.bottom - r.top); break;
+    default: ctrl.DrawRectangleShape(r.left, r.top, r.Width(), r.Height()); break;
     }
 }
 

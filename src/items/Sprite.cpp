@@ -70,24 +70,24 @@ void CSprite::DrawTracker(ImagingControl &ctrl)
         ctrl.SetDrawPenWidth(1);
         ctrl.SetDrawFillColor(0xFFFFFF);
         ctrl.SetDrawFillStyle(0);
-        ctrl.DrawRectangleShape(p.x - 3, p.y - 3, 7, 7);
+        ctrl.DrawRectangleShape(float(p.x) - 3, float(p.y) - 3, 7, 7);
     }
 }
 
 CPoint CSprite::BoxHandle(const CRect &r, int n)
 {
     // Halves rounded toward zero, as integer division does.
-    const std::int32_t w2 = (r.right - r.left) / 2;
-    const std::int32_t h2 = (r.bottom - r.top) / 2;
+    const std::int32_t w2 = std::int32_t((std::int64_t(r.right) - r.left) / 2);
+    const std::int32_t h2 = std::int32_t((std::int64_t(r.bottom) - r.top) / 2);
     switch (n) {
     case 1: return {r.left, r.top};
-    case 2: return {r.left + w2, r.top};
+    case 2: return {CRect::Moved(r.left, w2), r.top};
     case 3: return {r.right, r.top};
-    case 4: return {r.right, r.top + h2};
+    case 4: return {r.right, CRect::Moved(r.top, h2)};
     case 5: return {r.right, r.bottom};
-    case 6: return {r.left + w2, r.bottom};
+    case 6: return {CRect::Moved(r.left, w2), r.bottom};
     case 7: return {r.left, r.bottom};
-    case 8: return {r.left, r.top + h2};
+    case 8: return {r.left, CRect::Moved(r.top, h2)};
     default: return {-1, -1};
     }
 }

@@ -392,3 +392,37 @@ TEST(ItemDrawingTest, StampFileDialogLoadsOrKeepsThePicture)
     EXPECT_FALSE(empty.HasPicture());
     EXPECT_EQ(env.prompts.messages.size(), 2u);
 }
+
+// Positions come from files as any 32-bit values; drawing, bounds and hit-testing of such items
+// must neither overflow (the sanitizer build checks) nor touch the canvas where they cannot be.
+TEST(ItemDrawingTest, ExtremeCoordinatesDrawWithoutOverflow)
+{
+    const CRect extremes[] = {CRect(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX),
+                              CRect(INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN),
+                              CRect(INT32_MAX - 1, 0, INT32_MAX, 1)};
+    const std::int32_t widths[] = {INT32_MAX, INT32_MIN, 1};
+    for (int i = 0; i < 3; ++i) {
+        const CRect &r = extremes[i];
+        EXPECT_EQ(r.Width(), widths[i]);
+        ImagingControl ctrl;
+        for (float zoom : {25.0f, 100.0f, 800.0f}) {
+            MakeCanvas(ctrl);
+            ctrl.SetZoomPercent(zoom);
+            CText text(r);
+            text.m_text = QStringLiteral("x");
+            text.Draw(ctrl);
+            CPrimitiveGraphics shape(r);
+            shape.m_fill = 1;
+            shape.Draw(ctrl);
+            shape.m_shape = CPrimitiveGraphics::kEllipse;
+            shape.Draw(ctrl);
+            shape.DrawInverted(ctrl, 0);
+            CPolyline stroke(r);
+            stroke.AddPoint(CPoint(r.left, r.top));
+            stroke.AddPoint(CPoint(r.right, r.bottom));
+            stroke.Draw(ctrl);
+            (void)stroke.GetBounds();
+            (void)shape.HitTest(CPoint(0, 0), ctrl, true);
+        }
+    }
+}
