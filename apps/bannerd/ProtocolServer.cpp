@@ -41,6 +41,12 @@ QString ProtocolServer::UploadAddress(const QHostAddress &local, const std::stri
     return QStringLiteral("http://%1:%2/upload/%3").arg(host).arg(m_settings.httpPort).arg(QString::fromStdString(token));
 }
 
+ProtocolServer::~ProtocolServer()
+{
+    // Sessions report their end to the server as they go: end them while it is still whole.
+    qDeleteAll(findChildren<ProtocolSession *>(Qt::FindDirectChildrenOnly));
+}
+
 void ProtocolServer::OnNewConnection()
 {
     while (QTcpSocket *socket = m_server.nextPendingConnection()) {

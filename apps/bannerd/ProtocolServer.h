@@ -38,6 +38,7 @@ public:
 
     ProtocolServer(AccountStore &accounts, PasswordPool &pool, UploadTokens &tokens, Settings settings,
                    QObject *parent = nullptr);
+    ~ProtocolServer() override;
 
     bool Listen(const QHostAddress &address, quint16 port, QString *error);
     quint16 Port() const { return m_server.serverPort(); }
