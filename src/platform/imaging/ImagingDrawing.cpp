@@ -152,6 +152,25 @@ bool IsCovered(const QImage &m, int x, int y)
     return !m.isNull() && reinterpret_cast<const QRgb *>(m.constScanLine(y))[x] != 0;
 }
 
+
+// A negative width or height spans back from the corner; false when the box has no area.
+bool SpannedBox(float leftf, float topf, float widthf, float heightf, int *x0, int *y0, int *w, int *h)
+{
+    *x0 = Pos(leftf);
+    *y0 = Pos(topf);
+    *w = Pos(widthf);
+    *h = Pos(heightf);
+    if (*w < 0) {
+        *x0 += *w;
+        *w = -*w;
+    }
+    if (*h < 0) {
+        *y0 += *h;
+        *h = -*h;
+    }
+    return *w != 0 && *h != 0;
+}
+
 } // namespace
 
 QImage *ImagingControl::DrawTarget()
@@ -236,16 +255,8 @@ int ImagingControl::DrawRectangleShape(float leftf, float topf, float widthf, fl
     QImage *target = DrawTarget();
     if (target == nullptr)
         return ImagingErrNoBitmap;
-    int x0 = Pos(leftf), y0 = Pos(topf), w = Pos(widthf), h = Pos(heightf);
-    if (w < 0) {
-        x0 += w;
-        w = -w;
-    }
-    if (h < 0) {
-        y0 += h;
-        h = -h;
-    }
-    if (w == 0 || h == 0)
+    int x0, y0, w, h;
+    if (!SpannedBox(leftf, topf, widthf, heightf, &x0, &y0, &w, &h))
         return ImagingOk;
     const bool outline = m_penWidth >= 0 && m_penStyle != kPenNull;
     const int pw = std::max(1, m_penWidth);
@@ -288,16 +299,8 @@ int ImagingControl::DrawEllipseShape(float leftf, float topf, float widthf, floa
     QImage *target = DrawTarget();
     if (target == nullptr)
         return ImagingErrNoBitmap;
-    int x0 = Pos(leftf), y0 = Pos(topf), w = Pos(widthf), h = Pos(heightf);
-    if (w < 0) {
-        x0 += w;
-        w = -w;
-    }
-    if (h < 0) {
-        y0 += h;
-        h = -h;
-    }
-    if (w == 0 || h == 0)
+    int x0, y0, w, h;
+    if (!SpannedBox(leftf, topf, widthf, heightf, &x0, &y0, &w, &h))
         return ImagingOk;
     const bool outline = m_penWidth >= 0 && m_penStyle != kPenNull;
     const int pw = std::max(1, m_penWidth);
