@@ -8,6 +8,7 @@
 
 #include "document/BannerDoc.h"
 #include "document/CoreContext.h"
+#include "document/GifProgress.h"
 #include "platform/AtomicFile.h"
 
 #include <QDir>
@@ -99,6 +100,22 @@ int Render(CoreContext &context, const QString &in, const QString &frameArg, con
     }
     return kDone;
 }
+
+// Long GIF reads and writes show a line that counts the frames, only for a person watching.
+void ShowProgressOnTerminal()
+{
+    if (!::isatty(STDERR_FILENO))
+        return;
+    GifProgress::SetHandler([](GifProgress::Task task, int done, int total) {
+        if (done >= total) {
+            std::fputs("\r\033[K", stderr); // the line goes; messages start clean
+        } else {
+            std::fprintf(stderr, "\r%s frame %d of %d", task == GifProgress::Task::Import ? "Reading" : "Writing",
+                         done + 1, total);
+        }
+        std::fflush(stderr);
+    });
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -120,6 +137,7 @@ int main(int argc, char *argv[])
     Prompts::Register(&prompts);
     CoreContext context;
     context.m_gifWarnState = 2; // a batch tool never shows the animated-GIF warning
+    ShowProgressOnTerminal();
 
     int result = kUsage;
     if (args.size() == 3 && args[0] == QLatin1String("info") && args[2] == QLatin1String("--json"))

@@ -13,11 +13,15 @@
 #include "shell/CDocManager.h"
 #include "shell/CMainFrame.h"
 #include "shell/DesktopIntegration.h"
+#include "shell/GifProgressDialog.h"
 #include "shell/LogoBackgroundWnd.h"
 #include "shell/SingleInstance.h"
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
 
 namespace {
 QString RecentSection() { return QStringLiteral("Recent File List"); }
@@ -36,6 +40,7 @@ CBannerApp::~CBannerApp()
     }
     m_session.reset();
     m_docManager.reset();
+    m_gifProgress.reset();
     m_mainFrame.reset();
     m_context.reset();
     if (m_prompts)
@@ -65,6 +70,7 @@ bool CBannerApp::InitInstance(const QStringList &files)
     if (!m_mainFrame->Create())
         return false;
     m_mainFrame->SetApplicationTarget(this);
+    m_gifProgress = std::make_unique<GifProgressDialog>(m_mainFrame.get());
     m_mainFrame->SetLoggedInTest([this] { return m_session->IsLoggedIn(); });
     connect(m_session.get(), &ServerSession::loginStateChanged, m_mainFrame.get(),
             [this] { m_mainFrame->Router().UpdateAll(); });
@@ -163,6 +169,9 @@ bool CBannerApp::OnCommand(unsigned id)
     case ID_FILE_OPEN:
         m_docManager->OnFileOpen();
         return true;
+    case ID_FILE_PRINT_SETUP:
+        OnFilePrintSetup();
+        return true;
     default:
         return false;
     }
@@ -184,5 +193,19 @@ bool CBannerApp::OnUpdateCommand(unsigned id, CommandState &state)
         state.SetText(QStringLiteral("&%1 %2").arg(index + 1).arg(QFileInfo(files[index]).fileName()));
         return true;
     }
-    return id == ID_APP_ABOUT || id == ID_FILE_NEW || id == ID_FILE_OPEN;
+    return id == ID_APP_ABOUT || id == ID_FILE_NEW || id == ID_FILE_OPEN || id == ID_FILE_PRINT_SETUP;
+}
+
+void CBannerApp::OnFilePrintSetup()
+{
+    // Page setup belongs to a real printer; without one there is nothing to set up.
+    if (QPrinterInfo::availablePrinters().isEmpty()) {
+        Prompts::Instance().Message(QStringLiteral("No printers are installed."), Prompts::Icon::Information);
+        return;
+    }
+    // One printer for the session, so a second visit starts from the choices of the first.
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>();
+    QPageSetupDialog dialog(m_printer.get(), m_mainFrame.get());
+    dialog.exec();
 }

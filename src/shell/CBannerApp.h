@@ -2,7 +2,7 @@
 // The application object: starts the program in its fixed order, owns what several parts share
 // (the core context with the hidden imaging controls, the open documents, the main frame, the
 // server session, the single-instance channel) and handles the application's commands (About,
-// New, Open, the recent files, the server commands).
+// New, Open, Print Setup, the recent files, the server commands).
 #include "editor/CommandTarget.h"
 
 #include <QObject>
@@ -12,7 +12,9 @@
 class CDocManager;
 class CMainFrame;
 class CoreContext;
+class GifProgressDialog;
 class QtLoginPrompt;
+class QPrinter;
 class QtPrompts;
 class ServerSession;
 class SingleInstance;
@@ -30,6 +32,7 @@ public:
 
     QString GetSettingsKey() const { return m_settingsKey; }
     CMainFrame *MainFrame() const { return m_mainFrame.get(); }
+    GifProgressDialog *GifProgressWindow() const { return m_gifProgress.get(); }
     CDocManager *Documents() const { return m_docManager.get(); }
     CoreContext &Context() const { return *m_context; }
     ServerSession &Session() const { return *m_session; }
@@ -43,6 +46,7 @@ public:
 
 private:
     void WriteRecentFiles(const QStringList &files) const;
+    void OnFilePrintSetup();
 
     QString m_settingsKey;
     std::unique_ptr<ServerSession> m_session;
@@ -52,4 +56,6 @@ private:
     std::unique_ptr<QtPrompts> m_prompts;
     std::unique_ptr<QtLoginPrompt> m_loginPrompt;
     std::unique_ptr<SingleInstance> m_instance;
+    std::unique_ptr<QPrinter> m_printer;
+    std::unique_ptr<GifProgressDialog> m_gifProgress;
 };

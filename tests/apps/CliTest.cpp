@@ -9,6 +9,7 @@
 #include "items/Text.h"
 
 #include <QFile>
+#include <algorithm>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -247,4 +248,49 @@ TEST_F(CliTest, RenderWritesTheFramePictureAndChecksTheFrameNumber)
         EXPECT_TRUE(r.err.contains("outside the banner")) << frame;
     }
     EXPECT_FALSE(QFile::exists(At("no.png")));
+}
+
+TEST_F(CliTest, ConvertExportsAndImportsGifsThatRenderAsTheBannerDid)
+{
+    // Three frames: a moving box on coloured backgrounds, the last frame repeating the second.
+    CBannerDoc doc(context);
+    doc.OnNewDocument();
+    doc.m_bLoop = -1;
+    doc.GetFrame(0)->m_crBackground = RGB(0, 0, 160);
+    for (int k = 1; k < 3; ++k)
+        doc.m_frames.push_back(std::make_unique<CBannerFrame>(nullptr, RGB(250, 240, 0), 200 * std::uint32_t(k)));
+    for (int k = 0; k < 3; ++k) {
+        auto box = std::make_unique<CPrimitiveGraphics>(CRect(20 + 30 * std::min(k, 1), 10, 80 + 30 * std::min(k, 1), 40));
+        box->m_fill = 1;
+        box->m_fillColor = RGB(255, 0, 0);
+        doc.GetFrame(k)->AddItem(std::move(box));
+    }
+    const QString in = WriteBanner(QStringLiteral("moving.bnr"), doc);
+
+    Result r = Cli({"convert", in, At("moving.gif")});
+    ASSERT_EQ(r.code, 0) << r.err.constData();
+    EXPECT_TRUE(r.err.isEmpty()); // progress only goes to a terminal
+    QByteArray frames;
+    ASSERT_EQ(TestSupport::Run(QStringLiteral("/usr/bin/identify"), {"-format", "%T,", At("moving.gif")}, &frames), 0);
+    EXPECT_EQ(frames, QByteArray("100,20,40,"));
+
+    r = Cli({"convert", At("moving.gif"), At("back.bnr")});
+    ASSERT_EQ(r.code, 0) << r.err.constData();
+    r = Cli({"info", At("back.bnr"), "--json"});
+    ASSERT_EQ(r.code, 0);
+    const QJsonObject info = QJsonDocument::fromJson(r.out).object();
+    EXPECT_EQ(info["loop"].toInt(), -1);
+    const QJsonArray back = info["frames"].toArray();
+    ASSERT_EQ(back.size(), 3);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(back[k].toObject()["backgroundBytes"].toInt(), 84280) << k;
+        EXPECT_TRUE(back[k].toObject()["items"].toArray().isEmpty()) << k;
+        const QString n = QString::number(k);
+        ASSERT_EQ(Cli({"render", in, n, At("a" + n + ".png")}).code, 0);
+        ASSERT_EQ(Cli({"render", At("back.bnr"), n, At("b" + n + ".png")}).code, 0);
+        EXPECT_EQ(QImage(At("a" + n + ".png")).convertToFormat(QImage::Format_RGB32),
+                  QImage(At("b" + n + ".png")).convertToFormat(QImage::Format_RGB32))
+            << "frame " << k;
+    }
+    EXPECT_EQ(back[1].toObject()["delay"].toInt(), 200);
 }
