@@ -153,6 +153,46 @@ TEST(ImagingDrawingTest, EllipsesStayInTheirBoxAndAreSymmetric)
     }
 }
 
+// The drawing works row by row on runs; every pixel must still be the one its centre decides:
+// filled when the centre lies inside the ellipse, pen when it lies in the band around the edge.
+TEST(ImagingDrawingTest, EllipsePixelsAreDecidedByTheirCentres)
+{
+    struct Box {
+        int l, t, w, h;
+    };
+    const Box boxes[] = {{3, 4, 20, 14}, {2, 2, 21, 13}, {5, 5, 1, 9}, {6, 3, 2, 2},   {-7, -4, 30, 20},
+                         {30, 20, 25, 18}, {1, 1, 37, 27}, {9, 9, 3, 16}, {4, 12, 33, 1}};
+    for (const Box &box : boxes) {
+        for (int width : {1, 3, 4}) {
+            ImagingControl c;
+            PrepareCanvas(c);
+            c.SetDrawPenWidth(width);
+            c.SetDrawFillStyle(0);
+            c.DrawEllipseShape(float(box.l), float(box.t), float(box.w), float(box.h));
+            const QImage &img = *c.GetBitmapDC();
+            const double cx = box.l + box.w / 2.0, cy = box.t + box.h / 2.0;
+            auto inside = [&](int x, int y, double rx, double ry) {
+                if (rx <= 0 || ry <= 0)
+                    return false;
+                const double u = (x + 0.5 - cx) / rx, v = (y + 0.5 - cy) / ry;
+                return u * u + v * v <= 1.0;
+            };
+            const double rx = box.w / 2.0, ry = box.h / 2.0, a = (width - 1) / 2.0, b = (width + 1) / 2.0;
+            for (int y = 0; y < img.height(); ++y) {
+                for (int x = 0; x < img.width(); ++x) {
+                    const bool in = inside(x, y, rx, ry);
+                    const bool pen = width == 1 ? in && !(inside(x - 1, y, rx, ry) && inside(x + 1, y, rx, ry) &&
+                                                          inside(x, y - 1, rx, ry) && inside(x, y + 1, rx, ry))
+                                                : inside(x, y, rx + a, ry + a) && !inside(x, y, rx - b, ry - b);
+                    const QRgb want = pen ? kPen : in ? kFill : kWhite;
+                    ASSERT_EQ(Px(img, x, y), want) << box.l << "," << box.t << " " << box.w << "x" << box.h
+                                                   << " pen " << width << " at " << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
 TEST(ImagingDrawingTest, LinesAtPenWidthsZeroOneAndThree)
 {
     for (int width : {0, 1}) {

@@ -123,6 +123,13 @@ struct Coverage {
     }
 };
 
+// A run of pixels in one row, from left to right inclusive; empty when right < left.
+struct Run {
+    int left = 0;
+    int right = -1;
+    bool Empty() const { return right < left; }
+};
+
 QBrush FillBrush(int style)
 {
     switch (style) {
@@ -145,11 +152,6 @@ Qt::PenStyle QtPenStyle(int style)
     case 4: return Qt::DashDotDotLine;
     default: return Qt::SolidLine;
     }
-}
-
-bool IsCovered(const QImage &m, int x, int y)
-{
-    return !m.isNull() && reinterpret_cast<const QRgb *>(m.constScanLine(y))[x] != 0;
 }
 
 
@@ -195,17 +197,22 @@ namespace {
 // Applies a figure's coverage to the target: pen over fill, or each covered pixel inverted once.
 void Apply(QImage &target, const Coverage &c, bool invert, QRgb penColor, QRgb fillColor)
 {
+    static const QRgb kNone[1] = {0};
     for (int y = 0; y < c.area.height(); ++y) {
         auto *d = reinterpret_cast<QRgb *>(target.scanLine(c.area.top() + y)) + c.area.left();
+        // An absent mask reads as uncovered: a one-pixel row of zeros with a zero stride.
+        const QRgb *pen = c.pen.isNull() ? kNone : reinterpret_cast<const QRgb *>(c.pen.constScanLine(y));
+        const QRgb *fill = c.fill.isNull() ? kNone : reinterpret_cast<const QRgb *>(c.fill.constScanLine(y));
+        const int penStep = c.pen.isNull() ? 0 : 1, fillStep = c.fill.isNull() ? 0 : 1;
         for (int x = 0; x < c.area.width(); ++x) {
-            const bool pen = IsCovered(c.pen, x, y);
-            const bool fill = IsCovered(c.fill, x, y);
+            const bool p = pen[x * penStep] != 0;
+            const bool f = fill[x * fillStep] != 0;
             if (invert) {
-                if (pen || fill)
+                if (p || f)
                     d[x] ^= 0x00FFFFFFu;
-            } else if (pen) {
+            } else if (p) {
                 d[x] = penColor;
-            } else if (fill) {
+            } else if (f) {
                 d[x] = fillColor;
             }
         }
@@ -318,15 +325,35 @@ int ImagingControl::DrawEllipseShape(float leftf, float topf, float widthf, floa
         const double u = (x + 0.5 - cx) / rx, v = (y + 0.5 - cy) / ry;
         return u * u + v * v <= 1.0;
     };
+    // Within a row the test only grows with the distance from cx, so the inside pixels are one
+    // run, symmetric about cx: its left end is found by bisection with the very same test.
+    const long long twiceCx = 2LL * x0 + w;
+    auto run = [&](int y, double rx, double ry) {
+        Run r;
+        const int mid = int(std::floor(cx));
+        if (!inside(mid, y, rx, ry))
+            return r;
+        int out = mid - int(std::ceil(rx)) - 2, in = mid; // out is beyond the radius
+        while (in - out > 1) {
+            const int m = out + (in - out) / 2;
+            (inside(m, y, rx, ry) ? in : out) = m;
+        }
+        r.left = in;
+        r.right = int(twiceCx - 1 - in);
+        return r;
+    };
+    auto span = [&](QImage &mask, int y, int left, int right) {
+        if (left <= right)
+            c.SetRect(mask, QRect(QPoint(left, y), QPoint(right, y)));
+    };
     const double rx = w / 2.0, ry = h / 2.0;
     const bool solidFill = m_fillStyle == 0;
     if (m_fillStyle != kFillNone && !solidFill) {
         c.Paint(c.fill, [&](QPainter &p) {
             QPainterPath path;
             for (int y = c.area.top(); y <= c.area.bottom(); ++y)
-                for (int x = c.area.left(); x <= c.area.right(); ++x)
-                    if (inside(x, y, rx, ry))
-                        path.addRect(x, y, 1, 1);
+                if (const Run r = run(y, rx, ry); !r.Empty())
+                    path.addRect(r.left, y, r.right - r.left + 1, 1);
             p.fillPath(path.simplified(), FillBrush(m_fillStyle));
         });
     }
@@ -342,20 +369,28 @@ int ImagingControl::DrawEllipseShape(float leftf, float topf, float widthf, floa
     // wider pens are a band of pw pixels centred on that boundary.
     const double a = (pw - 1) / 2.0, b = (pw + 1) / 2.0;
     for (int y = c.area.top(); y <= c.area.bottom(); ++y) {
-        for (int x = c.area.left(); x <= c.area.right(); ++x) {
-            const bool in = inside(x, y, rx, ry);
-            if (in && solidFill && m_fillStyle != kFillNone)
-                c.Set(c.fill, x, y);
-            if (!outline || dashed)
-                continue;
-            bool pen;
-            if (pw == 1)
-                pen = in && (!inside(x - 1, y, rx, ry) || !inside(x + 1, y, rx, ry) || !inside(x, y - 1, rx, ry)
-                             || !inside(x, y + 1, rx, ry));
-            else
-                pen = inside(x, y, rx + a, ry + a) && !inside(x, y, rx - b, ry - b);
-            if (pen)
-                c.Set(c.pen, x, y);
+        const Run in = run(y, rx, ry);
+        if (solidFill && m_fillStyle != kFillNone)
+            span(c.fill, y, in.left, in.right);
+        if (!outline || dashed)
+            continue;
+        // The pen is a run minus an inner run: the whole run when nothing lies inside it.
+        Run band = in, hole;
+        if (pw == 1) {
+            const Run up = run(y - 1, rx, ry), down = run(y + 1, rx, ry);
+            if (!in.Empty() && !up.Empty() && !down.Empty()) {
+                hole.left = std::max({in.left + 1, up.left, down.left});
+                hole.right = std::min({in.right - 1, up.right, down.right});
+            }
+        } else {
+            band = run(y, rx + a, ry + a);
+            hole = run(y, rx - b, ry - b);
+        }
+        if (hole.Empty()) {
+            span(c.pen, y, band.left, band.right);
+        } else {
+            span(c.pen, y, band.left, hole.left - 1);
+            span(c.pen, y, hole.right + 1, band.right);
         }
     }
     Apply(*target, c, m_drawMode == kInvert, ColorrefToQRgb(m_penColor), ColorrefToQRgb(m_fillColor));
