@@ -3,110 +3,115 @@
 #include "platform/imaging/ColorQuant.h"
 #include "platform/imaging/ImagingControl.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace GifColours {
 
 namespace {
-constexpr std::size_t kWords = (std::size_t(1) << 24) / 64;
+constexpr std::size_t kNearBoxes = std::size_t(1) << 15;
+
 inline std::uint32_t ToRgb(COLORREF c)
 {
     return std::uint32_t(GetRValue(c)) << 16 | std::uint32_t(GetGValue(c)) << 8 | std::uint32_t(GetBValue(c));
 }
+
+inline std::uint32_t NearBox(std::uint32_t rgb)
+{
+    return (rgb >> 19 & 0x1F) << 10 | (rgb >> 11 & 0x1F) << 5 | (rgb >> 3 & 0x1F);
+}
 } // namespace
 
-ColourSet::ColourSet() : m_bits(kWords, 0), m_page(kWords, 0) {}
+PageColours::PageColours() : m_slots(1024), m_near(kNearBoxes / 64, 0) {}
 
-bool ColourSet::TestAndSet(std::uint32_t rgb)
+int PageColours::Slot(std::uint32_t rgb)
 {
-    std::uint64_t &word = m_bits[rgb >> 6];
-    const std::uint64_t bit = std::uint64_t(1) << (rgb & 63);
-    if (word & bit)
-        return false;
-    word |= bit;
-    ++m_count;
-    return true;
+    const int slot = m_slots.Insert(rgb, int(m_colours.size()));
+    if (slot == int(m_colours.size())) {
+        m_colours.push_back(rgb);
+        m_pixels.push_back(0);
+        const std::uint32_t box = NearBox(rgb);
+        m_near[box >> 6] |= std::uint64_t(1) << (box & 63);
+    }
+    return slot;
 }
 
-int ColourSet::AddImage(const QImage &image)
+void PageColours::Add(std::uint32_t rgb, int pixels)
 {
-    const QImage rgb = image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32
-                           ? image
-                           : image.convertToFormat(QImage::Format_RGB32);
-    std::vector<std::uint32_t> seen;
-    seen.reserve(256);
-    const int width = rgb.width();
-    const int height = rgb.height();
-    for (int y = 0; y < height; ++y) {
-        const auto *p = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
-        std::uint32_t last = 0xFFFFFFFFu;
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t c = p[x] & 0xFFFFFFu;
-            if (c == last)
+    int &count = m_pixels[std::size_t(Slot(rgb))];
+    m_distinct += count == 0;
+    count += pixels;
+}
+
+void PageColours::Remove(std::uint32_t rgb)
+{
+    int &count = m_pixels[std::size_t(m_slots.Find(rgb))];
+    m_distinct -= count == 1;
+    --count;
+}
+
+int PageColours::Next(const QImage &image)
+{
+    const QImage page = image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32
+                            ? image
+                            : image.convertToFormat(QImage::Format_RGB32);
+    const int width = page.width();
+    const int height = page.height();
+    if (m_previous.size() != page.size()) {
+        std::fill(m_pixels.begin(), m_pixels.end(), 0);
+        m_distinct = 0;
+        for (int y = 0; y < height; ++y) {
+            const auto *p = reinterpret_cast<const QRgb *>(page.constScanLine(y));
+            for (int x = 0; x < width;) {
+                const QRgb c = p[x] & 0xFFFFFFu;
+                int end = x + 1;
+                while (end < width && (p[end] & 0xFFFFFFu) == c)
+                    ++end;
+                Add(c, end - x);
+                x = end;
+            }
+        }
+    } else {
+        const std::size_t rowBytes = std::size_t(width) * sizeof(QRgb);
+        for (int y = 0; y < height; ++y) {
+            const auto *p = reinterpret_cast<const QRgb *>(page.constScanLine(y));
+            const auto *q = reinterpret_cast<const QRgb *>(m_previous.constScanLine(y));
+            if (std::memcmp(p, q, rowBytes) == 0)
                 continue;
-            last = c;
-            std::uint64_t &word = m_page[c >> 6];
-            const std::uint64_t bit = std::uint64_t(1) << (c & 63);
-            if (word & bit)
-                continue;
-            word |= bit;
-            seen.push_back(c);
-            TestAndSet(c);
+            for (int x = 0; x < width; ++x) {
+                const QRgb now = p[x] & 0xFFFFFFu, before = q[x] & 0xFFFFFFu;
+                if (now == before)
+                    continue;
+                Add(now, 1);
+                Remove(before);
+            }
         }
     }
-    for (std::uint32_t c : seen)
-        m_page[c >> 6] = 0;
-    return int(seen.size());
+    m_previous = page;
+    return m_distinct;
 }
 
-void ColourSet::AddChanged(const QImage &image, const QImage &previous)
+bool PageColours::Has(COLORREF colour) const
 {
-    if (previous.size() != image.size() || previous.format() != image.format()
-        || image.format() != QImage::Format_RGB32) {
-        AddImage(image);
-        return;
-    }
-    const int width = image.width();
-    const int height = image.height();
-    const std::size_t rowBytes = std::size_t(width) * sizeof(QRgb);
-    for (int y = 0; y < height; ++y) {
-        const auto *p = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        const auto *q = reinterpret_cast<const QRgb *>(previous.constScanLine(y));
-        if (std::memcmp(p, q, rowBytes) == 0)
-            continue;
-        for (int x = 0; x < width; ++x)
-            if (p[x] != q[x])
-                TestAndSet(p[x] & 0xFFFFFFu);
-    }
+    return m_slots.Find(ToRgb(colour)) >= 0;
 }
 
-bool ColourSet::Has(COLORREF colour) const
+bool PageColours::HasNear(COLORREF colour) const
 {
-    const std::uint32_t rgb = ToRgb(colour);
-    return (m_bits[rgb >> 6] >> (rgb & 63)) & 1;
+    const std::uint32_t box = NearBox(ToRgb(colour));
+    return (m_near[box >> 6] >> (box & 63)) & 1;
 }
 
-bool ColourSet::HasNear(COLORREF colour) const
+std::optional<COLORREF> PageColours::FirstUnused() const
 {
-    const std::uint32_t r0 = GetRValue(colour) & 0xF8, g0 = GetGValue(colour) & 0xF8, b0 = GetBValue(colour) & 0xF8;
-    for (std::uint32_t r = r0; r < r0 + 8; ++r)
-        for (std::uint32_t g = g0; g < g0 + 8; ++g) {
-            // The eight blue values of one (r, g) lie in one 64-bit word.
-            const std::uint32_t first = r << 16 | g << 8 | b0;
-            const std::uint64_t mask = std::uint64_t(0xFF) << (first & 63);
-            if (m_bits[first >> 6] & mask)
-                return true;
-        }
-    return false;
-}
-
-std::optional<COLORREF> ColourSet::FirstUnused() const
-{
-    for (std::size_t w = 0; w < kWords; ++w) {
-        if (m_bits[w] == ~std::uint64_t(0))
+    std::vector<std::uint64_t> used((std::size_t(1) << 24) / 64, 0);
+    for (std::uint32_t rgb : m_colours)
+        used[rgb >> 6] |= std::uint64_t(1) << (rgb & 63);
+    for (std::size_t w = 0; w < used.size(); ++w) {
+        if (used[w] == ~std::uint64_t(0))
             continue;
         for (int b = 0; b < 64; ++b)
-            if (!((m_bits[w] >> b) & 1)) {
+            if (!((used[w] >> b) & 1)) {
                 const std::uint32_t rgb = std::uint32_t(w * 64 + std::size_t(b));
                 return RGB(int(rgb >> 16), int((rgb >> 8) & 0xFF), int(rgb & 0xFF));
             }
@@ -114,39 +119,16 @@ std::optional<COLORREF> ColourSet::FirstUnused() const
     return std::nullopt;
 }
 
-namespace {
-
-// Whether a picture has more than `limit` colours; stops counting as soon as it knows.
-bool MoreColoursThan(const QImage &image, int limit)
-{
-    ColorQuant::ColorIndex seen(limit + 1);
-    const int width = image.width();
-    const int height = image.height();
-    for (int y = 0; y < height; ++y) {
-        const auto *p = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        QRgb last = 0;
-        for (int x = 0; x < width; ++x) {
-            if (x > 0 && p[x] == last)
-                continue;
-            last = p[x];
-            seen.Insert(p[x], 0);
-            if (seen.Size() > limit)
-                return true;
-        }
-    }
-    return false;
-}
-
-} // namespace
-
-std::vector<int> ReduceCrowdedPages(ImagingControl &control, int maxColours)
+std::vector<int> ReduceCrowdedPages(ImagingControl &control, int maxColours, const std::vector<int> &colours)
 {
     std::vector<int> crowded;
     std::vector<QImage> pictures;
+    PageColours counts;
     for (int k = 0; k < control.PageCount(); ++k) {
         control.SetPageIndex(k);
         const QImage picture = control.BitmapHandle().image;
-        if (picture.format() == QImage::Format_RGB32 && MoreColoursThan(picture, maxColours)) {
+        const int n = std::size_t(k) < colours.size() ? colours[std::size_t(k)] : counts.Next(picture);
+        if (picture.format() == QImage::Format_RGB32 && n > maxColours) {
             crowded.push_back(k);
             pictures.push_back(picture);
         }

@@ -1,7 +1,8 @@
 #pragma once
-// Colour bookkeeping of the GIF export: which 24-bit colours the pages use, and making room for
-// the transparent colour in pages that have too many colours.
+// Colour bookkeeping of the GIF export: how many and which 24-bit colours the pages use, and making
+// room for the transparent colour in pages that have too many colours.
 #include "platform/Colorref.h"
+#include "platform/imaging/ColorQuant.h"
 
 #include <QImage>
 #include <cstdint>
@@ -12,34 +13,39 @@ class ImagingControl;
 
 namespace GifColours {
 
-// A set of 24-bit colours, one bit per colour (2 MiB), so that adding a banner's worth of pixels
-// costs a few nanoseconds a pixel.
-class ColourSet {
+// The colours of a run of pages of one size, counted page after page: each page is compared with
+// the one before, and only the pixels that changed update the count of pixels per colour. Keeps
+// every colour any page used, so that a colour no page uses can be found.
+class PageColours {
 public:
-    ColourSet();
-    // Adds the picture's colours (alpha ignored); returns how many distinct colours the picture has.
-    int AddImage(const QImage &image);
-    // Adds the colours of the pixels in which the picture differs from `previous`, whose colours
-    // are in the set already: consecutive banner pages mostly agree.
-    void AddChanged(const QImage &image, const QImage &previous);
+    PageColours();
+    // Counts the next page (alpha ignored); returns how many distinct colours it has.
+    int Next(const QImage &page);
     bool Has(COLORREF colour) const;
-    // True when some colour of the set agrees with `colour` in the top five bits of all three channels.
+    // True when some colour used agrees with `colour` in the top five bits of all three channels.
     bool HasNear(COLORREF colour) const;
-    // The first colour (in COLORREF order) that is not in the set; none when all are.
+    // The first colour (in COLORREF order) that no page used; none when all were.
     std::optional<COLORREF> FirstUnused() const;
-    int Count() const { return m_count; }
+    int Count() const { return int(m_colours.size()); }
 
 private:
-    bool TestAndSet(std::uint32_t rgb);
-    std::vector<std::uint64_t> m_bits;
-    std::vector<std::uint64_t> m_page; // scratch: the colours of the picture being added
-    int m_count = 0;
+    int Slot(std::uint32_t rgb);
+    void Add(std::uint32_t rgb, int pixels);
+    void Remove(std::uint32_t rgb);
+
+    ColorQuant::ColorIndex m_slots;       // colour -> index into m_colours and m_pixels
+    std::vector<std::uint32_t> m_colours; // every colour used so far
+    std::vector<int> m_pixels;            // pixels of the current page per colour
+    std::vector<std::uint64_t> m_near;    // one bit per box of the top five bits of each channel
+    int m_distinct = 0;                   // colours with pixels on the current page
+    QImage m_previous;
 };
 
 // Maps every page of the control's page list with more than maxColours colours to one palette of
 // at most maxColours colours shared by all such pages, without dithering, so that pixels equal
-// before stay equal after. Pages with fewer colours are left exactly as they are. Returns the
-// pages it reduced. Leaves the last page selected.
-std::vector<int> ReduceCrowdedPages(ImagingControl &control, int maxColours);
+// before stay equal after. Pages with fewer colours are left exactly as they are. `colours` holds
+// each page's number of colours when the caller counted them already. Returns the pages it
+// reduced. Leaves the last page selected.
+std::vector<int> ReduceCrowdedPages(ImagingControl &control, int maxColours, const std::vector<int> &colours = {});
 
 } // namespace GifColours

@@ -83,21 +83,26 @@ void FitPagesToBanner(ImagingControl &file, const CBannerDoc &doc)
 COLORREF CBannerDoc::ChooseTransparentColor(ImagingControl &control, int *index)
 {
     *index = -1;
-    // Room for the transparent colour beside every page's own colours: pages with more colours
-    // than that are mapped to one palette they all share.
-    GifColours::ReduceCrowdedPages(control, 255);
-
     // Every colour of every page, and the largest number of colours on one page.
-    GifColours::ColourSet used;
-    GifColours::ColourSet pageColours;
-    int m = 0;
-    QImage previous;
-    for (int k = 0; k < control.PageCount(); ++k) {
-        control.SetPageIndex(k);
-        const QImage page = control.BitmapHandle().image;
-        used.AddChanged(page, previous);
-        m = std::max(m, pageColours.AddImage(page));
-        previous = page;
+    auto count = [&control](GifColours::PageColours &colours, std::vector<int> *perPage) {
+        int most = 0;
+        for (int k = 0; k < control.PageCount(); ++k) {
+            control.SetPageIndex(k);
+            const int n = colours.Next(control.BitmapHandle().image);
+            if (perPage)
+                perPage->push_back(n);
+            most = std::max(most, n);
+        }
+        return most;
+    };
+    GifColours::PageColours used;
+    std::vector<int> perPage;
+    int m = count(used, &perPage);
+    // Room for the transparent colour beside every page's own colours: pages with more colours
+    // than that are mapped to one palette they all share, and counted again.
+    if (m > 255 && !GifColours::ReduceCrowdedPages(control, 255, perPage).empty()) {
+        used = GifColours::PageColours();
+        m = count(used, nullptr);
     }
     if (m >= 256) {
         Prompts::Instance().Message(kTransColorMessage, Prompts::Icon::None);

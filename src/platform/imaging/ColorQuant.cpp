@@ -12,6 +12,11 @@ namespace ColorQuant {
 namespace {
 
 constexpr QRgb kNoColor = 0xffffffffu; // never equal to a colour with its alpha masked off
+// libimagequant speed (1 slowest .. 10 fastest). With the colours merged into boxes first (see
+// Quantise) even the slower settings take about a millisecond; 7 keeps nearly all of their quality.
+constexpr int kSpeed = 7;
+// Colours libimagequant is given at most, per palette entry wanted.
+constexpr int kColoursPerEntry = 4;
 
 QImage AsRgb32(const QImage &image)
 {
@@ -63,47 +68,118 @@ bool MapImage(const QImage &src, QImage *out, Lookup &&lookup)
 struct LiqDeleter {
     void operator()(liq_attr *p) const { liq_attr_destroy(p); }
     void operator()(liq_histogram *p) const { liq_histogram_destroy(p); }
+    void operator()(liq_image *p) const { liq_image_destroy(p); }
     void operator()(liq_result *p) const { liq_result_destroy(p); }
 };
 
-// libimagequant's palette for the colours and their pixel counts, at most maxColors entries.
-QVector<QRgb> Quantise(const std::vector<liq_histogram_entry> &histogram, int maxColors)
+// The histogram with colours that agree in all but the low `shift` bits of each channel merged
+// into their weighted mean.
+std::vector<liq_histogram_entry> Merged(const std::vector<liq_histogram_entry> &histogram, int shift)
+{
+    struct Sum {
+        std::uint64_t r = 0, g = 0, b = 0, n = 0;
+    };
+    ColorIndex buckets(int(histogram.size() >> (shift * 2)) + 16);
+    std::vector<Sum> sums;
+    for (const liq_histogram_entry &e : histogram) {
+        const QRgb key = qRgb(e.color.r >> shift, e.color.g >> shift, e.color.b >> shift);
+        const int slot = buckets.Insert(key, int(sums.size()));
+        if (slot == int(sums.size()))
+            sums.emplace_back();
+        Sum &sum = sums[std::size_t(slot)];
+        sum.r += std::uint64_t(e.color.r) * e.count;
+        sum.g += std::uint64_t(e.color.g) * e.count;
+        sum.b += std::uint64_t(e.color.b) * e.count;
+        sum.n += e.count;
+    }
+    std::vector<liq_histogram_entry> out;
+    out.reserve(sums.size());
+    for (const Sum &sum : sums) {
+        const std::uint64_t n = std::max<std::uint64_t>(sum.n, 1), half = n / 2;
+        out.push_back({liq_color{uchar((sum.r + half) / n), uchar((sum.g + half) / n), uchar((sum.b + half) / n), 255},
+                       unsigned(std::min<std::uint64_t>(sum.n, UINT_MAX))});
+    }
+    return out;
+}
+
+// The fewest low bits per channel (at most 5) to drop so that at most `wanted` colours remain.
+int MergeShift(const std::vector<liq_histogram_entry> &histogram, std::size_t wanted)
+{
+    int shift = 0;
+    for (std::size_t count = histogram.size(); count > wanted && shift < 5;) {
+        ++shift;
+        const int bits = 8 - shift;
+        std::vector<std::uint64_t> boxes((std::size_t(1) << (3 * bits)) / 64 + 1, 0);
+        count = 0;
+        for (const liq_histogram_entry &e : histogram) {
+            const std::uint32_t box = std::uint32_t(e.color.r >> shift) << (2 * bits)
+                | std::uint32_t(e.color.g >> shift) << bits | std::uint32_t(e.color.b >> shift);
+            std::uint64_t &word = boxes[box >> 6];
+            const std::uint64_t bit = std::uint64_t(1) << (box & 63);
+            count += (word & bit) == 0;
+            word |= bit;
+        }
+    }
+    return shift;
+}
+
+// libimagequant's palette of at most maxColors entries for the colours of the histogram (each
+// with its pixel count), and for each of those colours the index of the entry it maps to.
+// libimagequant also does the mapping: its nearest-colour search is far faster than trying
+// every entry. Each distinct colour is mapped once, so a pixel's index depends on its colour alone.
+bool Quantise(const std::vector<liq_histogram_entry> &histogram, int maxColors, QVector<QRgb> *palette,
+              std::vector<uchar> *indices)
 {
     // libgomp busy-waits its idle threads, which on a small machine costs more than the threads
     // gain. The setting is per calling thread, so it is made before every quantisation.
     omp_set_num_threads(1);
+    if (histogram.empty())
+        return false;
     std::unique_ptr<liq_attr, LiqDeleter> attr(liq_attr_create());
-    if (!attr || liq_set_max_colors(attr.get(), maxColors) != LIQ_OK || liq_set_speed(attr.get(), 4) != LIQ_OK)
-        return {};
+    if (!attr || liq_set_max_colors(attr.get(), maxColors) != LIQ_OK || liq_set_speed(attr.get(), kSpeed) != LIQ_OK)
+        return false;
     std::unique_ptr<liq_histogram, LiqDeleter> hist(liq_histogram_create(attr.get()));
+    // A photograph has about as many colours as pixels, and libimagequant's time grows with the
+    // colours it is given; it chooses as well from their means over small boxes of the colour
+    // cube. The boxes grow (to at most 32 levels a side) until few colours are left.
+    const int shift = MergeShift(histogram, std::size_t(kColoursPerEntry * maxColors));
+    const std::vector<liq_histogram_entry> merged = shift > 0 ? Merged(histogram, shift) : histogram;
     if (!hist
-        || liq_histogram_add_colors(hist.get(), attr.get(), histogram.data(), int(histogram.size()), 0.0) != LIQ_OK)
-        return {};
+        || liq_histogram_add_colors(hist.get(), attr.get(), merged.data(), int(merged.size()), 0.0) != LIQ_OK)
+        return false;
     liq_result *raw = nullptr;
     if (liq_histogram_quantize(hist.get(), attr.get(), &raw) != LIQ_OK || !raw)
-        return {};
+        return false;
     std::unique_ptr<liq_result, LiqDeleter> result(raw);
-    const liq_palette *pal = liq_get_palette(result.get());
-    QVector<QRgb> palette;
-    for (unsigned i = 0; pal && i < pal->count; ++i)
-        palette.append(qRgb(pal->entries[i].r, pal->entries[i].g, pal->entries[i].b));
-    return palette;
-}
+    if (liq_set_dithering_level(result.get(), 0.0f) != LIQ_OK)
+        return false;
 
-int Nearest(QRgb rgb, const QVector<QRgb> &palette, int from)
-{
-    const int r = qRed(rgb), g = qGreen(rgb), b = qBlue(rgb);
-    int best = from;
-    int bestDistance = INT_MAX;
-    for (int i = from; i < palette.size(); ++i) {
-        const int dr = qRed(palette[i]) - r, dg = qGreen(palette[i]) - g, db = qBlue(palette[i]) - b;
-        const int d = dr * dr + dg * dg + db * db;
-        if (d < bestDistance) {
-            bestDistance = d;
-            best = i;
-        }
-    }
-    return best;
+    // The distinct colours laid out as a picture for the remapping, the last row filled out.
+    const int count = int(histogram.size());
+    const int width = std::min(count, 1024);
+    const int height = (count + width - 1) / width;
+    std::vector<liq_color> colours(std::size_t(width) * std::size_t(height), histogram.back().color);
+    for (int i = 0; i < count; ++i)
+        colours[std::size_t(i)] = histogram[std::size_t(i)].color;
+    std::unique_ptr<liq_image, LiqDeleter> image(liq_image_create_rgba(attr.get(), colours.data(), width, height, 0.0));
+    if (!image)
+        return false;
+    indices->assign(colours.size(), 0);
+    if (liq_write_remapped_image(result.get(), image.get(), indices->data(), indices->size()) != LIQ_OK)
+        return false;
+    indices->resize(std::size_t(count));
+
+    // Read after the remapping, which refines the entries to the colours mapped to them.
+    const liq_palette *pal = liq_get_palette(result.get());
+    if (!pal || pal->count == 0)
+        return false;
+    palette->clear();
+    for (unsigned i = 0; i < pal->count; ++i)
+        palette->append(qRgb(pal->entries[i].r, pal->entries[i].g, pal->entries[i].b));
+    for (uchar index : *indices)
+        if (index >= pal->count)
+            return false;
+    return true;
 }
 
 } // namespace
@@ -264,27 +340,28 @@ std::vector<QImage> ReduceShared(const std::vector<QImage> &images, int maxColor
                 histogram[size_t(slot)].count += unsigned(x1 - x0);
             });
         }
-        const QVector<QRgb> chosen = Quantise(histogram, available);
-        if (chosen.isEmpty())
+        QVector<QRgb> chosen;
+        std::vector<uchar> chosenIndex;
+        if (!Quantise(histogram, available, &chosen, &chosenIndex))
             return {};
         colors.resize(reserved.size());
         for (QRgb c : chosen)
             colors.append(c | 0xff000000u);
-        // Each distinct colour is matched once: exactly to a reserved entry, else to the nearest chosen one.
-        ColorIndex nearest(int(histogram.size()));
+        // A colour maps exactly to a reserved entry, else to the entry chosen for it.
         const int firstChosen = int(reserved.size());
+        std::vector<int> target(histogram.size());
+        for (std::size_t slot = 0; slot < histogram.size(); ++slot) {
+            const liq_color c = histogram[slot].color;
+            const int exact = index.Find(qRgb(c.r, c.g, c.b));
+            target[slot] = exact >= 0 && exact < firstChosen ? exact : firstChosen + chosenIndex[slot];
+        }
         for (size_t i = 0; i < sources.size(); ++i) {
             QRgb last = kNoColor;
             int lastIndex = -1;
             const bool mapped = MapImage(sources[i], &out[i], [&](QRgb rgb) {
                 if (rgb != last) {
                     last = rgb;
-                    lastIndex = nearest.Find(rgb);
-                    if (lastIndex < 0) {
-                        const int exact = index.Find(rgb);
-                        lastIndex = nearest.Insert(rgb, exact >= 0 && exact < firstChosen ? exact
-                                                                                          : Nearest(rgb, colors, firstChosen));
-                    }
+                    lastIndex = target[size_t(seen.Find(rgb))];
                 }
                 return lastIndex;
             });
