@@ -15,6 +15,21 @@ bool IsBannerPath(const QString &path)
     return path.toLower().contains(QStringLiteral(".bnr"));
 }
 
+// The save dialog of both Save roads: the folder must exist, replacing a file is asked first.
+// Empty when the user cancelled.
+std::optional<Prompts::FileChoice> AskSavePath(const QString &filter, const QString &defaultExt = {})
+{
+    Prompts::FileDialog options;
+    options.filter = filter;
+    options.defaultExt = defaultExt;
+    options.overwritePrompt = true;
+    options.pathMustExist = true;
+    auto choice = Prompts::Instance().SaveFile(options);
+    if (!choice || choice->path.isEmpty())
+        return std::nullopt;
+    return choice;
+}
+
 } // namespace
 
 QString CBannerDoc::SaveAsFilter()
@@ -74,12 +89,8 @@ bool CBannerDoc::OnFileSave()
 
 bool CBannerDoc::OnFileSaveAs()
 {
-    Prompts::FileDialog options;
-    options.filter = SaveAsFilter();
-    options.overwritePrompt = true;
-    options.pathMustExist = true;
-    const auto choice = Prompts::Instance().SaveFile(options);
-    if (!choice || choice->path.isEmpty())
+    const auto choice = AskSavePath(SaveAsFilter());
+    if (!choice)
         return false;
     QString path = choice->path;
     if (QFileInfo(path).suffix().isEmpty()) {
@@ -102,13 +113,8 @@ bool CBannerDoc::DoFileSave()
     if (!m_strPathName.isEmpty() && info.exists() && !AtomicFile::IsReadOnly(m_strPathName))
         return OnSaveDocument(m_strPathName);
     // The document type's own filter and extension, as when the framework asks for a name.
-    Prompts::FileDialog options;
-    options.filter = QStringLiteral("Banner Files (*.bnr)|*.bnr||");
-    options.defaultExt = QStringLiteral("bnr");
-    options.overwritePrompt = true;
-    options.pathMustExist = true;
-    const auto choice = Prompts::Instance().SaveFile(options);
-    if (!choice || choice->path.isEmpty())
+    const auto choice = AskSavePath(QStringLiteral("Banner Files (*.bnr)|*.bnr||"), QStringLiteral("bnr"));
+    if (!choice)
         return false;
     QString path = choice->path;
     if (QFileInfo(path).suffix().isEmpty())

@@ -5,40 +5,26 @@
 #include <gtest/gtest.h>
 
 #include "BannerdHarness.h"
-#include "platform/ScriptedPrompts.h"
+#include "ClientFixture.h"
 #include "platform/settings/Settings.h"
-#include "server/LoginPrompt.h"
-#include "server/ServerConnection.h"
 #include "server/ServerSession.h"
 
 #include <QTest>
 
+using namespace ClientTest;
+
 namespace {
 
-const char kRejected[] = "The UserName/Password could not be verified on the server.\nPlease retry login.";
-
-class Pages : public UploadPageHandler {
-public:
-    void OnUploadPage(ServerConnection &, const UploadPageReply &reply) override { pages.push_back(reply.Page()); }
-    std::vector<QByteArray> pages;
-};
-
-class ClientToBannerdTest : public ::testing::Test {
+class ClientToBannerdTest : public Fixture {
 protected:
     void SetUp() override
     {
-        Prompts::Register(&prompts);
-        LoginPrompt::Register(&login);
+        Fixture::SetUp();
         ASSERT_EQ(server.AddUser(QStringLiteral("ann"), "banner pass"), 0);
         ASSERT_TRUE(server.Start()) << server.Log().toStdString();
         const QString key = QStringLiteral("Software\\Corvanta\\Vellumark");
         CreateSettingsKey(SettingsHive::User, key);
         WriteSettingDword(SettingsHive::User, key, QStringLiteral("ServerPort"), server.ProtocolPort());
-    }
-    void TearDown() override
-    {
-        Prompts::Register(nullptr);
-        LoginPrompt::Register(nullptr);
     }
     bool Shown(const QString &text, int ms = 15000)
     {
@@ -54,8 +40,6 @@ protected:
         return owner.pages.back();
     }
 
-    ScriptedPrompts prompts;
-    ScriptedLoginPrompt login;
     BannerdProcess server;
 };
 
@@ -64,7 +48,7 @@ protected:
 TEST_F(ClientToBannerdTest, LoginUploadPageAndUploadOutcomes)
 {
     ServerSession session;
-    login.answers.push_back(LoginFields{"ann", "banner pass", false});
+    Answer("ann", "banner pass", false);
     session.OnServerLogin();
     ASSERT_TRUE(Shown("Login successful.")) << server.Log().toStdString();
     ServerConnection *connection = session.Connection();
@@ -108,14 +92,14 @@ TEST_F(ClientToBannerdTest, LoginUploadPageAndUploadOutcomes)
 TEST_F(ClientToBannerdTest, WrongPasswordIsRejectedAndLoginCanBeRetried)
 {
     ServerSession session;
-    login.answers.push_back(LoginFields{"ann", "not it", false});
+    Answer("ann", "not it", false);
     session.OnServerLogin();
     ASSERT_TRUE(Shown(kRejected)) << server.Log().toStdString();
     ASSERT_NE(session.Connection(), nullptr);
     EXPECT_FALSE(session.Connection()->IsSocketOpen());
     EXPECT_FALSE(session.IsLoggedIn());
 
-    login.answers.push_back(LoginFields{"ann", "banner pass", true});
+    Answer("ann", "banner pass", true);
     session.OnServerLogin();
     ASSERT_TRUE(Shown("Login successful."));
     EXPECT_TRUE(session.IsLoggedIn());
@@ -124,7 +108,7 @@ TEST_F(ClientToBannerdTest, WrongPasswordIsRejectedAndLoginCanBeRetried)
 TEST_F(ClientToBannerdTest, ServerGoingAwayLogsOutSilently)
 {
     ServerSession session;
-    login.answers.push_back(LoginFields{"ann", "banner pass", false});
+    Answer("ann", "banner pass", false);
     session.OnServerLogin();
     ASSERT_TRUE(Shown("Login successful."));
     prompts.messages.clear();
@@ -134,7 +118,7 @@ TEST_F(ClientToBannerdTest, ServerGoingAwayLogsOutSilently)
     EXPECT_TRUE(prompts.messages.empty());
 
     // With nothing listening the next login reports the refused connection.
-    login.answers.push_back(LoginFields{"ann", "banner pass", false});
+    Answer("ann", "banner pass", false);
     session.OnServerLogin();
     ASSERT_TRUE(Shown("Error connecting to server. Error code = 10061."));
     EXPECT_FALSE(session.IsLoggedIn());

@@ -1,41 +1,18 @@
 #include <gtest/gtest.h>
 
+#include "ClientFixture.h"
 #include "LoopbackServer.h"
-#include "platform/ScriptedPrompts.h"
-#include "server/LoginPrompt.h"
-#include "server/ServerConnection.h"
 #include "server/ServerSession.h"
 
 #include <QPointer>
 
+using namespace ClientTest;
 using namespace LoopbackTest;
 
 namespace {
 
-const char kRejected[] = "The UserName/Password could not be verified on the server.\nPlease retry login.";
-
-class Pages : public UploadPageHandler {
-public:
-    void OnUploadPage(ServerConnection &, const UploadPageReply &reply) override { pages.push_back(reply.Page()); }
-    std::vector<QByteArray> pages;
-};
-
-class ServerConnectionTest : public ::testing::Test {
+class ServerConnectionTest : public Fixture {
 protected:
-    void SetUp() override
-    {
-        Prompts::Register(&prompts);
-        LoginPrompt::Register(&login);
-    }
-    void TearDown() override
-    {
-        Prompts::Register(nullptr);
-        LoginPrompt::Register(nullptr);
-    }
-    void Answer(const QString &name, const QString &password, bool remember = false)
-    {
-        login.answers.push_back(LoginFields{name, password, remember});
-    }
     // Logs in through the session's command against the scripted server.
     void LogIn(ServerSession &session, LoopbackServer &server)
     {
@@ -47,9 +24,6 @@ protected:
         server.Write(LoginReplyBytes(0));
         ASSERT_TRUE(QTest::qWaitFor([&] { return session.IsLoggedIn(); }, 5000));
     }
-
-    ScriptedPrompts prompts;
-    ScriptedLoginPrompt login;
 };
 
 } // namespace
