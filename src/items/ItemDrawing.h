@@ -38,9 +38,10 @@ inline CRect ClientToBitmap(const ImagingControl &ctrl, const CRect &r)
     return {l, t, rr, b};
 }
 
+// The zoom the control shows its bitmap at (ZoomPercent unless it shows actual size or fits).
 inline float ZoomPercentOf(const ImagingControl &ctrl)
 {
-    return ctrl.ZoomPercent();
+    return ctrl.EffectiveZoomPercent();
 }
 
 // Reads DrawMode and switches to 6 (inverting) for its lifetime; restores the value read.

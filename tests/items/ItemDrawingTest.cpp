@@ -151,6 +151,10 @@ TEST(ItemDrawingTest, ShapesPenFollowsTheZoomAndFillTheFlag)
     g.m_penWidth = 3;
     g.Draw(ctrl);
     EXPECT_EQ(ctrl.DrawPenWidth(), 6);
+    // A control showing actual size draws at 100 % whatever ZoomPercent says.
+    ctrl.SetDisplaySizeMode(ImagingControl::DisplayActualSize);
+    g.Draw(ctrl);
+    EXPECT_EQ(ctrl.DrawPenWidth(), 3);
 }
 
 TEST(ItemDrawingTest, ShapePixels)

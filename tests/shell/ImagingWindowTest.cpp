@@ -67,6 +67,35 @@ TEST(ImagingWindow, ScrollBarsCoverTheZoomedBitmapAndMoveTheDisplay)
     EXPECT_FALSE(h->isVisible());
 }
 
+TEST(ImagingWindow, FittingFillsTheWindowWithoutScrollBarsAndFollowsItsSize)
+{
+    Shown s(468, 60, QSize(400, 200));
+    s.control.SetZoomPercent(800);
+    s.control.SetDisplaySizeMode(ImagingControl::DisplayFitWindow);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(s.window->horizontalScrollBar()->isVisible());
+    EXPECT_FALSE(s.window->verticalScrollBar()->isVisible());
+    const int w = s.window->viewport()->width();
+    EXPECT_EQ(s.control.WindowWidth(), w);
+    EXPECT_GT(s.control.DisplayWidth(), float(w - 1));
+    QImage screen = s.Screen();
+    EXPECT_EQ(screen.pixel(w - 1, 0), kRed);
+    const int shownHeight = int(s.control.DisplayHeight());
+    EXPECT_EQ(screen.pixel(0, shownHeight + 1) | 0xff000000, kGrey);
+
+    s.window->resize(234, 200);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(s.control.WindowWidth(), s.window->viewport()->width());
+    EXPECT_FLOAT_EQ(s.control.EffectiveZoomPercent(), 100.0f * float(s.window->viewport()->width()) / 468.0f);
+    EXPECT_FALSE(s.window->horizontalScrollBar()->isVisible());
+
+    // Actual size overflows the same window: the bars come back, sized for 100 %.
+    s.control.SetDisplaySizeMode(ImagingControl::DisplayActualSize);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(s.window->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(s.window->horizontalScrollBar()->maximum(), 468 - s.window->viewport()->width());
+}
+
 TEST(ImagingWindow, RepaintRaisesEvent1AndChangesExactlyTheInvalidatedArea)
 {
     Shown s(100, 50, QSize(300, 200));

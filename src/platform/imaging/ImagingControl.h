@@ -38,6 +38,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QRect>
+#include <QSizeF>
 #include <QString>
 #include <memory>
 #include <vector>
@@ -183,19 +184,30 @@ public:
     void SetScrollPosition(int x, int y);
     int ScrollX() const { return m_scrollX; }
     int ScrollY() const { return m_scrollY; }
-    // How far the zoomed bitmap extends beyond the window (0 when it fits).
+    // How far the displayed bitmap extends beyond the window (0 when it fits).
     int ScrollRangeX() const;
     int ScrollRangeY() const;
 
     // Zoom in percent; values that are not positive numbers are ignored. Default 100.
     float ZoomPercent() const { return m_zoomPercent; }
     void SetZoomPercent(float percent);
-    // Every mode shows the bitmap at ZoomPercent from the top-left corner of the window
-    // (the callers use 0 and 4); the value is kept and read back.
+    // How the bitmap is scaled into the window, always from its top-left corner (see
+    // DisplaySizeModes); other values are ignored. Default DisplayZoomed.
+    enum DisplaySizeModes {
+        DisplayActualSize = 0, // bitmap pixels 1:1, whatever ZoomPercent says
+        DisplayFitWindow = 1,  // as large as the window holds, keeping the aspect ratio
+        DisplayZoomed = 4,     // at ZoomPercent
+    };
     int DisplaySizeMode() const { return m_displaySizeMode; }
     void SetDisplaySizeMode(int mode);
+    // The zoom the window shows the bitmap at in the current mode (100 for actual size, and for
+    // fitting while there is no window or bitmap); what drawing on the window scales with.
+    float EffectiveZoomPercent() const;
+    // The displayed bitmap's size if the window were windowWidth x windowHeight (fitting depends
+    // on it), so ImagingWindow can decide on scroll bars before resizing the control.
+    QSizeF DisplaySizeFor(int windowWidth, int windowHeight) const;
     // Where the bitmap appears in the window: DisplayLeft/Top = minus the scroll position,
-    // DisplayWidth/Height = bitmap size x zoom. The source rectangle is the whole bitmap.
+    // DisplayWidth/Height = bitmap size x effective zoom. The source rectangle is the whole bitmap.
     float DisplayLeft() const { return -float(m_scrollX); }
     float DisplayTop() const { return -float(m_scrollY); }
     float DisplayWidth() const;
@@ -210,18 +222,19 @@ public:
     // Kept and read back for ImagingWindow, which shows scroll bars when the bitmap overflows.
     bool ShowScrollBars() const { return m_showScrollBars; }
     void SetShowScrollBars(bool on);
-    // Options of the replaced control that the callers set; kept and read back, no effect here.
+    // 57 on (default): each Repaint paints the window outside the bitmap; off: that area keeps what was drawn.
     bool DisplayOption57() const { return m_displayOption57; }
     void SetDisplayOption57(bool on) { m_displayOption57 = on; }
+    // 237 on: zooms other than 100 % are smoothed (bilinear); off (default): nearest pixel, exact for editing.
     bool DisplayOption237() const { return m_displayOption237; }
-    void SetDisplayOption237(bool on) { m_displayOption237 = on; }
+    void SetDisplayOption237(bool on);
     // While false, the control raises no mouse events.
     bool Enabled20() const { return m_enabled20; }
     void SetEnabled20(bool on) { m_enabled20 = on; }
 
-    // Renders the zoomed bitmap into the window surface (the window's background colour
-    // elsewhere), raises event 1 synchronously so the owner draws over it, then
-    // SurfaceChanged. Pixel (x, y) of the surface shows bitmap pixel ClientToBitmap(x, y).
+    // Renders the scaled bitmap into the window surface (see DisplayOption57 for elsewhere),
+    // raises event 1 synchronously so the owner draws over it, then SurfaceChanged. Without
+    // smoothing, pixel (x, y) of the surface shows bitmap pixel ClientToBitmap(x, y).
     void Repaint();
     // Cursor codes: 0 default, 1 arrow, 2 cross, 5 move, 6 size NE-SW, 7 size N-S, 8 size
     // NW-SE, 9 size W-E. Raises CursorChanged.
@@ -236,7 +249,7 @@ public:
     // The colour of the window around the bitmap.
     static constexpr QRgb kWindowBackground = 0xFF808080;
 
-    // Bitmap pixels <-> control pixels with the current zoom, display and source origin, in
+    // Bitmap pixels <-> control pixels with the effective zoom, display and source origin, in
     // single precision, truncated toward zero. Rectangles convert corner by corner through
     // their coordinates (QRect::getCoords), without normalising.
     QPoint BitmapToClient(QPoint p) const;
@@ -355,6 +368,11 @@ private:
     QImage *DrawTarget();
     void AfterDraw();
     void ClampScroll();
+    // Window pixels per bitmap pixel, in single precision: the one place the scale comes from.
+    float ScaleFor(int windowWidth, int windowHeight) const;
+    float Scale() const { return ScaleFor(m_windowWidth, m_windowHeight); }
+    void PaintNearest(const QImage &picture, float scale);
+    void PaintSmooth(const QImage &picture, float scale);
     void AnimationStep();
     void ShowAnimationPage(int index);
     int LoadGif(const QByteArray &bytes, int firstPage, int count);
@@ -376,10 +394,10 @@ private:
     int m_windowWidth = 0, m_windowHeight = 0;
     int m_scrollX = 0, m_scrollY = 0;
     float m_zoomPercent = 100.0f;
-    int m_displaySizeMode = 4;
+    int m_displaySizeMode = DisplayZoomed;
     bool m_repaintOnChange = true;
     bool m_showScrollBars = false;
-    bool m_displayOption57 = false;
+    bool m_displayOption57 = true;
     bool m_displayOption237 = false;
     bool m_enabled20 = true;
     int m_mouseCursor = 0;

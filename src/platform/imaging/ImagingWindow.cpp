@@ -7,6 +7,8 @@
 #include <QPaintEvent>
 #include <QScrollBar>
 
+#include <utility>
+
 ImagingWindow::ImagingWindow(ImagingControl *control, QWidget *parent) : QAbstractScrollArea(parent), m_control(control)
 {
     viewport()->setMouseTracking(true);
@@ -53,18 +55,21 @@ void ImagingWindow::SyncGeometry()
     const Qt::ScrollBarPolicy policy = bars ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
     setHorizontalScrollBarPolicy(policy);
     setVerticalScrollBarPolicy(policy);
-    // The window's size follows from whether the zoomed picture needs the bars, and a bar takes
-    // room that may make the other one needed: decide both before telling the control.
+    // The window's size follows from whether the displayed picture needs the bars, and a bar
+    // takes room that may make the other one needed (or, when fitting, changes the picture's
+    // size): decide both before telling the control.
     const QSize full = maximumViewportSize();
-    const double width = m_control->DisplayWidth(), height = m_control->DisplayHeight();
     const int barWidth = verticalScrollBar()->sizeHint().width();
     const int barHeight = horizontalScrollBar()->sizeHint().height();
-    bool needH = bars && width > full.width();
-    bool needV = bars && height > full.height();
+    const auto overflows = [&](int w, int h) {
+        const QSizeF shown = m_control->DisplaySizeFor(w, h);
+        return std::pair<bool, bool>(shown.width() > w, shown.height() > h);
+    };
+    auto [needH, needV] = bars ? overflows(full.width(), full.height()) : std::pair<bool, bool>(false, false);
     if (bars && needH && !needV)
-        needV = height > full.height() - barHeight;
+        needV = overflows(full.width(), full.height() - barHeight).second;
     if (bars && needV && !needH)
-        needH = width > full.width() - barWidth;
+        needH = overflows(full.width() - barWidth, full.height()).first;
     const QSize size(qMax(0, full.width() - (needV ? barWidth : 0)), qMax(0, full.height() - (needH ? barHeight : 0)));
     if (m_control->WindowWidth() != size.width() || m_control->WindowHeight() != size.height()) {
         m_control->SetWindowSize(size.width(), size.height());
