@@ -51,3 +51,114 @@ TEST(ImagingGifPaletteTest, CommonColoursShareTheGlobalPaletteAndRareOnesGetSmal
             EXPECT_EQ(written.pixel(x, 0) & 0xFFFFFF, expected.pixel(x, 0) & 0xFFFFFF) << k << "," << x;
     }
 }
+
+namespace {
+
+constexpr QRgb kKey = 0xFF0000F8; // the colour the tests keep at fixed palette indices
+
+// Marks the first `count` pixels of every row with the key colour, as frame differencing marks
+// unchanged pixels, and makes the page transparent in it.
+void MarkTransparent(ImagingBitmap *page, int count)
+{
+    for (int y = 0; y < page->image.height(); ++y)
+        for (int x = 0; x < count; ++x)
+            page->image.setPixel(x, y, kKey);
+    page->transparent = true;
+    page->transparentColor = QRgbToColorref(kKey);
+}
+
+// Saves the control as a GIF of `bits` bits and reads the file back page by page as stored.
+GifCodec::Animation SaveAndRead(ImagingControl &control, int bits)
+{
+    const QString path = TestSupport::NewTempDir() + QStringLiteral("/entries.gif");
+    EXPECT_EQ(control.SaveFile(path, ImagingFormatGif, bits, 0, 0), 0);
+    GifCodec::Animation gif;
+    EXPECT_EQ(GifCodec::Read(TestSupport::ReadFile(path), &gif), GifCodec::Ok);
+    return gif;
+}
+
+// Every pixel of every written page has the colour of the control's page.
+void ExpectSamePixels(ImagingControl &control, const GifCodec::Animation &gif)
+{
+    ASSERT_EQ(int(gif.pages.size()), control.PageCount());
+    for (int k = 0; k < control.PageCount(); ++k) {
+        control.SetPageIndex(k);
+        const QImage expected = control.BitmapHandle().image;
+        const QImage written = gif.pages[std::size_t(k)].image.convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(written.size(), expected.size());
+        for (int y = 0; y < expected.height(); ++y)
+            for (int x = 0; x < expected.width(); ++x)
+                ASSERT_EQ(written.pixel(x, y) & 0xFFFFFF, expected.pixel(x, y) & 0xFFFFFF) << k << ": " << x << "," << y;
+    }
+}
+
+} // namespace
+
+TEST(ImagingGifPaletteTest, UserEntriesLandAtTheirIndicesOfTheGlobalPalette)
+{
+    ImagingControl control;
+    for (int k = 0; k < 3; ++k) {
+        ImagingBitmap page = Columns(0, 20);
+        if (k > 0)
+            MarkTransparent(&page, 3 + k);
+        page.userPalette.insert(7, QRgbToColorref(kKey));
+        ASSERT_EQ(control.InsertPage(-1, page), 0);
+    }
+    // Page 0 also wants white at 40, past the 32 entries of 5 bits, and red twice.
+    control.SetPageIndex(0);
+    control.SetPageUserPaletteEntry(40, RGB(255, 255, 255));
+    control.SetPageUserPaletteEntry(2, RGB(255, 0, 0));
+    control.SetPageUserPaletteEntry(9, RGB(255, 0, 0));
+    EXPECT_EQ(control.PageUserPaletteEntry(7), QRgbToColorref(kKey));
+    const GifCodec::Animation gif = SaveAndRead(control, 5);
+
+    ASSERT_EQ(gif.globalPalette.size(), 64); // grown to the power of two that holds entry 40
+    EXPECT_EQ(gif.globalPalette[7], kKey);
+    EXPECT_EQ(gif.globalPalette[40], 0xFFFFFFFFu);
+    EXPECT_EQ(gif.globalPalette[2], 0xFFFF0000u);
+    EXPECT_EQ(gif.globalPalette[9], 0xFFFF0000u);
+    EXPECT_EQ(gif.pages[0].transparentIndex, -1);
+    for (std::size_t k = 0; k < 3; ++k) {
+        EXPECT_FALSE(gif.pages[k].localPalette) << k;
+        if (k > 0) {
+            EXPECT_EQ(gif.pages[k].transparentIndex, 7) << k;
+            EXPECT_EQ(gif.pages[k].image.pixelIndex(0, 0), 7) << k;
+        }
+    }
+    ExpectSamePixels(control, gif);
+}
+
+TEST(ImagingGifPaletteTest, UserEntriesLandInOwnPalettesGrownAsFarAsTheIndexNeeds)
+{
+    ImagingControl control;
+    // Five pages share colours 0..99; the last has 100..149 and keeps an own palette.
+    for (int k = 0; k < 6; ++k) {
+        ImagingBitmap page = k < 5 ? Columns(0, 100) : Columns(100, 50);
+        if (k > 0)
+            MarkTransparent(&page, 2);
+        page.userPalette.insert(100, QRgbToColorref(kKey));
+        ASSERT_EQ(control.InsertPage(-1, page), 0);
+    }
+    const GifCodec::Animation gif = SaveAndRead(control, 7);
+    ASSERT_EQ(gif.globalPalette.size(), 128);
+    EXPECT_EQ(gif.globalPalette[100], kKey);
+    ASSERT_TRUE(gif.pages[5].localPalette);
+    const QVector<QRgb> own = gif.pages[5].image.colorTable();
+    EXPECT_EQ(own.size(), 128); // 51 colours alone would need 64 entries
+    EXPECT_EQ(own[100], kKey);
+    for (std::size_t k = 1; k < 6; ++k)
+        EXPECT_EQ(gif.pages[k].transparentIndex, 100) << k;
+    ExpectSamePixels(control, gif);
+
+    // Without entries the own palette stays as small as its colours allow.
+    for (int k = 0; k < 6; ++k) {
+        control.SetPageIndex(k);
+        ImagingBitmap page = control.BitmapHandle();
+        page.userPalette.clear();
+        control.SetBitmapHandle(page);
+    }
+    const GifCodec::Animation plain = SaveAndRead(control, 7);
+    EXPECT_EQ(plain.pages[5].image.colorTable().size(), 64);
+    EXPECT_EQ(plain.pages[5].image.color(plain.pages[5].transparentIndex), kKey);
+    ExpectSamePixels(control, plain);
+}

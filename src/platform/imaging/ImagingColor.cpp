@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QSaveFile>
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -128,6 +129,93 @@ bool Remap(QImage *image, const QVector<QRgb> &from, const QVector<QRgb> &to)
     }
     image->setColorTable(to);
     return true;
+}
+
+// Old palette index -> new palette index.
+using IndexMap = std::array<int, 256>;
+
+IndexMap IdentityMap()
+{
+    IndexMap map;
+    for (int i = 0; i < 256; ++i)
+        map[std::size_t(i)] = i;
+    return map;
+}
+
+// Moves each wanted colour to its wanted palette index (index -> colour), swapping it with the
+// entry there, or growing the palette when the index lies past its end. A colour already fixed
+// at another index is written a second time. Returns where each old entry went; the pictures
+// using the palette must be remapped with it. An index that cannot be honoured (the palette is
+// full and the entry there is in use) is left as it is.
+IndexMap PlaceEntries(QVector<QRgb> *palette, const QMap<int, QRgb> &wanted)
+{
+    IndexMap map = IdentityMap();
+    const int used = palette->size(); // entries pixels may refer to; any beyond are padding
+    std::vector<bool> fixed(256, false);
+    auto whereOld = [&](int now) {
+        for (int o = 0; o < used; ++o)
+            if (map[std::size_t(o)] == now)
+                return o;
+        return -1;
+    };
+    for (auto it = wanted.cbegin(); it != wanted.cend(); ++it) {
+        const int index = it.key();
+        const QRgb colour = it.value() | 0xFF000000u;
+        if (index < 0 || index > 255)
+            continue;
+        if (index < palette->size() && ((*palette)[index] | 0xFF000000u) == colour) {
+            fixed[std::size_t(index)] = true;
+            continue;
+        }
+        int from = -1;
+        for (int i = 0; i < palette->size() && from < 0; ++i)
+            if (i != index && !fixed[std::size_t(i)] && ((*palette)[i] | 0xFF000000u) == colour)
+                from = i;
+        if (index >= palette->size())
+            palette->resize(index + 1, 0xFF000000u);
+        const int oldAtIndex = whereOld(index);
+        if (from >= 0) {
+            std::swap((*palette)[from], (*palette)[index]);
+            const int oldAtFrom = whereOld(from);
+            if (oldAtFrom >= 0)
+                map[std::size_t(oldAtFrom)] = index;
+            if (oldAtIndex >= 0)
+                map[std::size_t(oldAtIndex)] = from;
+        } else {
+            if (oldAtIndex >= 0) {
+                if (palette->size() >= 256)
+                    continue;
+                palette->push_back((*palette)[index]);
+                map[std::size_t(oldAtIndex)] = palette->size() - 1;
+            }
+            (*palette)[index] = colour;
+        }
+        fixed[std::size_t(index)] = true;
+    }
+    return map;
+}
+
+void ApplyMap(QImage *indexed, const IndexMap &map)
+{
+    if (map == IdentityMap())
+        return;
+    uchar lookup[256];
+    for (int i = 0; i < 256; ++i)
+        lookup[i] = uchar(map[std::size_t(i)]);
+    const int w = indexed->width(), h = indexed->height();
+    for (int y = 0; y < h; ++y) {
+        uchar *line = indexed->scanLine(y);
+        for (int x = 0; x < w; ++x)
+            line[x] = lookup[line[x]];
+    }
+}
+
+QMap<int, QRgb> WantedEntries(const ImagingBitmap &page)
+{
+    QMap<int, QRgb> out;
+    for (auto it = page.userPalette.cbegin(); it != page.userPalette.cend(); ++it)
+        out.insert(it.key(), ColorrefToQRgb(it.value()));
+    return out;
 }
 
 } // namespace
@@ -267,6 +355,37 @@ int ImagingControl::SaveGif(const QString &path, int bits)
         }
     }
 
+    // Each page's user palette entries land at their indices: in the global palette for the
+    // pages sharing it (the first page asking for an index has it), in a page's own palette
+    // otherwise. The transparent index follows its colour's pixels.
+    std::vector<int> transparentIndex(pages.size(), -1);
+    for (std::size_t i = 0; i < pages.size(); ++i)
+        if (pages[i]->transparent)
+            transparentIndex[i] = IndexOf(palettes[i], pages[i]->transparentColor);
+    IndexMap sharedMap = IdentityMap();
+    if (!shared.isEmpty()) {
+        QMap<int, QRgb> wanted;
+        for (std::size_t i = 0; i < pages.size(); ++i) {
+            if (local[i])
+                continue;
+            const QMap<int, QRgb> entries = WantedEntries(*pages[i]);
+            for (auto it = entries.cbegin(); it != entries.cend(); ++it)
+                if (!wanted.contains(it.key()))
+                    wanted.insert(it.key(), it.value());
+        }
+        sharedMap = PlaceEntries(&shared, wanted);
+    }
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        IndexMap map = sharedMap;
+        if (local[i])
+            map = PlaceEntries(&palettes[i], WantedEntries(*pages[i]));
+        else
+            palettes[i] = shared;
+        ApplyMap(&indexed[i], map);
+        if (transparentIndex[i] >= 0)
+            transparentIndex[i] = map[std::size_t(transparentIndex[i])];
+    }
+
     GifCodec::Animation anim;
     int width = 0, height = 0;
     for (const ImagingBitmap *p : pages) {
@@ -277,7 +396,7 @@ int ImagingControl::SaveGif(const QString &path, int bits)
     anim.height = height;
     anim.loopCount = m_animationLoop ? 0 : -1;
     if (!shared.isEmpty()) {
-        anim.globalPalette = Padded(shared, maxColors);
+        anim.globalPalette = Padded(shared, std::max(maxColors, PaletteSizeFor(shared.size())));
         anim.backgroundIndex = std::max(0, IndexOf(shared, m_backColor));
     }
     for (std::size_t i = 0; i < pages.size(); ++i) {
@@ -286,13 +405,14 @@ int ImagingControl::SaveGif(const QString &path, int bits)
         page.image = indexed[i];
         // Padding to 2^bits entries writes colour tables of exactly the requested depth; a page's
         // own palette only to the power of two its colours need.
-        page.image.setColorTable(Padded(palettes[i], local[i] ? PaletteSizeFor(palettes[i].size()) : maxColors));
+        page.image.setColorTable(Padded(palettes[i], local[i] ? PaletteSizeFor(palettes[i].size())
+                                                              : anim.globalPalette.size()));
         page.localPalette = local[i];
         page.left = p.left;
         page.top = p.top;
         page.delayMs = std::clamp(p.delayMs, 0, GifCodec::kMaxDelayMs);
         page.disposal = p.disposal;
-        page.transparentIndex = p.transparent ? IndexOf(palettes[i], p.transparentColor) : -1;
+        page.transparentIndex = transparentIndex[i];
         anim.pages.push_back(std::move(page));
     }
     QByteArray bytes;
