@@ -162,3 +162,28 @@ TEST(ImagingGifPaletteTest, UserEntriesLandInOwnPalettesGrownAsFarAsTheIndexNeed
     EXPECT_EQ(plain.pages[5].image.color(plain.pages[5].transparentIndex), kKey);
     ExpectSamePixels(control, plain);
 }
+
+TEST(ImagingGifPaletteTest, GlobalColoursNoCoveredPageUsesGiveWayToAPageThatThenFits)
+{
+    // At 2 bits: a and b (pages 0, 1) and c and d (pages 2, 3, which each lack one more colour)
+    // are the colours most pages use. c and d serve no page whole, so page 4's g takes one of
+    // their places and page 4 shares the global palette too.
+    const QRgb a = qRgb(10, 0, 0), b = qRgb(20, 0, 0), c = qRgb(30, 0, 0), d = qRgb(40, 0, 0);
+    const QRgb e = qRgb(50, 0, 0), f = qRgb(60, 0, 0), g = qRgb(70, 0, 0);
+    const std::vector<std::vector<QRgb>> colours{{a, b}, {b, a}, {c, d, e}, {d, c, f}, {g}};
+    ImagingControl control;
+    for (const std::vector<QRgb> &list : colours) {
+        ImagingBitmap page;
+        page.image = QImage(int(list.size()), 1, QImage::Format_RGB32);
+        for (std::size_t x = 0; x < list.size(); ++x)
+            page.image.setPixel(int(x), 0, list[x]);
+        ASSERT_EQ(control.InsertPage(-1, page), 0);
+    }
+    const GifCodec::Animation gif = SaveAndRead(control, 2);
+    ASSERT_EQ(gif.globalPalette.size(), 4);
+    const bool expectOwn[] = {false, false, true, true, false};
+    for (std::size_t k = 0; k < 5; ++k)
+        EXPECT_EQ(gif.pages[k].localPalette, expectOwn[k]) << k;
+    EXPECT_TRUE(gif.globalPalette.contains(0xFF000000u | g));
+    ExpectSamePixels(control, gif);
+}

@@ -84,6 +84,109 @@ QVector<QRgb> CommonPalette(const std::vector<QVector<QRgb>> &palettes, const QV
     return out;
 }
 
+// Lets more pages use the global palette: a colour of it that no page fully covered by it uses
+// is worth nothing there, so it gives way to the colours a page lacks; the pages that lack the
+// fewest go first. A page once covered stays covered, and reserved colours stay.
+void CoverMorePages(QVector<QRgb> *shared, const std::vector<QVector<QRgb>> &palettes, const QVector<QRgb> &reserved,
+                    int maxColors)
+{
+    QHash<QRgb, int> ids;
+    auto idOf = [&](QRgb c) {
+        c |= 0xFF000000u;
+        const auto it = ids.constFind(c);
+        if (it != ids.cend())
+            return it.value();
+        const int id = int(ids.size());
+        ids.insert(c, id);
+        return id;
+    };
+    std::vector<std::vector<int>> pageIds(palettes.size());
+    for (std::size_t i = 0; i < palettes.size(); ++i)
+        for (QRgb c : palettes[i])
+            pageIds[i].push_back(idOf(c));
+    std::vector<int> slotIds;
+    for (QRgb c : *shared)
+        slotIds.push_back(idOf(c));
+    const int count = int(ids.size());
+    std::vector<bool> isReserved(std::size_t(count), false), inShared(std::size_t(count), false);
+    for (QRgb c : reserved)
+        if (ids.contains(c | 0xFF000000u))
+            isReserved[std::size_t(ids.value(c | 0xFF000000u))] = true;
+    for (int id : slotIds)
+        inShared[std::size_t(id)] = true;
+    std::vector<int> useCount(std::size_t(count), 0); // covered pages using the colour
+    std::vector<bool> covered(palettes.size(), false);
+    auto cover = [&](std::size_t i) {
+        covered[i] = true;
+        for (int id : pageIds[i])
+            ++useCount[std::size_t(id)];
+    };
+    auto lacking = [&](std::size_t i) {
+        int n = 0;
+        for (int id : pageIds[i])
+            n += !inShared[std::size_t(id)];
+        return n;
+    };
+    for (std::size_t i = 0; i < palettes.size(); ++i)
+        if (lacking(i) == 0)
+            cover(i);
+
+    std::vector<int> stamp(std::size_t(count), -1);
+    for (;;) {
+        std::vector<int> freeSlots;
+        for (int s = 0; s < int(slotIds.size()); ++s) {
+            const int id = slotIds[std::size_t(s)];
+            if (!isReserved[std::size_t(id)] && useCount[std::size_t(id)] == 0)
+                freeSlots.push_back(s);
+        }
+        const int empty = maxColors - int(slotIds.size());
+        int best = -1, bestLacking = 0;
+        for (std::size_t i = 0; i < palettes.size(); ++i) {
+            if (covered[i])
+                continue;
+            const int n = lacking(int(i));
+            if (best >= 0 && n >= bestLacking)
+                continue;
+            for (int id : pageIds[i])
+                stamp[std::size_t(id)] = int(i);
+            int room = empty;
+            for (int slot : freeSlots)
+                room += stamp[std::size_t(slotIds[std::size_t(slot)])] != int(i);
+            if (n <= room) {
+                best = int(i);
+                bestLacking = n;
+            }
+        }
+        if (best < 0)
+            return;
+        for (int id : pageIds[std::size_t(best)])
+            stamp[std::size_t(id)] = best;
+        std::size_t nextFree = 0;
+        const std::vector<int> &wanted = pageIds[std::size_t(best)];
+        for (std::size_t k = 0; k < wanted.size(); ++k) {
+            const int id = wanted[k];
+            if (inShared[std::size_t(id)])
+                continue;
+            const QRgb colour = palettes[std::size_t(best)][int(k)] | 0xFF000000u;
+            if (int(slotIds.size()) < maxColors) {
+                slotIds.push_back(id);
+                shared->push_back(colour);
+            } else {
+                while (nextFree < freeSlots.size() && stamp[std::size_t(slotIds[std::size_t(freeSlots[nextFree])])] == best)
+                    ++nextFree;
+                if (nextFree == freeSlots.size())
+                    return; // cannot happen: the room was counted above
+                const int slot = freeSlots[nextFree++];
+                inShared[std::size_t(slotIds[std::size_t(slot)])] = false;
+                slotIds[std::size_t(slot)] = id;
+                (*shared)[slot] = colour;
+            }
+            inShared[std::size_t(id)] = true;
+        }
+        cover(std::size_t(best));
+    }
+}
+
 // True when every colour of `part` is in `whole`.
 bool Covers(const QVector<QRgb> &whole, const QVector<QRgb> &part)
 {
@@ -326,6 +429,7 @@ int ImagingControl::SaveGif(const QString &path, int bits)
         // it is written with it, the others keep a palette of their own, only as large as they need.
         // The global palette is written only when it saves more palette bytes than it costs.
         shared = CommonPalette(palettes, reserved, maxColors);
+        CoverMorePages(&shared, palettes, reserved, maxColors);
         std::vector<bool> fits(pages.size(), false);
         int saved = 0;
         for (std::size_t i = 0; i < pages.size(); ++i) {
