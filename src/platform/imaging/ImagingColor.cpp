@@ -246,11 +246,12 @@ IndexMap IdentityMap()
 }
 
 // Moves each wanted colour to its wanted palette index (index -> colour), swapping it with the
-// entry there, or growing the palette when the index lies past its end. A colour already fixed
+// entry there, or growing the palette when the index lies past its end but below `capacity`
+// (an index at or past it is not honoured: the colour keeps its place). A colour already fixed
 // at another index is written a second time. Returns where each old entry went; the pictures
 // using the palette must be remapped with it. An index that cannot be honoured (the palette is
 // full and the entry there is in use) is left as it is.
-IndexMap PlaceEntries(QVector<QRgb> *palette, const QMap<int, QRgb> &wanted)
+IndexMap PlaceEntries(QVector<QRgb> *palette, const QMap<int, QRgb> &wanted, int capacity = 256)
 {
     IndexMap map = IdentityMap();
     const int used = palette->size(); // entries pixels may refer to; any beyond are padding
@@ -264,7 +265,7 @@ IndexMap PlaceEntries(QVector<QRgb> *palette, const QMap<int, QRgb> &wanted)
     for (auto it = wanted.cbegin(); it != wanted.cend(); ++it) {
         const int index = it.key();
         const QRgb colour = it.value() | 0xFF000000u;
-        if (index < 0 || index > 255)
+        if (index < 0 || index > 255 || index >= capacity)
             continue;
         if (index < palette->size() && ((*palette)[index] | 0xFF000000u) == colour) {
             fixed[std::size_t(index)] = true;
@@ -481,8 +482,10 @@ int ImagingControl::SaveGif(const QString &path, int bits)
     }
     for (std::size_t i = 0; i < pages.size(); ++i) {
         IndexMap map = sharedMap;
+        // An own palette is written at the next power of two of its size; growing it further
+        // only to hold an index would cost every such page up to 768 bytes and its compression.
         if (local[i])
-            map = PlaceEntries(&palettes[i], WantedEntries(*pages[i]));
+            map = PlaceEntries(&palettes[i], WantedEntries(*pages[i]), 1 << GifCodec::BitsForColors(int(palettes[i].size())));
         else
             palettes[i] = shared;
         ApplyMap(&indexed[i], map);
