@@ -109,6 +109,8 @@ bool CBannerDoc::LoadGif(const QString &path, ImagingControl &control)
     std::vector<std::unique_ptr<CBannerFrame>> frames;
     frames.reserve(std::size_t(std::max(pages, 0)));
     GifProgress progress(GifProgress::Task::Import, pages);
+    PackedDib block; // the composed picture as a frame's background block
+    QRect changed;   // where the composed picture changed since the block was last brought up to date
     for (int k = 0; k < pages; ++k) {
         control.SetPageIndex(k);
         const ImagingBitmap page = control.BitmapHandle();
@@ -121,15 +123,22 @@ bool CBannerDoc::LoadGif(const QString &path, ImagingControl &control)
         const QRect rect = QRect(page.left, page.top, page.image.width(), page.image.height()) & canvas->rect();
         const QImage under = page.disposal == 3 ? canvas->copy(rect) : QImage();
         DrawPage(*canvas, page);
+        // Consecutive frames differ only where pages are drawn or disposed of: the block is
+        // carried from frame to frame and only those rectangles are encoded again.
+        changed |= rect;
+        if (block.IsEmpty() || !Dib::Update24(&block, *canvas, changed))
+            block = work.GetAsDIB();
+        changed = QRect();
         work.ReleaseBitmapDC();
 
         auto frame = std::make_unique<CBannerFrame>(nullptr, 0x00FFFFFF, 1000);
         frame->m_nDelay = std::uint32_t(page.delayMs);
         frame->m_crBackground = back;
-        frame->SetBackground(OwnedBlock(work.GetAsDIB()));
+        frame->SetBackground(std::make_unique<PackedDib>(block));
         frames.push_back(std::move(frame));
 
         if (page.disposal == 2 || page.disposal == 3) {
+            changed = rect;
             canvas = work.GetBitmapDC();
             for (int y = 0; y < rect.height(); ++y) {
                 auto *d = reinterpret_cast<QRgb *>(canvas->scanLine(rect.top() + y)) + rect.left();

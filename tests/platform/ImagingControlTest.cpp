@@ -102,6 +102,34 @@ TEST(ImagingDibTest, CreatedBitmapGivesExactBannerBlock)
     EXPECT_EQ(dib.bytes[42], 10);
 }
 
+TEST(ImagingDibTest, UpdatingARectangleGivesTheBlockOfTheChangedPicture)
+{
+    // Odd widths have padded rows; the rectangle may reach past the picture.
+    for (const QSize size : {QSize(468, 60), QSize(13, 7)}) {
+        ImagingControl c;
+        ASSERT_EQ(c.SetFromDIB(MakeDib24(size.width(), size.height(), 3)), 0);
+        const QImage before = c.BitmapHandle().image;
+        PackedDib block = Dib::Encode24(before);
+        QImage after = before.copy();
+        const QRect changed(size.width() - 5, 2, 9, 3);
+        for (int y = changed.top(); y < std::min(changed.bottom() + 1, size.height()); ++y)
+            for (int x = changed.left(); x < size.width(); ++x)
+                after.setPixel(x, y, qRgb(x, y, x ^ y));
+        ASSERT_TRUE(Dib::Update24(&block, after, changed));
+        EXPECT_EQ(block, Dib::Encode24(after)) << size.width();
+        EXPECT_TRUE(Dib::Update24(&block, after, QRect()));
+        EXPECT_EQ(block, Dib::Encode24(after));
+    }
+    // A block of another picture size, or not a 24-bit block, is left alone.
+    const QImage small(10, 10, QImage::Format_RGB32);
+    PackedDib other = MakeDib24(11, 10, 4);
+    const PackedDib kept = other;
+    EXPECT_FALSE(Dib::Update24(&other, small, QRect(0, 0, 2, 2)));
+    EXPECT_EQ(other, kept);
+    PackedDib eight = MakeHeader(10, 10, 8, 0, 0, 100 + 256 * 4);
+    EXPECT_FALSE(Dib::Update24(&eight, small, QRect(0, 0, 2, 2)));
+}
+
 TEST(ImagingDibTest, ReadsPaletteBitfieldAndTopDownBlocks)
 {
     ImagingControl c;

@@ -187,6 +187,23 @@ QImage Decode(const std::uint8_t *data, std::size_t size, DibHeaderExtras *extra
     return image;
 }
 
+namespace {
+// Writes pixels [x0, x1) of the picture's rows [y0, y1) into a 24-bit bottom-up pixel array.
+void Put24(const QImage &image, int x0, int x1, int y0, int y1, std::uint8_t *pixels, std::size_t stride)
+{
+    const int h = image.height();
+    for (int y = y0; y < y1; ++y) {
+        const auto *s = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        std::uint8_t *d = pixels + std::size_t(h - 1 - y) * stride + std::size_t(x0) * 3;
+        for (int x = x0; x < x1; ++x, d += 3) {
+            d[0] = std::uint8_t(qBlue(s[x]));
+            d[1] = std::uint8_t(qGreen(s[x]));
+            d[2] = std::uint8_t(qRed(s[x]));
+        }
+    }
+}
+} // namespace
+
 PackedDib Encode24(const QImage &source, const DibHeaderExtras &extras)
 {
     if (source.isNull())
@@ -211,16 +228,26 @@ PackedDib Encode24(const QImage &source, const DibHeaderExtras &extras)
     header.U32(0);
     header.U32(0);
     std::memcpy(out.data(), header.Data().constData(), 40);
-    for (int y = 0; y < h; ++y) {
-        const auto *s = reinterpret_cast<const QRgb *>(image.constScanLine(h - 1 - y));
-        std::uint8_t *d = out.data() + 40 + std::size_t(y) * stride;
-        for (int x = 0; x < w; ++x, d += 3) {
-            d[0] = std::uint8_t(qBlue(s[x]));
-            d[1] = std::uint8_t(qGreen(s[x]));
-            d[2] = std::uint8_t(qRed(s[x]));
-        }
-    }
+    Put24(image, 0, w, 0, h, out.data() + 40, stride);
     return PackedDib(std::move(out));
+}
+
+bool Update24(PackedDib *block, const QImage &image, const QRect &rect)
+{
+    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32)
+        return false;
+    const int w = image.width(), h = image.height();
+    const std::size_t stride = (std::size_t(w) * 3 + 3) & ~std::size_t(3);
+    if (block->Size() != 40 + stride * std::size_t(h))
+        return false;
+    ByteReader header(reinterpret_cast<const char *>(block->Data()), 40);
+    if (header.U32() != 40 || header.I32() != w || header.I32() != h || header.U16() != 1 || header.U16() != 24
+        || header.U32() != kBiRgb)
+        return false;
+    const QRect r = rect & image.rect();
+    if (!r.isEmpty())
+        Put24(image, r.left(), r.right() + 1, r.top(), r.bottom() + 1, block->bytes.data() + 40, stride);
+    return true;
 }
 
 } // namespace Dib

@@ -67,4 +67,9 @@ inline QImage Decode(const PackedDib &dib, DibHeaderExtras *extras = nullptr)
 // Encodes an image as a 24-bit bottom-up block with a BITMAPINFOHEADER and no colour table;
 // padding bytes are zero. A null image gives an empty block.
 PackedDib Encode24(const QImage &image, const DibHeaderExtras &extras = {});
+
+// Rewrites the pixels inside `rect` of a block that Encode24 made from a picture of the image's
+// size, so that it becomes the block Encode24 makes of the image when only that rectangle
+// changed. False (block untouched) when the block is not such a block.
+bool Update24(PackedDib *block, const QImage &image, const QRect &rect);
 }
