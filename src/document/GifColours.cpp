@@ -119,6 +119,26 @@ std::optional<COLORREF> PageColours::FirstUnused() const
     return std::nullopt;
 }
 
+bool MoreColoursThan(const QImage &image, int limit)
+{
+    const QImage rgb = image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32
+                           ? image
+                           : image.convertToFormat(QImage::Format_RGB32);
+    ColorQuant::ColorIndex seen(limit + 1);
+    const int width = rgb.width();
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto *p = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
+        for (int x = 0; x < width; ++x) {
+            if (x > 0 && ((p[x] ^ p[x - 1]) & 0xFFFFFFu) == 0)
+                continue;
+            seen.Insert(p[x], 0);
+            if (seen.Size() > limit)
+                return true;
+        }
+    }
+    return false;
+}
+
 std::vector<int> ReduceCrowdedPages(ImagingControl &control, int maxColours, const std::vector<int> &colours)
 {
     std::vector<int> crowded;

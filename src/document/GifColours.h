@@ -41,6 +41,10 @@ private:
     QImage m_previous;
 };
 
+// Whether a picture has more than `limit` colours (alpha ignored); stops as soon as it knows, so a
+// photograph costs a few hundred pixels.
+bool MoreColoursThan(const QImage &image, int limit);
+
 // Maps every page of the control's page list with more than maxColours colours to one palette of
 // at most maxColours colours shared by all such pages, without dithering, so that pixels equal
 // before stay equal after. Pages with fewer colours are left exactly as they are. `colours` holds

@@ -97,7 +97,19 @@ COLORREF CBannerDoc::ChooseTransparentColor(ImagingControl &control, int *index)
     };
     GifColours::PageColours used;
     std::vector<int> perPage;
-    int m = count(used, &perPage);
+    int m = 0;
+    control.SetPageIndex(0);
+    if (GifColours::MoreColoursThan(control.BitmapHandle().image, 255)) {
+        // A photographic banner: whether a page has too many colours shows after a few hundred
+        // of its pixels; the pages are counted exactly once they were reduced.
+        for (int k = 0; k < control.PageCount(); ++k) {
+            control.SetPageIndex(k);
+            perPage.push_back(GifColours::MoreColoursThan(control.BitmapHandle().image, 255) ? 256 : 0);
+        }
+        m = 256;
+    } else {
+        m = count(used, &perPage);
+    }
     // Room for the transparent colour beside every page's own colours: pages with more colours
     // than that are mapped to one palette they all share, and counted again.
     if (m > 255 && !GifColours::ReduceCrowdedPages(control, 255, perPage).empty()) {

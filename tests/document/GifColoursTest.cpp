@@ -80,3 +80,18 @@ TEST(GifColoursTest, FindsColoursNoPageUses)
     EXPECT_TRUE(counts.Has(RGB(0, 0, 1)));
     EXPECT_EQ(*counts.FirstUnused(), RGB(0, 0, 4));
 }
+
+TEST(GifColoursTest, KnowsWhenAPictureHasMoreColoursThanALimit)
+{
+    const QImage exact = Noise(64, 64, 255, 5); // 4096 pixels: every one of the 255 colours occurs
+    ASSERT_EQ(ColorQuant::CountColors(exact), 255);
+    EXPECT_FALSE(GifColours::MoreColoursThan(exact, 255));
+    EXPECT_TRUE(GifColours::MoreColoursThan(exact, 254));
+    QImage more = exact;
+    more.setPixel(63, 63, qRgb(1, 2, 3)); // one more colour, in the very last pixel
+    EXPECT_TRUE(GifColours::MoreColoursThan(more, 255));
+    // Alpha does not make colours distinct.
+    QImage translucent = exact.convertToFormat(QImage::Format_ARGB32);
+    translucent.setPixel(0, 0, translucent.pixel(0, 0) & 0x00FFFFFFu);
+    EXPECT_FALSE(GifColours::MoreColoursThan(translucent, 255));
+}
