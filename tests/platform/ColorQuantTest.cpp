@@ -115,6 +115,14 @@ TEST(ColorQuantTest, ExactReductionChangesNoPixel)
     EXPECT_EQ(palette, (QVector<QRgb>{reserved, qRgb(1, 1, 1)}));
     EXPECT_EQ(mapped[0].pixelIndex(2, 0), 0);
     EXPECT_EQ(mapped[0].pixelIndex(1, 0), 1);
+    // The exact mapping alone says when the colours do not fit, and leaves nothing behind.
+    std::vector<QImage> exact;
+    ASSERT_TRUE(ReduceExact({full}, 256, &palette, &exact));
+    EXPECT_EQ(exact.size(), 1u);
+    EXPECT_EQ(palette.size(), 256);
+    EXPECT_FALSE(ReduceExact({uses, full}, 256, &palette, &exact, {reserved}));
+    EXPECT_TRUE(palette.isEmpty());
+    EXPECT_TRUE(exact.empty());
     // Impossible requests fail instead of returning more colours than allowed.
     EXPECT_TRUE(ReduceShared({full}, 2, &palette, {reserved}).empty());
     EXPECT_TRUE(ReduceShared({uses}, 0, &palette).empty());

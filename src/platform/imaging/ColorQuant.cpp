@@ -288,31 +288,26 @@ bool MapExact(const QImage &image, const QVector<QRgb> &palette, QImage *out)
     return true;
 }
 
-std::vector<QImage> ReduceShared(const std::vector<QImage> &images, int maxColors, QVector<QRgb> *palette,
-                                 const QVector<QRgb> &reserved)
+bool ReduceExact(const std::vector<QImage> &images, int maxColors, QVector<QRgb> *palette, std::vector<QImage> *out,
+                 const QVector<QRgb> &reserved)
 {
     palette->clear();
+    out->clear();
     maxColors = std::min(maxColors, 256);
     if (maxColors < 1 || reserved.size() > maxColors)
-        return {};
-    std::vector<QImage> sources;
-    sources.reserve(images.size());
-    for (const QImage &image : images)
-        sources.push_back(AsRgb32(image));
-
-    // Exact attempt: build the palette in order of first appearance after the reserved colours.
+        return false;
+    // The palette is built in order of first appearance after the reserved colours.
     QVector<QRgb> colors;
     ColorIndex index(maxColors);
     for (QRgb c : reserved) {
         index.Insert(c, int(colors.size()));
         colors.append(c | 0xff000000u);
     }
-    std::vector<QImage> out(sources.size());
-    bool fits = true;
-    for (size_t i = 0; fits && i < sources.size(); ++i) {
+    std::vector<QImage> mapped(images.size());
+    for (size_t i = 0; i < images.size(); ++i) {
         QRgb last = kNoColor;
         int lastIndex = -1;
-        fits = MapImage(sources[i], &out[i], [&](QRgb rgb) {
+        const bool fits = MapImage(AsRgb32(images[i]), &mapped[i], [&](QRgb rgb) {
             if (rgb != last) {
                 last = rgb;
                 lastIndex = index.Find(rgb);
@@ -323,51 +318,77 @@ std::vector<QImage> ReduceShared(const std::vector<QImage> &images, int maxColor
             }
             return lastIndex;
         });
+        if (!fits)
+            return false;
     }
+    for (QImage &image : mapped)
+        image.setColorTable(colors);
+    *palette = colors;
+    *out = std::move(mapped);
+    return true;
+}
 
-    if (!fits) {
-        const int available = maxColors - int(reserved.size());
-        if (available < 2)
+std::vector<QImage> ReduceShared(const std::vector<QImage> &images, int maxColors, QVector<QRgb> *palette,
+                                 const QVector<QRgb> &reserved)
+{
+    std::vector<QImage> out;
+    if (ReduceExact(images, maxColors, palette, &out, reserved))
+        return out;
+    maxColors = std::min(maxColors, 256);
+    if (maxColors < 1 || reserved.size() > maxColors)
+        return {};
+    std::vector<QImage> sources;
+    sources.reserve(images.size());
+    for (const QImage &image : images)
+        sources.push_back(AsRgb32(image));
+    QVector<QRgb> colors;
+    ColorIndex index(maxColors);
+    for (QRgb c : reserved) {
+        index.Insert(c, int(colors.size()));
+        colors.append(c | 0xff000000u);
+    }
+    const int available = maxColors - int(reserved.size());
+    if (available < 2)
+        return {};
+    out.assign(sources.size(), QImage());
+    // One histogram over all images, then one palette for all of them.
+    ColorIndex seen(4096);
+    std::vector<liq_histogram_entry> histogram;
+    for (const QImage &src : sources) {
+        ForEachRun(src, [&](int, int x0, int x1, QRgb rgb) {
+            const int slot = seen.Insert(rgb, int(histogram.size()));
+            if (slot == int(histogram.size()))
+                histogram.push_back({liq_color{uchar(qRed(rgb)), uchar(qGreen(rgb)), uchar(qBlue(rgb)), 255}, 0u});
+            histogram[size_t(slot)].count += unsigned(x1 - x0);
+        });
+    }
+    QVector<QRgb> chosen;
+    std::vector<uchar> chosenIndex;
+    if (!Quantise(histogram, available, &chosen, &chosenIndex))
+        return {};
+    colors.resize(reserved.size());
+    for (QRgb c : chosen)
+        colors.append(c | 0xff000000u);
+    // A colour maps exactly to a reserved entry, else to the entry chosen for it.
+    const int firstChosen = int(reserved.size());
+    std::vector<int> target(histogram.size());
+    for (std::size_t slot = 0; slot < histogram.size(); ++slot) {
+        const liq_color c = histogram[slot].color;
+        const int exact = index.Find(qRgb(c.r, c.g, c.b));
+        target[slot] = exact >= 0 && exact < firstChosen ? exact : firstChosen + chosenIndex[slot];
+    }
+    for (size_t i = 0; i < sources.size(); ++i) {
+        QRgb last = kNoColor;
+        int lastIndex = -1;
+        const bool mapped = MapImage(sources[i], &out[i], [&](QRgb rgb) {
+            if (rgb != last) {
+                last = rgb;
+                lastIndex = target[size_t(seen.Find(rgb))];
+            }
+            return lastIndex;
+        });
+        if (!mapped)
             return {};
-        // One histogram over all images, then one palette for all of them.
-        ColorIndex seen(4096);
-        std::vector<liq_histogram_entry> histogram;
-        for (const QImage &src : sources) {
-            ForEachRun(src, [&](int, int x0, int x1, QRgb rgb) {
-                const int slot = seen.Insert(rgb, int(histogram.size()));
-                if (slot == int(histogram.size()))
-                    histogram.push_back({liq_color{uchar(qRed(rgb)), uchar(qGreen(rgb)), uchar(qBlue(rgb)), 255}, 0u});
-                histogram[size_t(slot)].count += unsigned(x1 - x0);
-            });
-        }
-        QVector<QRgb> chosen;
-        std::vector<uchar> chosenIndex;
-        if (!Quantise(histogram, available, &chosen, &chosenIndex))
-            return {};
-        colors.resize(reserved.size());
-        for (QRgb c : chosen)
-            colors.append(c | 0xff000000u);
-        // A colour maps exactly to a reserved entry, else to the entry chosen for it.
-        const int firstChosen = int(reserved.size());
-        std::vector<int> target(histogram.size());
-        for (std::size_t slot = 0; slot < histogram.size(); ++slot) {
-            const liq_color c = histogram[slot].color;
-            const int exact = index.Find(qRgb(c.r, c.g, c.b));
-            target[slot] = exact >= 0 && exact < firstChosen ? exact : firstChosen + chosenIndex[slot];
-        }
-        for (size_t i = 0; i < sources.size(); ++i) {
-            QRgb last = kNoColor;
-            int lastIndex = -1;
-            const bool mapped = MapImage(sources[i], &out[i], [&](QRgb rgb) {
-                if (rgb != last) {
-                    last = rgb;
-                    lastIndex = target[size_t(seen.Find(rgb))];
-                }
-                return lastIndex;
-            });
-            if (!mapped)
-                return {};
-        }
     }
     for (QImage &image : out)
         image.setColorTable(colors);

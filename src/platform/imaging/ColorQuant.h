@@ -25,6 +25,12 @@ int CountColors(const QImage &image);
 std::vector<QImage> ReduceShared(const std::vector<QImage> &images, int maxColors, QVector<QRgb> *palette,
                                  const QVector<QRgb> &reserved = {});
 
+// The images (as for ReduceShared) mapped exactly onto one shared palette: the reserved colours
+// first, then the others in order of first appearance. False when they have more than maxColors
+// colours together; *palette and *out are then empty.
+bool ReduceExact(const std::vector<QImage> &images, int maxColors, QVector<QRgb> *palette, std::vector<QImage> *out,
+                 const QVector<QRgb> &reserved = {});
+
 // Exact RGB -> index lookup (open addressing), for mapping pictures onto a known palette quickly.
 class ColorIndex {
 public:

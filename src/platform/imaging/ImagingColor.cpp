@@ -400,23 +400,13 @@ int ImagingControl::SaveGif(const QString &path, int bits)
     std::vector<QImage> indexed(pages.size());
     std::vector<QVector<QRgb>> palettes(pages.size());
     std::vector<bool> local(pages.size(), false);
-    int unionColors = 0;
-    {
-        ColorQuant::ColorIndex seen(1024);
-        for (QRgb c : reserved)
-            seen.Insert(c, 0);
-        for (const QImage &img : images)
-            for (int y = 0; y < img.height() && seen.Size() <= maxColors; ++y) {
-                const auto *s = reinterpret_cast<const QRgb *>(img.constScanLine(y));
-                for (int x = 0; x < img.width(); ++x)
-                    seen.Insert(s[x], 0);
-            }
-        unionColors = seen.Size();
-    }
-    bool perPage = unionColors > maxColors;
+    // Mapping every page exactly onto one palette shows at once whether all colours fit together.
+    QVector<QRgb> shared;
+    std::vector<QImage> together;
+    const bool fitTogether = ColorQuant::ReduceExact(images, maxColors, &shared, &together, reserved);
+    bool perPage = !fitTogether;
     for (std::size_t i = 0; i < images.size() && perPage; ++i)
         perPage = ColorQuant::CountColors(images[i]) + reserved.size() <= maxColors;
-    QVector<QRgb> shared;
     if (perPage) {
         for (std::size_t i = 0; i < pages.size(); ++i) {
             QVector<QRgb> palette;
@@ -447,7 +437,8 @@ int ImagingControl::SaveGif(const QString &path, int bits)
                 local[i] = true;
         }
     } else {
-        const std::vector<QImage> all = ColorQuant::ReduceShared(images, maxColors, &shared, reserved);
+        const std::vector<QImage> all =
+            fitTogether ? std::move(together) : ColorQuant::ReduceShared(images, maxColors, &shared, reserved);
         if (all.size() != pages.size())
             return ImagingErrArgument;
         shared = Opaque(shared);
