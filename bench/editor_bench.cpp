@@ -12,6 +12,7 @@
 #include "support/SampleFrame.h"
 
 #include <QApplication>
+#include "support/BenchMain.h"
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -49,17 +50,14 @@ BENCHMARK(BM_RepaintBannerView200Items)->Arg(100)->Arg(800)->Unit(benchmark::kMi
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    UseOffscreenUnlessSet();
     QApplication app(argc, argv);
     CBannerApp banner;
     if (!banner.InitInstance({}))
         return 1;
     banner.MainFrame()->resize(1280, 800);
     g_app = &banner;
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int result = RunBenchmarks(argc, argv);
     g_app = nullptr;
-    return 0;
+    return result;
 }

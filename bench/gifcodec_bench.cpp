@@ -2,6 +2,7 @@
 #include "platform/imaging/ColorQuant.h"
 #include "platform/imaging/GifCodec.h"
 
+#include "support/BenchMain.h"
 #include <benchmark/benchmark.h>
 
 #include <QPainter>
@@ -148,9 +149,6 @@ BENCHMARK(BM_CountColorsPhotographicPage)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char **argv)
 {
-    // QPainter on QImage needs no display; the offscreen platform keeps font look-ups quiet.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
+    UseOffscreenUnlessSet();
+    return RunBenchmarks(argc, argv);
 }

@@ -5,6 +5,7 @@
 #include "support/SampleFrame.h"
 
 #include <QGuiApplication>
+#include "support/BenchMain.h"
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -53,14 +54,11 @@ BENCHMARK(BM_RenderAllFrames100)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    UseOffscreenUnlessSet();
     QGuiApplication app(argc, argv);
     CoreContext ctx;
     g_ctx = &ctx;
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int result = RunBenchmarks(argc, argv);
     g_ctx = nullptr;
-    return 0;
+    return result;
 }

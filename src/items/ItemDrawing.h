@@ -8,34 +8,37 @@
 #include <QPoint>
 #include <QRect>
 
+namespace ItemDrawingDetail {
+// One conversion of the control applied to a point, or to a rectangle corner by corner.
+template <QPoint (ImagingControl::*Convert)(QPoint) const>
+inline CPoint Point(const ImagingControl &ctrl, CPoint p)
+{
+    const QPoint q = (ctrl.*Convert)(QPoint(p.x, p.y));
+    return {q.x(), q.y()};
+}
+template <QPoint (ImagingControl::*Convert)(QPoint) const>
+inline CRect Rect(const ImagingControl &ctrl, const CRect &r)
+{
+    const CPoint a = Point<Convert>(ctrl, {r.left, r.top}), b = Point<Convert>(ctrl, {r.right, r.bottom});
+    return {a.x, a.y, b.x, b.y};
+}
+} // namespace ItemDrawingDetail
+
 inline CPoint BitmapToClient(const ImagingControl &ctrl, CPoint p)
 {
-    const QPoint q = ctrl.BitmapToClient(QPoint(p.x, p.y));
-    return {q.x(), q.y()};
+    return ItemDrawingDetail::Point<&ImagingControl::BitmapToClient>(ctrl, p);
 }
-
 inline CRect BitmapToClient(const ImagingControl &ctrl, const CRect &r)
 {
-    QRect q;
-    q.setCoords(r.left, r.top, r.right, r.bottom);
-    int l, t, rr, b;
-    ctrl.BitmapToClient(q).getCoords(&l, &t, &rr, &b);
-    return {l, t, rr, b};
+    return ItemDrawingDetail::Rect<&ImagingControl::BitmapToClient>(ctrl, r);
 }
-
 inline CPoint ClientToBitmap(const ImagingControl &ctrl, CPoint p)
 {
-    const QPoint q = ctrl.ClientToBitmap(QPoint(p.x, p.y));
-    return {q.x(), q.y()};
+    return ItemDrawingDetail::Point<&ImagingControl::ClientToBitmap>(ctrl, p);
 }
-
 inline CRect ClientToBitmap(const ImagingControl &ctrl, const CRect &r)
 {
-    QRect q;
-    q.setCoords(r.left, r.top, r.right, r.bottom);
-    int l, t, rr, b;
-    ctrl.ClientToBitmap(q).getCoords(&l, &t, &rr, &b);
-    return {l, t, rr, b};
+    return ItemDrawingDetail::Rect<&ImagingControl::ClientToBitmap>(ctrl, r);
 }
 
 // The zoom the control shows its bitmap at (ZoomPercent unless it shows actual size or fits).

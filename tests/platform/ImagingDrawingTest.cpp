@@ -26,6 +26,14 @@ void PrepareCanvas(ImagingControl &c, int w = 40, int h = 30)
     c.SetDrawPenStyle(0);
 }
 
+// The canvas above with a pen width and fill style set for a figure.
+void PrepareFigure(ImagingControl &c, int penWidth, int fillStyle)
+{
+    PrepareCanvas(c);
+    c.SetDrawPenWidth(penWidth);
+    c.SetDrawFillStyle(fillStyle);
+}
+
 QRgb Px(const QImage &img, int x, int y)
 {
     return img.pixel(x, y) & 0xFFFFFF;
@@ -72,17 +80,13 @@ TEST(ImagingDrawingTest, RectanglesAtPenWidthsZeroOneAndThree)
 {
     for (int width : {0, 1}) {
         ImagingControl c;
-        PrepareCanvas(c);
-        c.SetDrawPenWidth(width);
-        c.SetDrawFillStyle(1);
+        PrepareFigure(c, width, 1);
         c.DrawRectangleShape(5, 6, 10, 8);
         const QImage &img = *c.GetBitmapDC();
         EXPECT_EQ(PixelsOf(img, kPen), Ring(5, 6, 14, 13)) << width;
     }
     ImagingControl c;
-    PrepareCanvas(c);
-    c.SetDrawPenWidth(3);
-    c.SetDrawFillStyle(0);
+    PrepareFigure(c, 3, 0);
     c.DrawRectangleShape(5, 6, 10, 8);
     const QImage &img = *c.GetBitmapDC();
     // A 3-pixel band centred on the one-pixel border: columns 4..6 and 13..15, rows 5..7 and 12..14.
@@ -120,9 +124,7 @@ TEST(ImagingDrawingTest, EllipsesStayInTheirBoxAndAreSymmetric)
 {
     for (int width : {0, 1, 3}) {
         ImagingControl c;
-        PrepareCanvas(c);
-        c.SetDrawPenWidth(width);
-        c.SetDrawFillStyle(0);
+        PrepareFigure(c, width, 0);
         c.DrawEllipseShape(10, 8, 20, 14);
         const QImage &img = *c.GetBitmapDC();
         const auto pen = PixelsOf(img, kPen);
@@ -165,9 +167,7 @@ TEST(ImagingDrawingTest, EllipsePixelsAreDecidedByTheirCentres)
     for (const Box &box : boxes) {
         for (int width : {1, 3, 4}) {
             ImagingControl c;
-            PrepareCanvas(c);
-            c.SetDrawPenWidth(width);
-            c.SetDrawFillStyle(0);
+            PrepareFigure(c, width, 0);
             c.DrawEllipseShape(float(box.l), float(box.t), float(box.w), float(box.h));
             const QImage &img = *c.GetBitmapDC();
             const double cx = box.l + box.w / 2.0, cy = box.t + box.h / 2.0;

@@ -13,14 +13,21 @@ namespace {
 
 class ServerConnectionTest : public Fixture {
 protected:
-    // Logs in through the session's command against the scripted server.
-    void LogIn(ServerSession &session, LoopbackServer &server)
+    // Runs the Login command with these answers until the scripted server has the request.
+    void SendLogin(ServerSession &session, LoopbackServer &server, const QString &user = QStringLiteral("anna"),
+                   const QString &pass = QStringLiteral("pw"))
     {
-        Answer("anna", "pw");
+        Answer(user, pass);
         session.OnServerLogin();
         ASSERT_NE(session.Connection(), nullptr);
         QString name, password;
         ASSERT_TRUE(server.TakeLogin(&name, &password));
+        EXPECT_EQ(name, user);
+    }
+    // Logs in through the session's command against the scripted server.
+    void LogIn(ServerSession &session, LoopbackServer &server)
+    {
+        ASSERT_NO_FATAL_FAILURE(SendLogin(session, server));
         server.Write(LoginReplyBytes(0));
         ASSERT_TRUE(QTest::qWaitFor([&] { return session.IsLoggedIn(); }, 5000));
     }
@@ -229,11 +236,7 @@ TEST_F(ServerConnectionTest, LoginAgainWhileAwaitingTheReplySendsNothingNew)
     LoopbackServer server;
     UseServerPort(server.Port());
     ServerSession session;
-    Answer("first", "pw1");
-    session.OnServerLogin();
-    QString name, password;
-    ASSERT_TRUE(server.TakeLogin(&name, &password));
-    EXPECT_EQ(name, "first");
+    ASSERT_NO_FATAL_FAILURE(SendLogin(session, server, "first", "pw1"));
     Answer("second", "pw2");
     session.OnServerLogin(); // the dialog shows again; the open socket carries on
     EXPECT_EQ(login.shown.size(), 2u);
@@ -250,10 +253,7 @@ TEST_F(ServerConnectionTest, TypeCodeSplitAcrossSegmentsStillLogsIn)
         LoopbackServer server;
         UseServerPort(server.Port());
         ServerSession session;
-        Answer("anna", "pw");
-        session.OnServerLogin();
-        QString name, password;
-        ASSERT_TRUE(server.TakeLogin(&name, &password));
+        ASSERT_NO_FATAL_FAILURE(SendLogin(session, server));
         const QByteArray reply = LoginReplyBytes(0);
         server.Write(reply.left(head));
         QTest::qWait(30); // the client sees only part of the type code
@@ -269,10 +269,7 @@ TEST_F(ServerConnectionTest, ReplyFollowedAtOnceByTheCloseIsStillRead)
     LoopbackServer server;
     UseServerPort(server.Port());
     ServerSession session;
-    Answer("anna", "pw");
-    session.OnServerLogin();
-    QString name, password;
-    ASSERT_TRUE(server.TakeLogin(&name, &password));
+    ASSERT_NO_FATAL_FAILURE(SendLogin(session, server));
     server.client->write(LoginReplyBytes(7));
     server.client->disconnectFromHost();
     ASSERT_TRUE(QTest::qWaitFor([&] { return prompts.WasShown(kRejected, Prompts::Icon::None); }, 5000));

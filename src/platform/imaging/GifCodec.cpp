@@ -137,26 +137,28 @@ int SkipImageData(GifFileType *gif)
     return GIF_OK;
 }
 
-int ReadRows(GifFileType *gif, QImage *image, bool interlaced)
+// Visits the rows of a page in the order the file stores them: top to bottom, or in the four
+// passes of an interlaced page. Stops at the first row that fails.
+template <typename Row>
+int ForEachStoredRow(int height, bool interlaced, Row row)
 {
-    const int w = image->width();
-    const int h = image->height();
-    if (!interlaced) {
-        for (int y = 0; y < h; ++y) {
-            if (DGifGetLine(gif, image->scanLine(y), w) == GIF_ERROR)
-                return GIF_ERROR;
-        }
-        return GIF_OK;
-    }
     static const int kStart[4] = {0, 4, 2, 1};
     static const int kStep[4] = {8, 8, 4, 2};
-    for (int pass = 0; pass < 4; ++pass) {
-        for (int y = kStart[pass]; y < h; y += kStep[pass]) {
-            if (DGifGetLine(gif, image->scanLine(y), w) == GIF_ERROR)
+    const int passes = interlaced ? 4 : 1;
+    for (int pass = 0; pass < passes; ++pass) {
+        const int start = interlaced ? kStart[pass] : 0, step = interlaced ? kStep[pass] : 1;
+        for (int y = start; y < height; y += step) {
+            if (row(y) == GIF_ERROR)
                 return GIF_ERROR;
         }
     }
     return GIF_OK;
+}
+
+int ReadRows(GifFileType *gif, QImage *image, bool interlaced)
+{
+    const int w = image->width();
+    return ForEachStoredRow(image->height(), interlaced, [&](int y) { return DGifGetLine(gif, image->scanLine(y), w); });
 }
 
 // Every pixel must index the colour table; damaged files get the table padded with black.
@@ -303,22 +305,7 @@ int PutPage(GifFileType *gif, const Page &page, const QVector<QRgb> &global)
         std::memcpy(row.data(), img.constScanLine(y), size_t(w));
         return EGifPutLine(gif, row.data(), w);
     };
-    if (!page.interlaced) {
-        for (int y = 0; y < h; ++y) {
-            if (putRow(y) == GIF_ERROR)
-                return GIF_ERROR;
-        }
-        return GIF_OK;
-    }
-    static const int kStart[4] = {0, 4, 2, 1};
-    static const int kStep[4] = {8, 8, 4, 2};
-    for (int pass = 0; pass < 4; ++pass) {
-        for (int y = kStart[pass]; y < h; y += kStep[pass]) {
-            if (putRow(y) == GIF_ERROR)
-                return GIF_ERROR;
-        }
-    }
-    return GIF_OK;
+    return ForEachStoredRow(h, page.interlaced, putRow);
 }
 
 } // namespace

@@ -366,6 +366,8 @@ private:
     void BitmapChanged();
     // Drawing target: the bitmap (persistent) or the window surface; nullptr when neither.
     QImage *DrawTarget();
+    // Rectangles and ellipses: the box spanned from its corner, covered, then applied.
+    int DrawBoxFigure(float left, float top, float width, float height, bool ellipse);
     void AfterDraw();
     void ClampScroll();
     // Window pixels per bitmap pixel, in single precision: the one place the scale comes from.

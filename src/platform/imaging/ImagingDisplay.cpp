@@ -17,6 +17,18 @@ int Trunc(float v)
     return int(std::clamp(v, -2.0e9f, 2.0e9f));
 }
 
+// A rectangle converted corner by corner (left-top and right-bottom as given, not normalised).
+template <typename Convert>
+QRect ByCorners(const QRect &r, Convert convert)
+{
+    int l, t, rr, b;
+    r.getCoords(&l, &t, &rr, &b);
+    const QPoint a = convert(QPoint(l, t)), c = convert(QPoint(rr, b));
+    QRect out;
+    out.setCoords(a.x(), a.y(), c.x(), c.y());
+    return out;
+}
+
 } // namespace
 
 void ImagingControl::SetWindowSize(int width, int height)
@@ -160,12 +172,7 @@ QPoint ImagingControl::BitmapToClient(QPoint p) const
 
 QRect ImagingControl::BitmapToClient(const QRect &r) const
 {
-    int l, t, rr, b;
-    r.getCoords(&l, &t, &rr, &b);
-    QRect out;
-    out.setCoords(BitmapToClient(QPoint(l, t)).x(), BitmapToClient(QPoint(l, t)).y(),
-                  BitmapToClient(QPoint(rr, b)).x(), BitmapToClient(QPoint(rr, b)).y());
-    return out;
+    return ByCorners(r, [this](QPoint p) { return BitmapToClient(p); });
 }
 
 QPoint ImagingControl::ClientToBitmap(QPoint p) const
@@ -178,12 +185,7 @@ QPoint ImagingControl::ClientToBitmap(QPoint p) const
 
 QRect ImagingControl::ClientToBitmap(const QRect &r) const
 {
-    int l, t, rr, b;
-    r.getCoords(&l, &t, &rr, &b);
-    const QPoint a = ClientToBitmap(QPoint(l, t)), c = ClientToBitmap(QPoint(rr, b));
-    QRect out;
-    out.setCoords(a.x(), a.y(), c.x(), c.y());
-    return out;
+    return ByCorners(r, [this](QPoint p) { return ClientToBitmap(p); });
 }
 
 // ---- Painting -------------------------------------------------------------------------------

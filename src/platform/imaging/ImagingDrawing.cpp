@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -155,22 +156,29 @@ Qt::PenStyle QtPenStyle(int style)
 }
 
 
-// A negative width or height spans back from the corner; false when the box has no area.
-bool SpannedBox(float leftf, float topf, float widthf, float heightf, int *x0, int *y0, int *w, int *h)
+// The box of a rectangle or ellipse, and whether it has an outline and how wide (at least 1).
+struct Figure {
+    int x0, y0, w, h;
+    bool outline;
+    int pw;
+};
+
+// A negative width or height spans back from the corner; none when the box has no area.
+std::optional<Figure> SpanFigure(float leftf, float topf, float widthf, float heightf, int penWidth, int penStyle)
 {
-    *x0 = Pos(leftf);
-    *y0 = Pos(topf);
-    *w = Pos(widthf);
-    *h = Pos(heightf);
-    if (*w < 0) {
-        *x0 += *w;
-        *w = -*w;
+    Figure f{Pos(leftf), Pos(topf), Pos(widthf), Pos(heightf), penWidth >= 0 && penStyle != kPenNull,
+             std::max(1, penWidth)};
+    if (f.w < 0) {
+        f.x0 += f.w;
+        f.w = -f.w;
     }
-    if (*h < 0) {
-        *y0 += *h;
-        *h = -*h;
+    if (f.h < 0) {
+        f.y0 += f.h;
+        f.h = -f.h;
     }
-    return *w != 0 && *h != 0;
+    if (f.w == 0 || f.h == 0)
+        return std::nullopt;
+    return f;
 }
 
 } // namespace
@@ -257,32 +265,25 @@ int ImagingControl::DrawLineShape(float x1f, float y1f, float x2f, float y2f)
     return ImagingOk;
 }
 
-int ImagingControl::DrawRectangleShape(float leftf, float topf, float widthf, float heightf)
+namespace {
+
+// The coverage of a rectangle: fill inside the box, the pen as a band of pw pixels centred on its
+// edge, or a dashed one-pixel edge.
+void CoverRectangle(Coverage &c, const Figure &f, const QRect &outer, int fillStyle, int penStyle)
 {
-    QImage *target = DrawTarget();
-    if (target == nullptr)
-        return ImagingErrNoBitmap;
-    int x0, y0, w, h;
-    if (!SpannedBox(leftf, topf, widthf, heightf, &x0, &y0, &w, &h))
-        return ImagingOk;
-    const bool outline = m_penWidth >= 0 && m_penStyle != kPenNull;
-    const int pw = std::max(1, m_penWidth);
-    const int a = (pw - 1) / 2;
+    const int x0 = f.x0, y0 = f.y0, w = f.w, h = f.h, pw = f.pw;
+    const bool outline = f.outline;
     const QRect box(x0, y0, w, h);
-    const QRect outer = outline ? QRect(x0 - a, y0 - a, w + pw - 1, h + pw - 1) : box;
-    Coverage c(outer.intersected(target->rect()));
-    if (c.area.isEmpty())
-        return ImagingOk;
-    if (m_fillStyle != kFillNone) {
-        if (m_fillStyle == 0)
+    if (fillStyle != kFillNone) {
+        if (fillStyle == 0)
             c.SetRect(c.fill, box);
         else
-            c.Paint(c.fill, [&](QPainter &p) { p.fillRect(box, FillBrush(m_fillStyle)); });
+            c.Paint(c.fill, [&](QPainter &p) { p.fillRect(box, FillBrush(fillStyle)); });
     }
     if (outline) {
-        if (pw == 1 && m_penStyle != 0) {
+        if (pw == 1 && penStyle != 0) {
             int phase = 0;
-            const std::vector<int> &d = DashPattern(m_penStyle);
+            const std::vector<int> &d = DashPattern(penStyle);
             const int r = x0 + w - 1, b = y0 + h - 1;
             c.Line(x0, y0, r, y0, false, d, &phase);
             c.Line(r, y0, r, b, false, d, &phase);
@@ -296,26 +297,12 @@ int ImagingControl::DrawRectangleShape(float leftf, float topf, float widthf, fl
             c.SetRect(c.pen, QRect(outer.right() - pw + 1, outer.top(), std::min(pw, outer.width()), outer.height()));
         }
     }
-    Apply(*target, c, m_drawMode == kInvert, ColorrefToQRgb(m_penColor), ColorrefToQRgb(m_fillColor));
-    AfterDraw();
-    return ImagingOk;
 }
 
-int ImagingControl::DrawEllipseShape(float leftf, float topf, float widthf, float heightf)
+void CoverEllipse(Coverage &c, const Figure &f, int fillStyle, int penStyle)
 {
-    QImage *target = DrawTarget();
-    if (target == nullptr)
-        return ImagingErrNoBitmap;
-    int x0, y0, w, h;
-    if (!SpannedBox(leftf, topf, widthf, heightf, &x0, &y0, &w, &h))
-        return ImagingOk;
-    const bool outline = m_penWidth >= 0 && m_penStyle != kPenNull;
-    const int pw = std::max(1, m_penWidth);
-    const QRect box(x0, y0, w, h);
-    const QRect outer = outline ? box.adjusted(-pw, -pw, pw, pw) : box;
-    Coverage c(outer.intersected(target->rect()));
-    if (c.area.isEmpty())
-        return ImagingOk;
+    const int x0 = f.x0, y0 = f.y0, w = f.w, h = f.h, pw = f.pw;
+    const bool outline = f.outline;
     // Pixels belong to an ellipse when their centres lie inside it; the test is mirror-exact, so
     // ellipses come out symmetric about both axes of their box.
     const double cx = x0 + w / 2.0, cy = y0 + h / 2.0;
@@ -347,20 +334,20 @@ int ImagingControl::DrawEllipseShape(float leftf, float topf, float widthf, floa
             c.SetRect(mask, QRect(QPoint(left, y), QPoint(right, y)));
     };
     const double rx = w / 2.0, ry = h / 2.0;
-    const bool solidFill = m_fillStyle == 0;
-    if (m_fillStyle != kFillNone && !solidFill) {
+    const bool solidFill = fillStyle == 0;
+    if (fillStyle != kFillNone && !solidFill) {
         c.Paint(c.fill, [&](QPainter &p) {
             QPainterPath path;
             for (int y = c.area.top(); y <= c.area.bottom(); ++y)
                 if (const Run r = run(y, rx, ry); !r.Empty())
                     path.addRect(r.left, y, r.right - r.left + 1, 1);
-            p.fillPath(path.simplified(), FillBrush(m_fillStyle));
+            p.fillPath(path.simplified(), FillBrush(fillStyle));
         });
     }
-    const bool dashed = outline && pw == 1 && m_penStyle >= 1 && m_penStyle <= 4;
+    const bool dashed = outline && pw == 1 && penStyle >= 1 && penStyle <= 4;
     if (dashed) {
         c.Paint(c.pen, [&](QPainter &p) {
-            p.setPen(QPen(Qt::white, 0, QtPenStyle(m_penStyle)));
+            p.setPen(QPen(Qt::white, 0, QtPenStyle(penStyle)));
             p.setBrush(Qt::NoBrush);
             p.drawEllipse(QRectF(x0 + 0.5, y0 + 0.5, w - 1, h - 1));
         });
@@ -370,7 +357,7 @@ int ImagingControl::DrawEllipseShape(float leftf, float topf, float widthf, floa
     const double a = (pw - 1) / 2.0, b = (pw + 1) / 2.0;
     for (int y = c.area.top(); y <= c.area.bottom(); ++y) {
         const Run in = run(y, rx, ry);
-        if (solidFill && m_fillStyle != kFillNone)
+        if (solidFill && fillStyle != kFillNone)
             span(c.fill, y, in.left, in.right);
         if (!outline || dashed)
             continue;
@@ -393,6 +380,43 @@ int ImagingControl::DrawEllipseShape(float leftf, float topf, float widthf, floa
             span(c.pen, y, hole.right + 1, band.right);
         }
     }
+}
+
+} // namespace
+
+int ImagingControl::DrawRectangleShape(float leftf, float topf, float widthf, float heightf)
+{
+    return DrawBoxFigure(leftf, topf, widthf, heightf, false);
+}
+
+int ImagingControl::DrawEllipseShape(float leftf, float topf, float widthf, float heightf)
+{
+    return DrawBoxFigure(leftf, topf, widthf, heightf, true);
+}
+
+int ImagingControl::DrawBoxFigure(float leftf, float topf, float widthf, float heightf, bool ellipse)
+{
+    QImage *target = DrawTarget();
+    if (target == nullptr)
+        return ImagingErrNoBitmap;
+    const auto figure = SpanFigure(leftf, topf, widthf, heightf, m_penWidth, m_penStyle);
+    if (!figure)
+        return ImagingOk;
+    const Figure &f = *figure;
+    // The pixels the figure may touch: a rectangle's pen is centred on its edge, an ellipse's
+    // band may reach a pen width beyond its box.
+    const QRect box(f.x0, f.y0, f.w, f.h);
+    const int a = (f.pw - 1) / 2;
+    const QRect outer = !f.outline ? box
+                        : ellipse  ? box.adjusted(-f.pw, -f.pw, f.pw, f.pw)
+                                   : QRect(f.x0 - a, f.y0 - a, f.w + f.pw - 1, f.h + f.pw - 1);
+    Coverage c(outer.intersected(target->rect()));
+    if (c.area.isEmpty())
+        return ImagingOk;
+    if (ellipse)
+        CoverEllipse(c, f, m_fillStyle, m_penStyle);
+    else
+        CoverRectangle(c, f, outer, m_fillStyle, m_penStyle);
     Apply(*target, c, m_drawMode == kInvert, ColorrefToQRgb(m_penColor), ColorrefToQRgb(m_fillColor));
     AfterDraw();
     return ImagingOk;
