@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   imagemagick gifsicle
   libcpp-httplib-dev libsqlite3-dev libsodium-dev
-  xvfb xauth shared-mime-info desktop-file-utils
+  xvfb xauth xdotool ccache shared-mime-info desktop-file-utils
 )
 
 missing=()
