@@ -80,6 +80,9 @@ void CFrameView::OnInitialUpdate()
 void CFrameView::ReloadCurrentFrame()
 {
     m_nShownFrame = m_doc.GetCurrentFrameIndex();
+    // The control holds the played pages; Stop loads the frame.
+    if (m_playback.Running())
+        return;
     if (CBannerFrame *frame = ShownFrameObject()) {
         if (frame->HasBackground()) {
             m_control.SetFromDIB(*frame->m_hBackground);
@@ -273,6 +276,8 @@ void CFrameView::ApplyZoom(float percent)
 
 bool CFrameView::OnCommand(unsigned id)
 {
+    if (m_playback.OnCommand(id))
+        return true;
     EditorState &state = EditorState::Instance();
     switch (id) {
     case ID_TOOLS_SELECT: state.currentTool = EditorState::Tool::Select; return true;
@@ -306,6 +311,8 @@ bool CFrameView::OnCommand(unsigned id)
 
 bool CFrameView::OnUpdateCommand(unsigned id, CommandState &s)
 {
+    if (m_playback.OnUpdateCommand(id, s))
+        return true;
     const EditorState &state = EditorState::Instance();
     using Tool = EditorState::Tool;
     switch (id) {

@@ -5,6 +5,7 @@
 #include "document/DocumentView.h"
 #include "platform/imaging/ImagingControl.h"
 #include "editor/CommandTarget.h"
+#include "editor/CPlayback.h"
 
 #include <QWidget>
 #include <vector>
@@ -33,6 +34,7 @@ public:
     void ReloadCurrentFrame();
     int ShownFrame() const { return m_nShownFrame; }
     CBannerFrame *ShownFrameObject() const;
+    CPlayback &Playback() { return m_playback; }
 
     // Selection, in the order items were selected.
     void Select(CSprite *item, bool add);
@@ -72,4 +74,5 @@ private:
     ImagingWindow *m_window;
     std::vector<CSprite *> m_selection;
     int m_nShownFrame = 0;
+    CPlayback m_playback{*this};
 };
