@@ -32,7 +32,8 @@ constexpr CommandDef kCommands[] = {
     CMD(ID_FILE_SAVE, "&Save\tCtrl+S", "document-save", Themed),
     CMD(ID_FILE_SAVE_AS, "Save &As...", "document-save-as", Themed),
     CMD(ID_FILE_PRINT_SETUP, "", "document-page-setup", Themed),
-    CMD(ID_FILE_PRINT, "", "document-print", Themed),
+    CMD(ID_FILE_PRINT, "&Print...\tCtrl+P", "document-print", Themed),
+    CMD(ID_FILE_PRINT_PREVIEW, "Print Pre&view", "document-print-preview", Themed),
     CMD(ID_FILE_MRU_FILE1, "Recent File", "", None),
     CMD(ID_FILE_MRU_FILE2, "", "", None),
     CMD(ID_FILE_MRU_FILE3, "", "", None),
@@ -217,7 +218,8 @@ std::vector<MenuItem> BuildDocumentMenu()
 {
     return {
         Popup("&File", {Item(ID_FILE_NEW), Item(ID_FILE_OPEN), Item(ID_FILE_CLOSE), Item(ID_FILE_SAVE),
-                        Item(ID_FILE_SAVE_AS), Separator(), RecentFiles(), Separator(), Item(ID_APP_EXIT)}),
+                        Item(ID_FILE_SAVE_AS), Separator(), Item(ID_FILE_PRINT), Item(ID_FILE_PRINT_PREVIEW),
+                        Separator(), RecentFiles(), Separator(), Item(ID_APP_EXIT)}),
         Popup("&Edit", {Item(ID_EDIT_CUT), Item(ID_EDIT_COPY), Item(ID_EDIT_PASTE), Item(ID_EDIT_DELETE)}),
         Popup("&View", {Item(ID_VIEW_ZOOMIN), Item(ID_VIEW_ZOOMOUT), Item(ID_VIEW_NORMAL), Separator(),
                         Item(ID_VIEW_FRAMES), Item(ID_VIEW_BANNER), Separator(), Item(ID_VIEW_TOOLBAR),

@@ -34,6 +34,7 @@ const std::unordered_map<unsigned, const char *> &Table()
         {ID_FILE_SAVE_AS, "Save the selected banner with a new name\nSave As"},
         {ID_FILE_PRINT_SETUP, "Change the printer and printing options\nPrint Setup"},
         {ID_FILE_PRINT, "Print the selected banner\nPrint"},
+        {ID_FILE_PRINT_PREVIEW, "Show the pages the selected banner prints on\nPrint Preview"},
         {ID_FILE_MRU_FILE1, "Open this banner\nRecent File"},
         {ID_FILE_MRU_FILE2, "Open this banner\nRecent File"},
         {ID_FILE_MRU_FILE3, "Open this banner\nRecent File"},

@@ -106,6 +106,7 @@
 #define ID_FILE_SAVE_AS 57604
 #define ID_FILE_PRINT_SETUP 57606
 #define ID_FILE_PRINT 57607
+#define ID_FILE_PRINT_PREVIEW 57609
 #define ID_FILE_MRU_FILE1 57616 // "Recent File": expands into up to four entries
 #define ID_FILE_MRU_FILE2 57617
 #define ID_FILE_MRU_FILE3 57618

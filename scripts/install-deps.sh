@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins qt6-webengine-dev qt6-wayland
   libgif-dev libimagequant-dev fonts-liberation fontconfig
   libgtest-dev libgmock-dev libbenchmark-dev
-  imagemagick gifsicle
+  imagemagick gifsicle poppler-utils
   libcpp-httplib-dev libsqlite3-dev libsodium-dev
   xvfb xauth xdotool ccache shared-mime-info desktop-file-utils
 )

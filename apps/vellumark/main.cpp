@@ -5,6 +5,7 @@
 #include "StringTable.h"
 #include "resource.h"
 #include "shell/CBannerApp.h"
+#include "shell/CommandLinePrint.h"
 #include "shell/SingleInstance.h"
 
 int main(int argc, char *argv[])
@@ -14,6 +15,10 @@ int main(int argc, char *argv[])
     // Toolbar images come from the desktop's icon theme where it has them.
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
         QIcon::setThemeName(QStringLiteral("Adwaita"));
+
+    // The desktop's print actions: print and end, without the editor's window.
+    if (const std::optional<int> printed = CommandLinePrint::Run(app.arguments()))
+        return *printed;
 
     QStringList files;
     for (const QString &arg : app.arguments().mid(1))

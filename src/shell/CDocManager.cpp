@@ -163,7 +163,9 @@ bool CDocManager::OpenViewWindow(CBannerDoc &doc, ViewKind kind)
         frame->SetView(bannerView);
         bannerView->OnInitialUpdate();
     } else {
-        frame->SetView(new CBannerView(doc));
+        auto *framesView = new CBannerView(doc, &m_frame);
+        frame->SetView(framesView);
+        framesView->OnInitialUpdate();
     }
     frame->setWindowTitle(commands->Title() + (banner ? QStringLiteral(" : Banner View") : QStringLiteral(" : Frames View")));
     frame->SetQueryClose([this, frame] { return QueryCloseFrame(frame); });

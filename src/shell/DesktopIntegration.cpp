@@ -68,8 +68,8 @@ void WriteClassesRecords(const QString &exePath)
         {typeId, typeName},
         {typeId + QStringLiteral("\\DefaultIcon"), exePath + QStringLiteral(",0")},
         {typeId + QStringLiteral("\\shell\\open\\command"), exe + QStringLiteral(" \"%1\"")},
-        {typeId + QStringLiteral("\\shell\\print\\command"), exe + QStringLiteral(" /p \"%1\"")},
-        {typeId + QStringLiteral("\\shell\\printto\\command"), exe + QStringLiteral(" /pt \"%1\" \"%2\" \"%3\" \"%4\"")},
+        {typeId + QStringLiteral("\\shell\\print\\command"), exe + QStringLiteral(" --print \"%1\"")},
+        {typeId + QStringLiteral("\\shell\\printto\\command"), exe + QStringLiteral(" --print-to \"%2\" \"%1\"")},
     };
     for (const auto &[key, value] : values) {
         CreateSettingsKey(SettingsHive::Classes, key);
