@@ -169,12 +169,14 @@ TEST(CommandTable, MenuItemsCarryTheCommandsMenuTexts)
     // and directly before Exit in the menu without a document.
     const MenuItem *file = FindPopup(IDR_BANNERVIEW, "&File");
     ASSERT_NE(file, nullptr);
-    ASSERT_EQ(file->items.size(), 9u);
-    EXPECT_EQ(file->items[6].kind, MenuItem::Kind::RecentFiles);
-    EXPECT_EQ(file->items[6].id, unsigned(ID_FILE_MRU_FILE1));
-    EXPECT_EQ(file->items[6].text, "Recent File");
-    EXPECT_EQ(file->items[5].kind, MenuItem::Kind::Separator);
-    EXPECT_EQ(file->items[7].kind, MenuItem::Kind::Separator);
+    ASSERT_EQ(file->items.size(), 12u);
+    EXPECT_EQ(file->items[6].id, unsigned(ID_FILE_PRINT));
+    EXPECT_EQ(file->items[7].id, unsigned(ID_FILE_PRINT_PREVIEW));
+    EXPECT_EQ(file->items[9].kind, MenuItem::Kind::RecentFiles);
+    EXPECT_EQ(file->items[9].id, unsigned(ID_FILE_MRU_FILE1));
+    EXPECT_EQ(file->items[9].text, "Recent File");
+    EXPECT_EQ(file->items[8].kind, MenuItem::Kind::Separator);
+    EXPECT_EQ(file->items[10].kind, MenuItem::Kind::Separator);
     const MenuItem *mainFile = FindPopup(IDR_MAINFRAME, "&File");
     ASSERT_NE(mainFile, nullptr);
     ASSERT_EQ(mainFile->items.size(), 4u);
@@ -202,7 +204,7 @@ TEST(CommandTable, AcceleratorTextInMenusMatchesTheAcceleratorTable)
             << command.name << " shows " << shown.toStdString();
         ++checked;
     }
-    EXPECT_EQ(checked, 10);
+    EXPECT_EQ(checked, 11);
 }
 
 TEST(CommandTable, AcceleratorKeysAreUniqueAndSingleChords)
