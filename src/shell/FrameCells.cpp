@@ -1,7 +1,6 @@
 #include "shell/FrameCells.h"
 
 #include "document/BannerDoc.h"
-#include "document/CoreContext.h"
 #include "platform/imaging/ImagingControl.h"
 
 namespace FrameCells {
@@ -28,8 +27,9 @@ QImage DrawCell(const CBannerDoc &doc, int index)
     if (!frame)
         return {};
     const Geometry g = Geometry::Of(doc);
-    ImagingControl &render = doc.Context().RenderCtrl;
-    render.SetBitmapHandle({});
+    // A control of its own: cells are drawn while painting, which may happen while a long
+    // file operation that uses the application's RenderCtrl shows its progress.
+    ImagingControl render;
     render.CreateBitmap(doc.m_fWidth, doc.m_fHeight, 24);
     render.SetDrawPersistent(true);
     frame->RenderInto(render);

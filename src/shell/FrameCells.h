@@ -28,8 +28,8 @@ struct Geometry {
 // "Frame : 0       Duration : 1000ms" for frame `index`.
 QString Caption(const CBannerDoc &doc, int index);
 
-// Cell `index` (stripWidth x cellHeight, RGB32): the frame rendered through the application's
-// RenderCtrl and copied in at (1, 1), its caption below; the border ring is left grey. A null
+// Cell `index` (stripWidth x cellHeight, RGB32): the frame rendered at 100 % and copied in at
+// (1, 1), its caption below; the border ring is left grey. A null
 // image for an index outside the frames.
 QImage DrawCell(const CBannerDoc &doc, int index);
 } // namespace FrameCells
