@@ -81,6 +81,15 @@ bool CBannerFrame::RemoveItem(const CSprite *item)
     return true;
 }
 
+CSprite *CBannerFrame::ReplaceItem(const CSprite *item, std::unique_ptr<CSprite> with)
+{
+    const auto it = Find(item);
+    if (it == m_items.end() || !with)
+        return nullptr;
+    *it = std::move(with);
+    return it->get();
+}
+
 void CBannerFrame::MoveToFront(const CSprite *item)
 {
     const auto it = Find(item);

@@ -48,6 +48,9 @@ public:
     void AddItems(std::vector<std::unique_ptr<CSprite>> items);
     // Unlinks and deletes the item; false (nothing done) when it is not in this frame.
     bool RemoveItem(const CSprite *item);
+    // Puts `with` in the item's place (same z-position) and deletes the item; returns `with`, now
+    // owned by the frame, or none (and `with` is dropped) when the item is not in this frame.
+    CSprite *ReplaceItem(const CSprite *item, std::unique_ptr<CSprite> with);
     void MoveToFront(const CSprite *item);
     void MoveToBack(const CSprite *item);
     void MoveForward(const CSprite *item);

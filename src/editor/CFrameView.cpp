@@ -2,9 +2,12 @@
 
 #include "document/BannerDoc.h"
 #include "document/BannerFrame.h"
+#include "editor/CCreateTool.h"
+#include "editor/CSelectTool.h"
 #include "editor/EditorState.h"
 #include "editor/MainFrameServices.h"
 #include "items/ItemDrawing.h"
+#include "items/PrimitiveGraphics.h"
 #include "items/Sprite.h"
 #include "platform/imaging/ImagingWindow.h"
 #include "resource.h"
@@ -13,7 +16,7 @@
 #include <algorithm>
 
 namespace {
-enum MouseKind { Down, Move, Up };
+enum MouseKind { Down, Move, Up, DoubleClick };
 }
 
 CFrameView::CFrameView(CBannerDoc &doc, MainFrameServices *frame, QWidget *parent)
@@ -40,6 +43,10 @@ CFrameView::CFrameView(CBannerDoc &doc, MainFrameServices *frame, QWidget *paren
             [this](int b, int s, int x, int y) { OnMouse(Move, b, s, x, y); });
     connect(&m_control, &ImagingControl::MouseUp, this,
             [this](int b, int s, int x, int y) { OnMouse(Up, b, s, x, y); });
+    connect(&m_control, &ImagingControl::DblClick, this, [this] {
+        const QPoint last = EditorState::Instance().lastMouse;
+        OnMouse(DoubleClick, 0, 0, last.x(), last.y());
+    });
     m_doc.AddView(this);
 }
 
@@ -193,6 +200,8 @@ void CFrameView::OnUpdate(DocumentView *, long hint, CSprite *item)
         ReloadCurrentFrame();
         break;
     case hintFrameChanged:
+        // A pasted frame brings items of its own: the replaced ones are gone.
+        DropMissingSelection();
         ReloadCurrentFrame();
         break;
     default:
@@ -202,13 +211,32 @@ void CFrameView::OnUpdate(DocumentView *, long hint, CSprite *item)
     }
 }
 
-void CFrameView::OnMouse(int kind, int, int, int x, int y)
+void CFrameView::DropMissingSelection()
 {
-    // Tools act on these once they exist; the view keeps the position for the X/Y pane.
+    const CBannerFrame *frame = ShownFrameObject();
+    std::erase_if(m_selection, [frame](const CSprite *item) { return !frame || !frame->Contains(item); });
+}
+
+void CFrameView::OnMouse(int kind, int button, int shift, int x, int y)
+{
     if (m_control.AnimationRunning())
         return;
-    (void)kind;
-    EditorState::Instance().lastMouse = QPoint(x, y);
+    const QPoint point(x, y);
+    EditorState::Instance().lastMouse = point;
+    CItemTool *tool = ItemTools::Instance().Current();
+    switch (kind) {
+    case Down:
+        if (button == 1)
+            tool->OnButtonDown(*this, shift, point);
+        break;
+    case Move: tool->OnMouseMove(*this, shift, point); break;
+    case Up:
+        if (button == 1)
+            tool->OnButtonUp(*this, shift, point);
+        break;
+    case DoubleClick: tool->OnDoubleClick(*this, 0, point); break;
+    default: break;
+    }
 }
 
 // ---- commands ----------------------------------------------------------------------------
@@ -278,15 +306,24 @@ bool CFrameView::OnCommand(unsigned id)
 {
     if (m_playback.OnCommand(id))
         return true;
-    EditorState &state = EditorState::Instance();
+    ItemTools &tools = ItemTools::Instance();
+    const auto chooseShape = [&tools](std::int16_t shape) {
+        tools.ShapePrototype().m_shape = shape;
+        tools.Choose(CItemTool::kCreate, tools.Shape().Prototype());
+        return true;
+    };
+    const auto choose = [&tools](const CItemTool &tool) {
+        tools.Choose(tool.Kind(), tool.Prototype());
+        return true;
+    };
     switch (id) {
-    case ID_TOOLS_SELECT: state.currentTool = EditorState::Tool::Select; return true;
-    case ID_TOOLS_RECTANGLE: state.shape = 0; state.currentTool = EditorState::Tool::Shape; return true;
-    case ID_TOOLS_ELLIPSE: state.shape = 1; state.currentTool = EditorState::Tool::Shape; return true;
-    case ID_TOOLS_LINE: state.shape = 2; state.currentTool = EditorState::Tool::Shape; return true;
-    case ID_TOOLS_TEXT: state.currentTool = EditorState::Tool::Text; return true;
-    case ID_TOOLS_IMAGE: state.currentTool = EditorState::Tool::Image; return true;
-    case ID_TOOLS_FREEHAND: state.currentTool = EditorState::Tool::Freehand; return true;
+    case ID_TOOLS_SELECT: return choose(tools.Select());
+    case ID_TOOLS_RECTANGLE: return chooseShape(CPrimitiveGraphics::kRectangle);
+    case ID_TOOLS_ELLIPSE: return chooseShape(CPrimitiveGraphics::kEllipse);
+    case ID_TOOLS_LINE: return chooseShape(CPrimitiveGraphics::kLine);
+    case ID_TOOLS_TEXT: return choose(tools.Text());
+    case ID_TOOLS_IMAGE: return choose(tools.Image());
+    case ID_TOOLS_FREEHAND: return choose(tools.Freehand());
     case ID_EDIT_COPY: OnEditCopy(); return true;
     case ID_EDIT_CUT: OnEditCopy(); OnEditDelete(); return true;
     case ID_EDIT_PASTE: OnEditPaste(); return true;
@@ -314,15 +351,19 @@ bool CFrameView::OnUpdateCommand(unsigned id, CommandState &s)
     if (m_playback.OnUpdateCommand(id, s))
         return true;
     const EditorState &state = EditorState::Instance();
-    using Tool = EditorState::Tool;
+    const ItemTools &tools = ItemTools::Instance();
+    const CItemTool *current = tools.Current();
+    const auto shapeIs = [&](int shape) {
+        return current == &tools.Shape() && tools.ShapePrototype().m_shape == shape;
+    };
     switch (id) {
-    case ID_TOOLS_SELECT: s.SetCheck(state.currentTool == Tool::Select); return true;
-    case ID_TOOLS_RECTANGLE: s.SetCheck(state.currentTool == Tool::Shape && state.shape == 0); return true;
-    case ID_TOOLS_ELLIPSE: s.SetCheck(state.currentTool == Tool::Shape && state.shape == 1); return true;
-    case ID_TOOLS_LINE: s.SetCheck(state.currentTool == Tool::Shape && state.shape == 2); return true;
-    case ID_TOOLS_TEXT: s.SetCheck(state.currentTool == Tool::Text); return true;
-    case ID_TOOLS_IMAGE: s.SetCheck(state.currentTool == Tool::Image); return true;
-    case ID_TOOLS_FREEHAND: s.SetCheck(state.currentTool == Tool::Freehand); return true;
+    case ID_TOOLS_SELECT: s.SetCheck(current == &tools.Select()); return true;
+    case ID_TOOLS_RECTANGLE: s.SetCheck(shapeIs(CPrimitiveGraphics::kRectangle)); return true;
+    case ID_TOOLS_ELLIPSE: s.SetCheck(shapeIs(CPrimitiveGraphics::kEllipse)); return true;
+    case ID_TOOLS_LINE: s.SetCheck(shapeIs(CPrimitiveGraphics::kLine)); return true;
+    case ID_TOOLS_TEXT: s.SetCheck(current == &tools.Text()); return true;
+    case ID_TOOLS_IMAGE: s.SetCheck(current == &tools.Image()); return true;
+    case ID_TOOLS_FREEHAND: s.SetCheck(current == &tools.Freehand()); return true;
     case ID_EDIT_COPY:
     case ID_EDIT_CUT:
     case ID_EDIT_DELETE: s.Enable(!m_selection.empty()); return true;

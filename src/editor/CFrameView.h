@@ -44,6 +44,8 @@ public:
     void InvalidateItems(const std::vector<CSprite *> *items = nullptr);
     const std::vector<CSprite *> &Selection() const { return m_selection; }
     bool IsSelected(const CSprite *item) const;
+    // Replaces the selection without repainting (the caller invalidates what changed).
+    void SetSelection(std::vector<CSprite *> items) { m_selection = std::move(items); }
 
     // DocumentView
     ViewKind Kind() const override { return ViewKind::BannerView; }
@@ -61,6 +63,8 @@ protected:
 private:
     void DrawItems();
     void OnMouse(int kind, int button, int shift, int x, int y);
+    // Forgets selected items that the shown frame no longer holds.
+    void DropMissingSelection();
     void OnEditCopy();
     void OnEditPaste();
     void OnEditDelete();

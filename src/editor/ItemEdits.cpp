@@ -1,0 +1,85 @@
+#include "editor/ItemEdits.h"
+
+#include "document/BannerDoc.h"
+#include "document/BannerFrame.h"
+#include "editor/CFrameView.h"
+#include "items/Sprite.h"
+
+namespace {
+// The view's selection becomes `items`; their areas are repainted and the document is modified.
+void Finish(CFrameView &view, std::vector<CSprite *> items)
+{
+    view.SetSelection(std::move(items));
+    view.InvalidateItems();
+    view.GetDocument().SetModifiedFlag();
+    view.GetDocument().UpdateAllViews(&view, hintItemsChanged);
+}
+
+void Place(CFrameView &view, std::unique_ptr<CSprite> item, bool open)
+{
+    CBannerFrame *frame = view.ShownFrameObject();
+    if (!frame || !item)
+        return;
+    CSprite *placed = frame->AddItem(std::move(item));
+    view.Select(placed, false);
+    if (open)
+        placed->OnOpen();
+    view.InvalidateItem(placed);
+    view.GetDocument().UpdateAllViews(&view, hintItemsChanged, placed);
+    view.GetDocument().SetModifiedFlag();
+}
+} // namespace
+
+namespace ItemEdits {
+
+void ReplaceByCopies(CFrameView &view, std::vector<std::unique_ptr<CSprite>> copies)
+{
+    CBannerFrame *frame = view.ShownFrameObject();
+    if (!frame)
+        return;
+    view.InvalidateItems();
+    const std::vector<CSprite *> old = view.Selection();
+    // The selection must never refer to the items about to be deleted.
+    view.SetSelection({});
+    std::vector<CSprite *> placed;
+    for (std::size_t i = 0; i < copies.size() && i < old.size(); ++i)
+        if (CSprite *copy = frame->ReplaceItem(old[i], std::move(copies[i])))
+            placed.push_back(copy);
+    Finish(view, std::move(placed));
+}
+
+void AddCopies(CFrameView &view, std::vector<std::unique_ptr<CSprite>> copies)
+{
+    CBannerFrame *frame = view.ShownFrameObject();
+    if (!frame)
+        return;
+    std::vector<CSprite *> placed;
+    for (const auto &copy : copies)
+        placed.push_back(copy.get());
+    frame->AddItems(std::move(copies));
+    view.InvalidateItems();
+    Finish(view, std::move(placed));
+}
+
+void PlaceCreatedItem(CFrameView &view, std::unique_ptr<CSprite> item)
+{
+    Place(view, std::move(item), true);
+}
+
+void PlaceStroke(CFrameView &view, std::unique_ptr<CSprite> stroke)
+{
+    Place(view, std::move(stroke), false);
+}
+
+bool EditItem(CFrameView &view, CSprite *item)
+{
+    if (!item || !item->EditProperties())
+        return false;
+    view.OnUpdate(nullptr, hintItemChanged, item);
+    view.GetDocument().UpdateAllViews(&view, hintItemChanged, item);
+    // The item may have changed: without this, closing would not offer to save it.
+    view.GetDocument().SetModifiedFlag();
+    return true;
+}
+
+} // namespace ItemEdits
