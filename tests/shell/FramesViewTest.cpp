@@ -27,6 +27,9 @@ protected:
         FramesFixture::SetUp();
         MakeFrames({kRed, kGreen, kBlue});
         doc->GetFrame(1)->m_nDelay = 100;
+        // The Banner View zooms; the Frames View always shows its cells at 100 %.
+        ASSERT_TRUE(Run(ID_VIEW_ZOOMIN));
+        ASSERT_NE(frame->ZoomCombo()->currentText(), QStringLiteral("100%"));
         ASSERT_TRUE(Run(ID_VIEW_FRAMES));
         strip = qobject_cast<CBannerView *>(Active()->View());
         ASSERT_TRUE(strip);

@@ -137,16 +137,22 @@ TEST_F(PlaybackTest, LoopingRunRepeatsUntilEscAndEditsShowAfterStop)
               (std::vector<QRgb>{0, Rgb(kGreen), 0, Rgb(kGreen)}));
     EXPECT_TRUE(banner->Control().AnimationRunning());
 
-    // Deleting stays possible; the pages being played keep the item.
-    ASSERT_TRUE(Run(ID_EDIT_DELETE));
-    EXPECT_TRUE(doc->GetFrame(0)->Items().empty());
-    banner->Control().SetPageIndex(0);
-    EXPECT_EQ(BitmapPixel(200, 30), 0u);
-
+    // Esc: the frame and its selection as before Play.
     frame->activateWindow();
     QTest::keyClick(banner->Window()->viewport(), Qt::Key_Escape);
     EXPECT_FALSE(banner->Control().AnimationRunning());
     EXPECT_EQ(banner->Control().PageCount(), 0);
-    EXPECT_EQ(BitmapPixel(200, 30), Rgb(kRed));
     EXPECT_EQ(banner->ShownFrame(), 0);
+    EXPECT_EQ(banner->Selection(), std::vector<CSprite *>{item});
+    EXPECT_EQ(banner->Control().WindowSurface().pixel(200, 30) & 0xFFFFFF, 0u);
+    EXPECT_EQ(banner->Control().WindowSurface().pixel(100, 30) & 0xFFFFFF, Rgb(kRed));
+
+    // Deleting stays possible while playing; the pages keep the item until Stop.
+    ASSERT_TRUE(Run(ID_ANIMATION_PLAY));
+    ASSERT_TRUE(Run(ID_EDIT_DELETE));
+    EXPECT_TRUE(doc->GetFrame(0)->Items().empty());
+    banner->Control().SetPageIndex(0);
+    EXPECT_EQ(BitmapPixel(200, 30), 0u);
+    ASSERT_TRUE(Run(ID_ANIMATION_STOP));
+    EXPECT_EQ(banner->Control().WindowSurface().pixel(200, 30) & 0xFFFFFF, Rgb(kRed));
 }
