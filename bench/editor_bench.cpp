@@ -12,7 +12,7 @@
 #include "support/SampleFrame.h"
 
 #include <QApplication>
-#include "support/BenchMain.h"
+#include "support/EditorBenchMain.h"
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -50,14 +50,5 @@ BENCHMARK(BM_RepaintBannerView200Items)->Arg(100)->Arg(800)->Unit(benchmark::kMi
 
 int main(int argc, char **argv)
 {
-    UseOffscreenUnlessSet();
-    QApplication app(argc, argv);
-    CBannerApp banner;
-    if (!banner.InitInstance({}))
-        return 1;
-    banner.MainFrame()->resize(1280, 800);
-    g_app = &banner;
-    const int result = RunBenchmarks(argc, argv);
-    g_app = nullptr;
-    return result;
+    return RunEditorBenchmarks(argc, argv, g_app);
 }

@@ -17,7 +17,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QScrollBar>
-#include "support/BenchMain.h"
+#include "support/EditorBenchMain.h"
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -114,14 +114,5 @@ BENCHMARK(BM_FramesViewMemory1000)->Iterations(1)->Unit(benchmark::kMillisecond)
 
 int main(int argc, char **argv)
 {
-    UseOffscreenUnlessSet();
-    QApplication app(argc, argv);
-    CBannerApp banner;
-    if (!banner.InitInstance({}))
-        return 1;
-    banner.MainFrame()->resize(1280, 900);
-    g_app = &banner;
-    const int result = RunBenchmarks(argc, argv);
-    g_app = nullptr;
-    return result;
+    return RunEditorBenchmarks(argc, argv, g_app);
 }
