@@ -2,6 +2,9 @@
 
 #include "platform/Prompts.h"
 #include "server/ServerConnection.h"
+#include "server/UploadPage.h"
+
+#include <QPointer>
 
 ServerSession::ServerSession(QObject *parent) : QObject(parent) {}
 
@@ -57,9 +60,43 @@ void ServerSession::OnServerLogin()
         Prompts::Instance().Message(QStringLiteral("Aborting upload to server."), Prompts::Icon::Stop);
 }
 
+void ServerSession::OnServerUpload()
+{
+    if (IsUploadEnabled())
+        m_connection->RequestUploadPage(this, QString::fromLatin1(UploadPageRequest::kFixedPath));
+}
+
+bool ServerSession::IsUploadEnabled() const
+{
+    return IsLoggedIn() && m_connection->IsIdle();
+}
+
+void ServerSession::OnUploadPage(ServerConnection &connection, const UploadPageReply &reply)
+{
+    // The server may close the connection while the dialog runs: it is discarded then, and
+    // nothing of it may be used afterwards.
+    QPointer<ServerConnection> guard(&connection);
+    QString path;
+    const UploadPageOutcome outcome = StoreUploadPage(connection.UserName(), reply.Page(), &path);
+    if (outcome == UploadPageOutcome::Stored)
+        UploadPrompt::Instance().Show(path);
+    else
+        Prompts::Instance().Message(UploadPageMessage(outcome));
+    if (guard && guard == m_connection)
+        guard->ClearExchange();
+}
+
+void ServerSession::OnCommand(int id)
+{
+    if (id == kUploadCommand)
+        OnServerUpload();
+    else if (HandlesCommand(id))
+        OnServerLogin();
+}
+
 bool ServerSession::HandlesCommand(int id)
 {
-    return id == kLoginCommand || id == kLoginButton || id == kLogoutButton;
+    return id == kLoginCommand || id == kLoginButton || id == kLogoutButton || id == kUploadCommand;
 }
 
 QString ServerSession::LoginCommandText() const
@@ -79,6 +116,7 @@ bool ServerSession::IsCommandEnabled(int id) const
     case kLoginCommand: return true;
     case kLoginButton: return IsLoginEnabled();
     case kLogoutButton: return IsLogoutEnabled();
+    case kUploadCommand: return IsUploadEnabled();
     default: return false;
     }
 }

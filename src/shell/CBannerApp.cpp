@@ -4,6 +4,7 @@
 #include "document/CoreContext.h"
 #include "platform/Prompts.h"
 #include "shell/QtPrompts.h"
+#include "platform/settings/AppPaths.h"
 #include "platform/settings/Settings.h"
 #include "resource.h"
 #include "server/LoginDialog.h"
@@ -59,6 +60,8 @@ bool CBannerApp::InitInstance(const QStringList &files)
     }
     Profile::SetApplicationKey(m_settingsKey);
     CreateSettingsKey(SettingsHive::User, m_settingsKey);
+    // The data folder (VKDir) gets the installed pages the upload dialog shows and writes beside.
+    AppPaths::PrepareUserDataDir();
     // 6. The splash window has its place here; it is not part of the editor yet.
 
     // 8. The main frame.
@@ -141,7 +144,7 @@ void CBannerApp::AddToRecentFileList(const QString &path)
 bool CBannerApp::OnCommand(unsigned id)
 {
     if (ServerSession::HandlesCommand(int(id))) {
-        m_session->OnServerLogin();
+        m_session->OnCommand(int(id));
         return true;
     }
     if (id >= ID_FILE_MRU_FILE1 && id < ID_FILE_MRU_FILE1 + ID_FILE_MRU_COUNT) {
