@@ -4,12 +4,17 @@
 
 #include "StringTable.h"
 #include "resource.h"
+#include "server/UploadDialog.h"
 #include "shell/CBannerApp.h"
+#include "shell/CMainFrame.h"
 #include "shell/CommandLinePrint.h"
 #include "shell/SingleInstance.h"
 
 int main(int argc, char *argv[])
 {
+    // The upload dialog's web engine shares OpenGL contexts with the widgets; it must be said
+    // before the application object exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     app.setApplicationName(LoadResString(AFX_IDS_APP_TITLE));
     // Toolbar images come from the desktop's icon theme where it has them.
@@ -30,5 +35,9 @@ int main(int argc, char *argv[])
     CBannerApp banner;
     if (!banner.InitInstance(files))
         return 1;
-    return app.exec();
+    QtUploadPrompt upload(banner.MainFrame());
+    UploadPrompt::Register(&upload);
+    const int result = app.exec();
+    UploadPrompt::Register(nullptr);
+    return result;
 }
