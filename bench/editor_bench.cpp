@@ -1,6 +1,7 @@
 // The Banner View on screen: repainting a frame of 200 items at 100 % and at 800 % in a
 // 1000 × 500 window (render of the visible part, items and trackers drawn over it, and the
-// copy to the widget). Run with --benchmark_repetitions=N to get medians.
+// copy to the widget), and one mouse move of a drag of 50 items. Run with
+// --benchmark_repetitions=N to get medians.
 #include "document/BannerDoc.h"
 #include "document/CoreContext.h"
 #include "editor/CFrameView.h"
@@ -46,6 +47,41 @@ void BM_RepaintBannerView200Items(benchmark::State &state)
     QCoreApplication::processEvents();
 }
 BENCHMARK(BM_RepaintBannerView200Items)->Arg(100)->Arg(800)->Unit(benchmark::kMillisecond);
+
+// One mouse move while 50 selected items are dragged at 800 % in a 1000 × 500 window: the
+// select tool erases and redraws every inverted outline, and the window shows the result.
+void BM_DragMove50ItemsAt800(benchmark::State &state)
+{
+    CMainFrame &main = *g_app->MainFrame();
+    main.Router().Execute(ID_FILE_NEW);
+    CChildFrame *child = main.ActiveChildFrame();
+    auto *view = qobject_cast<CFrameView *>(child->View());
+    CBannerDoc &doc = view->GetDocument();
+    FillSampleFrame(*doc.GetCurrentFrame(), 50, 1, g_app->Context().WorkCtrl);
+    for (const auto &item : doc.GetCurrentFrame()->Items())
+        view->Select(item.get(), true);
+    while (view->Control().ZoomPercent() < 800.0f)
+        main.Router().Execute(ID_VIEW_ZOOMIN);
+    child->resize(child->size() - view->size() + QSize(1000, 500));
+    QCoreApplication::processEvents();
+    ImagingControl &ctrl = view->Control();
+    const CRect r = doc.GetCurrentFrame()->Items().back()->m_position.Normalized();
+    const QPoint press = ctrl.BitmapToClient(QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+    ctrl.RaiseMouseDown(1, 0, press.x(), press.y());
+    int step = 0;
+    for (auto _ : state) {
+        // Eight control pixels are one frame pixel: every move shifts the outlines.
+        const QPoint at = press + QPoint((++step % 2) * 8, 0);
+        ctrl.RaiseMouseMove(1, 0, at.x(), at.y());
+        view->Window()->viewport()->repaint();
+    }
+    ctrl.RaiseMouseUp(1, 0, press.x(), press.y());
+    state.counters["items"] = double(view->Selection().size());
+    doc.SetModifiedFlag(false);
+    child->close();
+    QCoreApplication::processEvents();
+}
+BENCHMARK(BM_DragMove50ItemsAt800)->Unit(benchmark::kMillisecond);
 } // namespace
 
 int main(int argc, char **argv)
