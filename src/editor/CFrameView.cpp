@@ -223,7 +223,15 @@ void CFrameView::OnMouse(int kind, int button, int shift, int x, int y)
         return;
     const QPoint point(x, y);
     EditorState::Instance().lastMouse = point;
-    CItemTool *tool = ItemTools::Instance().Current();
+    ItemTools &tools = ItemTools::Instance();
+    if (kind == Move && tools.Drag().buttonDown && !(button & 1)) {
+        // The left button went up where no tool saw it (during playback, say): the drag ends
+        // without changing the banner, and its feedback goes with a full repaint.
+        tools.AbandonDrag();
+        m_control.Repaint();
+        m_window->InvalidateAll();
+    }
+    CItemTool *tool = tools.Current();
     switch (kind) {
     case Down:
         if (button == 1)

@@ -80,6 +80,15 @@ bool ItemTools::Choose(int kind, const CSprite *prototype)
     return true;
 }
 
+void ItemTools::AbandonDrag()
+{
+    m_drag.DragList.clear();
+    m_drag.mode = DragState::Mode::None;
+    m_drag.buttonDown = false;
+    if (m_current->Kind() == CItemTool::kCreate)
+        m_current = m_select;
+}
+
 CPrimitiveGraphics &ItemTools::ShapePrototype() const
 {
     return static_cast<CPrimitiveGraphics &>(*m_shape->Prototype());

@@ -75,6 +75,9 @@ public:
     CPrimitiveGraphics &ShapePrototype() const;
 
     DragState &Drag() { return m_drag; }
+    // Ends a drag whose release never reached a tool, changing nothing; a creation tool hands
+    // back to the select tool as at any release.
+    void AbandonDrag();
 
 private:
     ItemTools();

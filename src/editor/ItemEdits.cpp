@@ -9,8 +9,12 @@ namespace {
 // The view's selection becomes `items`; their areas are repainted and the document is modified.
 void Finish(CFrameView &view, std::vector<CSprite *> items)
 {
+    const bool changed = !items.empty();
     view.SetSelection(std::move(items));
     view.InvalidateItems();
+    // The selection went away during the drag (another frame shown, say): nothing was placed.
+    if (!changed)
+        return;
     view.GetDocument().SetModifiedFlag();
     view.GetDocument().UpdateAllViews(&view, hintItemsChanged);
 }

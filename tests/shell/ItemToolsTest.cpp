@@ -305,6 +305,26 @@ TEST_F(ItemToolsTest, DraggingMovesResizesAndCtrlCopiesAtTheZoom)
     ExpectNoFeedbackLeft();
 }
 
+TEST_F(ItemToolsTest, ADragWhoseReleaseWentToPlaybackEndsWithoutAChange)
+{
+    AddRect({10, 10, 40, 30});
+    Doc().AddFrame(Doc().GetCurrentFrame()->Clone()); // something to play
+    Doc().SetModifiedFlag(false);
+    Press(At(20, 20));
+    Move(At(30, 25));
+    ASSERT_TRUE(Run(ID_ANIMATION_PLAY));
+    Release(At(30, 25)); // the view ignores the mouse while the banner plays
+    ASSERT_TRUE(Run(ID_ANIMATION_STOP));
+    Move(At(50, 25));
+    Move(At(60, 25));
+    EXPECT_EQ(Items().front()->m_position, CRect(10, 10, 40, 30));
+    EXPECT_FALSE(Doc().IsModified());
+    ExpectNoFeedbackLeft();
+    // The next drag starts afresh.
+    Drag(At(20, 20), At(25, 20));
+    EXPECT_EQ(Items().front()->m_position, CRect(15, 10, 45, 30));
+}
+
 TEST_F(ItemToolsTest, FreehandRecordsEveryNewFramePixelOnce)
 {
     view->Control().SetZoomPercent(400);
