@@ -14,6 +14,7 @@
 #include "shell/CDocManager.h"
 #include "shell/CMainFrame.h"
 #include "shell/DesktopIntegration.h"
+#include "shell/FramePrinting.h"
 #include "shell/GifProgressDialog.h"
 #include "shell/LogoBackgroundWnd.h"
 #include "shell/SingleInstance.h"
@@ -21,7 +22,6 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QPageSetupDialog>
-#include <QPrinter>
 #include <QPrinterInfo>
 
 namespace {
@@ -206,9 +206,8 @@ void CBannerApp::OnFilePrintSetup()
         Prompts::Instance().Message(QStringLiteral("No printers are installed."), Prompts::Icon::Information);
         return;
     }
-    // One printer for the session, so a second visit starts from the choices of the first.
-    if (!m_printer)
-        m_printer = std::make_unique<QPrinter>();
-    QPageSetupDialog dialog(m_printer.get(), m_mainFrame.get());
+    // One printer for the session, so a second visit and the Frames View's printing start from
+    // the choices made here.
+    QPageSetupDialog dialog(&FramePrinting::SessionPrinter(), m_mainFrame.get());
     dialog.exec();
 }

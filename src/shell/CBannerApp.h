@@ -14,7 +14,6 @@ class CMainFrame;
 class CoreContext;
 class GifProgressDialog;
 class QtLoginPrompt;
-class QPrinter;
 class QtPrompts;
 class ServerSession;
 class SingleInstance;
@@ -56,6 +55,5 @@ private:
     std::unique_ptr<QtPrompts> m_prompts;
     std::unique_ptr<QtLoginPrompt> m_loginPrompt;
     std::unique_ptr<SingleInstance> m_instance;
-    std::unique_ptr<QPrinter> m_printer;
     std::unique_ptr<GifProgressDialog> m_gifProgress;
 };

@@ -243,7 +243,7 @@ bool CBannerView::OnUpdateCommand(unsigned id, CommandState &)
 
 void CBannerView::OnFilePrint()
 {
-    QPrinter printer;
+    QPrinter &printer = FramePrinting::SessionPrinter();
     QPrintDialog dialog(&printer, this);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
     if (dialog.exec() != QDialog::Accepted)
@@ -253,8 +253,7 @@ void CBannerView::OnFilePrint()
 
 void CBannerView::OnFilePrintPreview()
 {
-    QPrinter printer;
-    QPrintPreviewDialog preview(&printer, this);
+    QPrintPreviewDialog preview(&FramePrinting::SessionPrinter(), this);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this,
             [this](QPrinter *target) { FramePrinting::Print(m_doc, *target); });
     preview.exec();

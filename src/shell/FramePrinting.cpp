@@ -3,13 +3,28 @@
 #include "document/BannerDoc.h"
 #include "shell/FrameCells.h"
 
+#include <QCoreApplication>
 #include <QPainter>
 #include <QPrinter>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+
+namespace {
+std::unique_ptr<QPrinter> g_printer;
+}
 
 namespace FramePrinting {
+
+QPrinter &SessionPrinter()
+{
+    if (!g_printer) {
+        g_printer = std::make_unique<QPrinter>();
+        qAddPostRoutine([] { g_printer.reset(); });
+    }
+    return *g_printer;
+}
 
 bool Print(const CBannerDoc &doc, QPrinter &printer)
 {
