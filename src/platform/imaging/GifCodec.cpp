@@ -1,5 +1,7 @@
 #include "platform/imaging/GifCodec.h"
 
+#include "platform/imaging/GifLzw.h"
+
 #include <gif_lib.h>
 
 #include <algorithm>
@@ -271,12 +273,12 @@ int PutLoop(GifFileType *gif, int loopCount)
     return GIF_OK;
 }
 
-int PutPage(GifFileType *gif, const Page &page, const QVector<QRgb> &global)
+int PutPage(GifFileType *gif, const Page &page, int centiseconds, const QVector<QRgb> &global, int lossyError)
 {
     GraphicsControlBlock gcb;
     gcb.DisposalMode = page.disposal;
     gcb.UserInputFlag = false;
-    gcb.DelayTime = (std::clamp(page.delayMs, 0, kMaxDelayMs) + 5) / 10;
+    gcb.DelayTime = centiseconds;
     gcb.TransparentColor = page.transparentIndex >= 0 ? page.transparentIndex : NO_TRANSPARENT_COLOR;
     GifByteType control[4];
     const size_t length = EGifGCBToExtension(&gcb, control);
@@ -299,13 +301,31 @@ int PutPage(GifFileType *gif, const Page &page, const QVector<QRgb> &global)
     if (EGifPutImageDesc(gif, page.left, page.top, w, h, page.interlaced, map.map) == GIF_ERROR)
         return GIF_ERROR;
 
-    // giflib masks the line in place, so it gets a copy of each row.
-    std::vector<GifPixelType> row(static_cast<size_t>(w));
-    auto putRow = [&](int y) {
-        std::memcpy(row.data(), img.constScanLine(y), size_t(w));
-        return EGifPutLine(gif, row.data(), w);
-    };
-    return ForEachStoredRow(h, page.interlaced, putRow);
+    // The indices in stored order, masked to the colour table as giflib's own encoder does.
+    const QVector<QRgb> &table = local ? palette : global;
+    const std::uint8_t mask = std::uint8_t((1 << std::max(BitsForColors(int(table.size())), 2)) - 1);
+    std::vector<std::uint8_t> indices(std::size_t(w) * std::size_t(h));
+    std::uint8_t *at = indices.data();
+    ForEachStoredRow(h, page.interlaced, [&](int y) {
+        const uchar *line = img.constScanLine(y);
+        for (int x = 0; x < w; ++x)
+            *at++ = line[x] & mask;
+        return GIF_OK;
+    });
+    // giflib has just written the code size of the colour table as the last byte; the page is
+    // coded at the size its indices need instead, and the data goes out as raw sub-blocks.
+    auto *bytes = static_cast<QByteArray *>(gif->UserData);
+    const int codeSize = GifLzw::MinCodeSize(indices.data(), indices.size());
+    if (bytes->isEmpty())
+        return GIF_ERROR;
+    bytes->back() = char(codeSize);
+    GifLzw::Lossy lossy;
+    lossy.maxError = lossyError;
+    lossy.palette = &table;
+    lossy.transparentIndex = page.transparentIndex;
+    const QByteArray data = GifLzw::Encode(indices.data(), indices.size(), codeSize, lossy);
+    bytes->append(data);
+    return EGifPutCodeNext(gif, nullptr); // the empty block that ends the data
 }
 
 } // namespace
@@ -406,7 +426,22 @@ int Read(const QByteArray &bytes, Animation *out, int onlyPage)
     return Ok;
 }
 
-int Write(const Animation &animation, QByteArray *out)
+std::vector<int> Centiseconds(const std::vector<Page> &pages)
+{
+    // Each page's delay is the rounded running time so far minus what the pages before it were
+    // given, so rounding never adds up over many short frames.
+    std::vector<int> out;
+    qint64 totalMs = 0, written = 0;
+    for (const Page &page : pages) {
+        totalMs += std::clamp(page.delayMs, 0, kMaxDelayMs);
+        const int cs = int(std::clamp<qint64>((totalMs + 5) / 10 - written, 0, 65535));
+        written += cs;
+        out.push_back(cs);
+    }
+    return out;
+}
+
+int Write(const Animation &animation, QByteArray *out, std::vector<int> *pageBytes)
 {
     out->clear();
     if (animation.pages.empty())
@@ -436,8 +471,15 @@ int Write(const Animation &animation, QByteArray *out)
     }
     if (ok && animation.loopCount >= 0)
         ok = PutLoop(gif, animation.loopCount) != GIF_ERROR;
-    for (size_t i = 0; ok && i < animation.pages.size(); ++i)
-        ok = PutPage(gif, animation.pages[i], global) != GIF_ERROR;
+    const std::vector<int> delays = Centiseconds(animation.pages);
+    if (pageBytes)
+        pageBytes->clear();
+    for (size_t i = 0; ok && i < animation.pages.size(); ++i) {
+        const qsizetype before = bytes.size();
+        ok = PutPage(gif, animation.pages[i], delays[i], global, animation.lossyError) != GIF_ERROR;
+        if (pageBytes)
+            pageBytes->push_back(int(bytes.size() - before));
+    }
     // Closing writes the trailer and frees the encoder whatever happened before.
     if (EGifCloseFile(gif, &error) == GIF_ERROR)
         ok = false;

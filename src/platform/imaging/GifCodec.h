@@ -18,7 +18,7 @@ struct Page {
     // pixels point past its palette gets the table padded with opaque black, as decoders show them.
     QImage image;
     int left = 0, top = 0;       // offset on the logical screen
-    int delayMs = 0;             // centiseconds * 10 on read; ms rounded to centiseconds on write (max 655350 ms)
+    int delayMs = 0;             // centiseconds * 10 on read; on write see Centiseconds (max 655350 ms)
     int disposal = 0;            // 0..3
     int transparentIndex = -1;
     bool interlaced = false;
@@ -31,6 +31,7 @@ struct Animation {
     int backgroundIndex = -1;    // -1: none (read: only when there is no global palette; written as 0)
     int loopCount = -1;          // -1: no NETSCAPE2.0 block; 0: loop forever; n: n repeats
     std::vector<Page> pages;
+    int lossyError = 0;          // write: 0 exact, else the largest channel difference a code may absorb
 };
 
 enum Result { Ok = 0, ErrOpen = 1, ErrNotGif = 2, ErrTruncated = 3, ErrTooLarge = 4, ErrNoPages = 5, ErrWrite = 6, ErrNoMemory = 7 };
@@ -47,7 +48,12 @@ int ReadInfo(const QByteArray &bytes, int *width, int *height);
 int Read(const QByteArray &bytes, Animation *out, int onlyPage = -1);
 // GIF89a with a graphic control extension per page. ErrWrite for pages that cannot be written
 // (not Indexed8, no palette at all, palette over 256 entries, size or offset beyond 65535).
-int Write(const Animation &animation, QByteArray *out);
+// *pageBytes, when given, receives each page's bytes in the file (control block to end of data).
+int Write(const Animation &animation, QByteArray *out, std::vector<int> *pageBytes = nullptr);
+
+// The delays written, in centiseconds: each page gets the running time up to its end rounded to
+// centiseconds, less what the pages before it got, so the total stays within 5 ms of the sum.
+std::vector<int> Centiseconds(const std::vector<Page> &pages);
 
 // Bits per pixel that hold a palette of `colors` entries (1..8).
 int BitsForColors(int colors);
