@@ -85,6 +85,8 @@ public:
     static COLORREF ChooseTransparentColor(ImagingControl &control, int *index);
     // Shows the animated-GIF warning unless the user turned it off (the GifWarnDlg setting).
     static void ShowGifWarning(CoreContext &context);
+    // The message of a GIF export that no lossy level brings within the size budget.
+    static QString BudgetMessage(qint64 smallest, qint64 budget);
 
     // Views observe the document; they add themselves on creation and remove themselves before
     // they go.

@@ -76,6 +76,15 @@ public:
 
     // 0: the GifWarnDlg setting not read yet; 1: show the animated-GIF warning; 2: suppressed.
     std::int32_t m_gifWarnState = 0;
+    // The same for the warning about frames shorter than 20 ms (the ShortFrameWarnDlg setting).
+    std::int32_t m_shortFrameWarnState = 0;
+
+    // How GIF export trades exactness for size. With both 0 every page is written exactly.
+    struct GifExportOptions {
+        int lossy = 0;       // the lowest lossy level to use (ImagingControl::SetGifLossy)
+        qint64 budget = 0;   // bytes; > 0: the least lossy level from `lossy` up whose file fits
+    };
+    GifExportOptions m_gifOptions;
 
     // Set by the shell and the editor at start-up; none: the commands that need them do nothing.
     ViewWindowHost *viewHost = nullptr;

@@ -9,11 +9,18 @@
 #include "document/GifProgress.h"
 #include "platform/Prompts.h"
 #include "platform/imaging/ImagingControl.h"
+#include "platform/settings/Settings.h"
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace {
+
+const QString kShortFrameWarnValue = QStringLiteral("ShortFrameWarnDlg");
+const QString kShortFrameMessage =
+    QStringLiteral("Some frames of this banner last less than 20 ms.\nA GIF keeps delays in hundredths of a second, "
+                   "and web browsers show frames shorter than 20 ms for 100 ms.");
 
 const QString kTransColorMessage =
     QStringLiteral("Vellumark Error ID: VKERR_SEL_TRANSCOLOR. Error selecting transparent color.");
@@ -78,7 +85,60 @@ void FitPagesToBanner(ImagingControl &file, const CBannerDoc &doc)
     }
 }
 
+// GIF delays are whole centiseconds and browsers hold frames under 20 ms for 100 ms: say so once
+// per export, unless the user turned the warning off.
+void WarnOfShortFrames(CoreContext &context, const CBannerDoc &doc)
+{
+    bool shortFrame = false;
+    for (int k = 0; k < doc.GetFrameCount() && !shortFrame; ++k)
+        shortFrame = doc.GetFrame(k)->m_nDelay < 20;
+    if (!shortFrame || doc.GetFrameCount() < 2)
+        return;
+    if (context.m_shortFrameWarnState == 0) {
+        std::uint32_t value = 0;
+        if (ReadSettingDword(SettingsHive::User, Profile::ApplicationKey(), kShortFrameWarnValue, &value) == 0)
+            context.m_shortFrameWarnState = value == 2 ? 2 : 1;
+    }
+    if (context.m_shortFrameWarnState == 2)
+        return;
+    if (!Prompts::Instance().WarnWithOptOut(kShortFrameMessage)) {
+        context.m_shortFrameWarnState = 2;
+        WriteSettingDword(SettingsHive::User, Profile::ApplicationKey(), kShortFrameWarnValue, 2);
+    }
+}
+
+// The lossy levels a size budget tries, least lossy first.
+constexpr int kBudgetLevels[] = {4, 8, 12, 16, 24, 32, 48, 64, 96, 128, 192, 255};
+
+// Sets the least lossy level from `from` up whose file fits `budget` bytes; false when none does
+// (*smallest: the fewest bytes reached) or the pages cannot be encoded (*smallest then 0).
+bool FitBudget(ImagingControl &file, int bits, int from, qint64 budget, qint64 *smallest)
+{
+    std::vector<int> levels{from};
+    for (int level : kBudgetLevels)
+        if (level > from)
+            levels.push_back(level);
+    *smallest = 0;
+    for (int level : levels) {
+        file.SetGifLossy(level);
+        QByteArray bytes;
+        if (file.EncodeGif(bits, &bytes) != 0)
+            return false;
+        *smallest = *smallest ? std::min<qint64>(*smallest, bytes.size()) : bytes.size();
+        if (bytes.size() <= budget)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
+
+QString CBannerDoc::BudgetMessage(qint64 smallest, qint64 budget)
+{
+    return QStringLiteral("Error saving banner.\nThe smallest GIF reached has %1 bytes; the size budget is %2 bytes.")
+        .arg(smallest)
+        .arg(budget);
+}
 
 COLORREF CBannerDoc::ChooseTransparentColor(ImagingControl &control, int *index)
 {
@@ -147,6 +207,7 @@ COLORREF CBannerDoc::ChooseTransparentColor(ImagingControl &control, int *index)
 bool CBannerDoc::SaveAsGif(const QString &path)
 {
     ImagingControl &file = m_context.FileCtrl;
+    WarnOfShortFrames(m_context, *this);
     RenderAllFrames(&file);
     file.SetCoordinateUnits(3);
     FitPagesToBanner(file, *this);
@@ -213,7 +274,18 @@ bool CBannerDoc::SaveAsGif(const QString &path)
     // than a GIF holds still needs reducing.
     if (m > (1 << bits))
         file.ReduceColors(bits, 2, 0, 0);
-    if (file.SaveFile(path, ImagingFormatGif, bits, 0, 0) != 0) {
+    const CoreContext::GifExportOptions &options = m_context.m_gifOptions;
+    file.SetGifLossy(options.lossy);
+    qint64 smallest = 0;
+    if (options.budget > 0 && !FitBudget(file, bits, options.lossy, options.budget, &smallest) && smallest > 0) {
+        file.SetPageList(0);
+        file.SetGifLossy(0);
+        Prompts::Instance().Message(BudgetMessage(smallest, options.budget), Prompts::Icon::Stop);
+        return false;
+    }
+    const int written = file.SaveFile(path, ImagingFormatGif, bits, 0, 0);
+    file.SetGifLossy(0);
+    if (written != 0) {
         file.SetPageList(0);
         Prompts::Instance().Message(QStringLiteral("Error saving banner."), Prompts::Icon::Stop);
         return false;

@@ -20,6 +20,12 @@ QList<QPair<QString, QString>> FilterPairs(const QString &filter)
 }
 } // namespace
 
+bool Prompts::WarnWithOptOut(const QString &text)
+{
+    Message(text, Icon::Warning);
+    return true;
+}
+
 Prompts::Answer Prompts::AskSaveChanges(const QString &documentName)
 {
     return Message(QStringLiteral("Save changes to %1?").arg(documentName), Icon::Warning,
@@ -106,6 +112,12 @@ std::optional<COLORREF> ScriptedPrompts::ChooseColor(COLORREF)
 std::optional<Prompts::FontChoice> ScriptedPrompts::ChooseFont(const FontChoice &)
 {
     return Next(fontChoices);
+}
+
+bool ScriptedPrompts::WarnWithOptOut(const QString &text)
+{
+    Message(text, Icon::Warning, Buttons::Ok);
+    return optOutKeepShowing;
 }
 
 bool ScriptedPrompts::ShowGifWarning()

@@ -52,6 +52,9 @@ public:
     virtual std::optional<FontChoice> ChooseFont(const FontChoice &initial) = 0;
     // The animated-GIF warning; returns whether "&Show this dialog next time." stayed checked.
     virtual bool ShowGifWarning() = 0;
+    // A warning with a check box "&Show this message next time." that starts checked; returns
+    // whether it stayed checked. Without a dialog of its own: the plain message, kept on.
+    virtual bool WarnWithOptOut(const QString &text);
 
     // The close question for a modified document: Yes saves, No discards, Cancel keeps it open.
     Answer AskSaveChanges(const QString &documentName);

@@ -20,6 +20,7 @@ public:
     std::optional<COLORREF> ChooseColor(COLORREF initial) override;
     std::optional<FontChoice> ChooseFont(const FontChoice &initial) override;
     bool ShowGifWarning() override;
+    bool WarnWithOptOut(const QString &text) override; // recorded as a Warning message
 
     // True when a message with exactly this text and icon was shown.
     bool WasShown(const QString &text, Icon icon) const;
@@ -33,4 +34,5 @@ public:
     std::deque<std::optional<COLORREF>> colorChoices;
     std::deque<std::optional<FontChoice>> fontChoices;
     bool gifWarningKeepShowing = true;
+    bool optOutKeepShowing = true;                   // WarnWithOptOut's check box on closing
 };

@@ -3,6 +3,7 @@
 #include "shell/GifWarnDlg.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -123,4 +124,18 @@ bool QtPrompts::ShowGifWarning()
     dialog.m_check = true;
     dialog.exec();
     return dialog.m_check;
+}
+
+bool QtPrompts::WarnWithOptOut(const QString &text)
+{
+    QMessageBox box(m_parent);
+    box.setWindowTitle(Caption());
+    box.setIcon(QMessageBox::Warning);
+    box.setText(text);
+    box.setStandardButtons(QMessageBox::Ok);
+    auto *again = new QCheckBox(QStringLiteral("&Show this message next time."), &box);
+    again->setChecked(true);
+    box.setCheckBox(again);
+    box.exec();
+    return again->isChecked();
 }

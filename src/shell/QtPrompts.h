@@ -16,6 +16,7 @@ public:
     std::optional<COLORREF> ChooseColor(COLORREF initial) override;
     std::optional<FontChoice> ChooseFont(const FontChoice &initial) override;
     bool ShowGifWarning() override;
+    bool WarnWithOptOut(const QString &text) override;
 
 private:
     std::optional<FileChoice> RunFileDialog(const FileDialog &options, bool save);

@@ -373,6 +373,18 @@ int ImagingControl::ReduceColors(int bits, int dither, int paletteOption, int or
 
 int ImagingControl::SaveGif(const QString &path, int bits)
 {
+    QByteArray bytes;
+    const int r = EncodeGif(bits, &bytes);
+    if (r != ImagingOk)
+        return r;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return ImagingErrWrite;
+    return ImagingOk;
+}
+
+int ImagingControl::EncodeGif(int bits, QByteArray *out, std::vector<int> *pageBytes)
+{
     bits = std::clamp(bits, 1, 8);
     const int maxColors = 1 << bits;
     std::vector<const ImagingBitmap *> pages;
@@ -493,6 +505,7 @@ int ImagingControl::SaveGif(const QString &path, int bits)
     anim.width = width;
     anim.height = height;
     anim.loopCount = m_animationLoop ? 0 : -1;
+    anim.lossyError = m_gifLossy;
     if (!shared.isEmpty()) {
         anim.globalPalette = Padded(shared, std::max(maxColors, PaletteSizeFor(shared.size())));
         anim.backgroundIndex = std::max(0, IndexOf(shared, m_backColor));
@@ -513,12 +526,5 @@ int ImagingControl::SaveGif(const QString &path, int bits)
         page.transparentIndex = transparentIndex[i];
         anim.pages.push_back(std::move(page));
     }
-    QByteArray bytes;
-    const int r = GifCodec::Write(anim, &bytes);
-    if (r != GifCodec::Ok)
-        return r;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return ImagingErrWrite;
-    return ImagingOk;
+    return GifCodec::Write(anim, out, pageBytes);
 }

@@ -40,6 +40,7 @@
 #include <QRect>
 #include <QSizeF>
 #include <QString>
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -343,6 +344,13 @@ public:
     // (quality 1..100, 0 default), TIFF and WebP write the bitmap through Qt. The file is
     // replaced only when every byte was written.
     int SaveFile(const QString &path, int format, int bits, int quality = 0, int flags = 0);
+    // The bytes SaveFile(path, ImagingFormatGif, bits) would write, in memory; *pageBytes, when
+    // given, receives each page's share of them.
+    int EncodeGif(int bits, QByteArray *out, std::vector<int> *pageBytes = nullptr);
+    // GIF writing only: 0 codes every page exactly; n > 0 lets the LZW coding absorb pixels whose
+    // palette colour differs by at most n in every channel from what the code shows there.
+    int GifLossy() const { return m_gifLossy; }
+    void SetGifLossy(int level) { m_gifLossy = std::clamp(level, 0, 255); }
 
 signals:
     // Event 1 after each Repaint, event 3 when the visible area changed (window size or scroll
@@ -380,6 +388,7 @@ private:
     int LoadGif(const QByteArray &bytes, int firstPage, int count);
     int LoadOther(const QString &path, int firstPage, int count);
     int SaveGif(const QString &path, int bits);
+    int m_gifLossy = 0;
 
     int m_coordinateUnits = 3;
     ImagingBitmap m_bitmap;                 // the bitmap when there is no page list

@@ -1,0 +1,145 @@
+// GIF export beyond the plain road: delays that keep the banner's running time, the warning about
+// frames browsers slow down, and a size budget met by lossy coding.
+#include "GifTestSupport.h"
+#include "TestSupport.h"
+
+#include "platform/ScriptedPrompts.h"
+#include "platform/imaging/GifCodec.h"
+#include "platform/settings/Settings.h"
+
+#include <QFile>
+#include <QPainter>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+using namespace GifTest;
+
+namespace {
+
+const QString kWarnValue = QStringLiteral("ShortFrameWarnDlg");
+
+class GifExportOptionsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Prompts::Register(&prompts);
+        CreateSettingsKey(SettingsHive::User, Profile::ApplicationKey());
+        DeleteSettingValue(SettingsHive::User, Profile::ApplicationKey(), kWarnValue);
+    }
+    void TearDown() override { Prompts::Register(nullptr); }
+
+    int ShortFrameWarnings() const
+    {
+        int n = 0;
+        for (const ScriptedPrompts::Shown &m : prompts.messages)
+            n += m.icon == Prompts::Icon::Warning && m.text.contains(QStringLiteral("20 ms"));
+        return n;
+    }
+
+    ScriptedPrompts prompts;
+    CoreContext ctx;
+    CBannerDoc doc{ctx};
+};
+
+// Frames with a moving block over a photographic background.
+std::vector<QImage> MovingBlock(int frames)
+{
+    std::vector<QImage> pictures;
+    for (int k = 0; k < frames; ++k) {
+        QImage picture = Photographic(5);
+        QPainter p(&picture);
+        p.fillRect(12 * k, 10, 30, 30, QColor(250, 250, 250));
+        pictures.push_back(picture);
+    }
+    return pictures;
+}
+
+} // namespace
+
+TEST_F(GifExportOptionsTest, HundredFramesOf33MsKeepTheirRunningTimeAsGifsicleReadsIt)
+{
+    std::vector<QImage> pictures;
+    for (int k = 0; k < 100; ++k)
+        pictures.push_back(Plain(qRgb(k, 100, 200)));
+    SetFrames(doc, pictures, 33);
+    const QString path = TestSupport::NewTempDir() + QStringLiteral("/timing.gif");
+    ASSERT_TRUE(doc.SaveAsGif(path));
+    QByteArray info;
+    ASSERT_EQ(TestSupport::Run(QStringLiteral("gifsicle"), {QStringLiteral("--info"), path}, &info), 0);
+    int totalMs = 0, frames = 0;
+    static const QRegularExpression delay(QStringLiteral("delay (\\d+)\\.(\\d+)s"));
+    for (auto it = delay.globalMatch(QString::fromLatin1(info)); it.hasNext(); ++frames) {
+        const QRegularExpressionMatch m = it.next();
+        totalMs += m.captured(1).toInt() * 1000 + m.captured(2).toInt() * 10;
+    }
+    EXPECT_EQ(frames, 100);
+    EXPECT_LE(std::abs(totalMs - 3300), 10) << totalMs;
+    EXPECT_EQ(ShortFrameWarnings(), 0);
+}
+
+TEST_F(GifExportOptionsTest, FramesUnder20MsAreWarnedOfOncePerExportUntilTurnedOff)
+{
+    SetFrames(doc, {Plain(qRgb(1, 2, 3)), Plain(qRgb(4, 5, 6)), Plain(qRgb(7, 8, 9))}, 10);
+    const QString dir = TestSupport::NewTempDir();
+    ASSERT_TRUE(doc.SaveAsGif(dir + QStringLiteral("/a.gif")));
+    EXPECT_EQ(ShortFrameWarnings(), 1);
+    // Cleared check box: remembered, also by a later run of the application.
+    prompts.optOutKeepShowing = false;
+    SetFrames(doc, {Plain(qRgb(1, 2, 3)), Plain(qRgb(4, 5, 6))}, 0);
+    ASSERT_TRUE(doc.SaveAsGif(dir + QStringLiteral("/b.gif")));
+    EXPECT_EQ(ShortFrameWarnings(), 2);
+    std::uint32_t stored = 0;
+    EXPECT_EQ(ReadSettingDword(SettingsHive::User, Profile::ApplicationKey(), kWarnValue, &stored), 0);
+    EXPECT_EQ(stored, 2u);
+    CoreContext later;
+    CBannerDoc again{later};
+    SetFrames(again, {Plain(qRgb(1, 2, 3)), Plain(qRgb(4, 5, 6))}, 10);
+    ASSERT_TRUE(again.SaveAsGif(dir + QStringLiteral("/c.gif")));
+    EXPECT_EQ(ShortFrameWarnings(), 2);
+}
+
+TEST_F(GifExportOptionsTest, BudgetChoosesTheLeastLossyFileThatFitsOrRefusesWithTheBestSize)
+{
+    const std::vector<QImage> pictures = MovingBlock(8);
+    const QString dir = TestSupport::NewTempDir();
+    SetFrames(doc, pictures);
+    const std::vector<QImage> rendered = Rendered(doc);
+    ASSERT_TRUE(doc.SaveAsGif(dir + QStringLiteral("/exact.gif")));
+    const qint64 exact = QFile(dir + QStringLiteral("/exact.gif")).size();
+    std::vector<QImage> exactFrames;
+    for (int k = 0; k < doc.GetFrameCount(); ++k)
+        exactFrames.push_back(FrameImage(doc, k));
+
+    // A budget the exact file meets changes nothing.
+    SetFrames(doc, pictures);
+    ctx.m_gifOptions.budget = exact;
+    ASSERT_TRUE(doc.SaveAsGif(dir + QStringLiteral("/same.gif")));
+    EXPECT_EQ(QFile(dir + QStringLiteral("/same.gif")).size(), exact);
+
+    // 85 %: some loss, within the pictures' quality.
+    SetFrames(doc, pictures);
+    ctx.m_gifOptions.budget = exact * 85 / 100;
+    ASSERT_TRUE(doc.SaveAsGif(dir + QStringLiteral("/fit.gif")));
+    EXPECT_LE(QFile(dir + QStringLiteral("/fit.gif")).size(), ctx.m_gifOptions.budget);
+    ASSERT_EQ(doc.GetFrameCount(), 8);
+    for (int k = 0; k < 8; ++k) {
+        EXPECT_GT(Psnr(rendered[std::size_t(k)], FrameImage(doc, k)), 25.0) << k;
+        EXPECT_NE(FirstDifference(exactFrames[std::size_t(k)], FrameImage(doc, k)), QString()) << k;
+    }
+
+    // Out of reach: nothing written, the document unchanged, the best size in the message.
+    SetFrames(doc, pictures);
+    doc.SetModifiedFlag(true);
+    ctx.m_gifOptions.budget = 2000;
+    const QString tooSmall = dir + QStringLiteral("/small.gif");
+    EXPECT_FALSE(doc.SaveAsGif(tooSmall));
+    EXPECT_FALSE(QFile::exists(tooSmall));
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(FrameImage(doc, 3), rendered[3]);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("has (\\d+) bytes; the size budget is 2000 bytes")).match(prompts.messages[0].text);
+    ASSERT_TRUE(m.hasMatch()) << prompts.messages[0].text.toStdString();
+    EXPECT_GT(m.captured(1).toLongLong(), 2000);
+    EXPECT_LT(m.captured(1).toLongLong(), exact * 85 / 100);
+}
