@@ -3,6 +3,7 @@
 // copy to the widget), and one mouse move of a drag of 50 items. Run with
 // --benchmark_repetitions=N to get medians.
 #include "document/BannerDoc.h"
+#include "document/BannerFrame.h"
 #include "document/CoreContext.h"
 #include "editor/CFrameView.h"
 #include "platform/imaging/ImagingWindow.h"
@@ -19,32 +20,44 @@
 namespace {
 CBannerApp *g_app = nullptr;
 
-void BM_RepaintBannerView200Items(benchmark::State &state)
+// A new banner of `items` sample items in a Banner View of 1000 × 500 at `zoom` percent; the
+// selection holds every `selectEvery`-th item.
+CFrameView *OpenSampleView(int items, int selectEvery, float zoom)
 {
     CMainFrame &main = *g_app->MainFrame();
     main.Router().Execute(ID_FILE_NEW);
     CChildFrame *child = main.ActiveChildFrame();
     auto *view = qobject_cast<CFrameView *>(child->View());
-    CBannerDoc &doc = view->GetDocument();
-    FillSampleFrame(*doc.GetCurrentFrame(), 200, 1, g_app->Context().WorkCtrl);
-    // A few selected items draw their trackers too.
+    CBannerFrame &frame = *view->GetDocument().GetCurrentFrame();
+    FillSampleFrame(frame, items, 1, g_app->Context().WorkCtrl);
     int index = 0;
-    for (const auto &item : doc.GetCurrentFrame()->Items())
-        if (index++ % 40 == 0)
+    for (const auto &item : frame.Items())
+        if (index++ % selectEvery == 0)
             view->Select(item.get(), true);
-    const auto zoom = state.range(0);
-    for (unsigned id = ID_VIEW_ZOOMIN; view->Control().ZoomPercent() < float(zoom);)
-        main.Router().Execute(id);
+    while (view->Control().ZoomPercent() < zoom)
+        main.Router().Execute(ID_VIEW_ZOOMIN);
     child->resize(child->size() - view->size() + QSize(1000, 500));
     QCoreApplication::processEvents();
+    return view;
+}
+
+void CloseSampleView(CFrameView *view)
+{
+    view->GetDocument().SetModifiedFlag(false);
+    g_app->MainFrame()->ActiveChildFrame()->close();
+    QCoreApplication::processEvents();
+}
+
+void BM_RepaintBannerView200Items(benchmark::State &state)
+{
+    // A few selected items draw their trackers too.
+    CFrameView *view = OpenSampleView(200, 40, float(state.range(0)));
     for (auto _ : state) {
         view->Window()->InvalidateAll();
         view->Window()->UpdateNow();
     }
     state.counters["zoom"] = double(view->Control().ZoomPercent());
-    doc.SetModifiedFlag(false);
-    child->close();
-    QCoreApplication::processEvents();
+    CloseSampleView(view);
 }
 BENCHMARK(BM_RepaintBannerView200Items)->Arg(100)->Arg(800)->Unit(benchmark::kMillisecond);
 
@@ -52,20 +65,9 @@ BENCHMARK(BM_RepaintBannerView200Items)->Arg(100)->Arg(800)->Unit(benchmark::kMi
 // select tool erases and redraws every inverted outline, and the window shows the result.
 void BM_DragMove50ItemsAt800(benchmark::State &state)
 {
-    CMainFrame &main = *g_app->MainFrame();
-    main.Router().Execute(ID_FILE_NEW);
-    CChildFrame *child = main.ActiveChildFrame();
-    auto *view = qobject_cast<CFrameView *>(child->View());
-    CBannerDoc &doc = view->GetDocument();
-    FillSampleFrame(*doc.GetCurrentFrame(), 50, 1, g_app->Context().WorkCtrl);
-    for (const auto &item : doc.GetCurrentFrame()->Items())
-        view->Select(item.get(), true);
-    while (view->Control().ZoomPercent() < 800.0f)
-        main.Router().Execute(ID_VIEW_ZOOMIN);
-    child->resize(child->size() - view->size() + QSize(1000, 500));
-    QCoreApplication::processEvents();
+    CFrameView *view = OpenSampleView(50, 1, 800.0f);
     ImagingControl &ctrl = view->Control();
-    const CRect r = doc.GetCurrentFrame()->Items().back()->m_position.Normalized();
+    const CRect r = view->GetDocument().GetCurrentFrame()->Items().back()->m_position.Normalized();
     const QPoint press = ctrl.BitmapToClient(QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
     ctrl.RaiseMouseDown(1, 0, press.x(), press.y());
     int step = 0;
@@ -77,9 +79,7 @@ void BM_DragMove50ItemsAt800(benchmark::State &state)
     }
     ctrl.RaiseMouseUp(1, 0, press.x(), press.y());
     state.counters["items"] = double(view->Selection().size());
-    doc.SetModifiedFlag(false);
-    child->close();
-    QCoreApplication::processEvents();
+    CloseSampleView(view);
 }
 BENCHMARK(BM_DragMove50ItemsAt800)->Unit(benchmark::kMillisecond);
 } // namespace
