@@ -124,10 +124,16 @@ TEST_F(FramesViewTest, ClickSelectsOnlyWhenPressAndReleaseMeetOnAnotherFrame)
     QTest::mouseClick(Port(), Qt::RightButton, {}, QPoint(100, 30));
     EXPECT_EQ(doc->GetCurrentFrameIndex(), 2);
     EXPECT_EQ(spy.hints.size(), 1u);
-    doc->RemoveView(&spy);
-
     frame->Router().UpdateAll();
     EXPECT_EQ(frame->StatusPaneText(ID_INDICATOR_POSITION), QStringLiteral("Frame : 2,  Delay : 1000"));
+
+    // The first row past the last cell belongs to no frame either.
+    Click(30);
+    EXPECT_EQ(doc->GetCurrentFrameIndex(), 0);
+    Click(270);
+    EXPECT_EQ(doc->GetCurrentFrameIndex(), 0);
+    EXPECT_EQ(spy.hints.size(), 2u);
+    doc->RemoveView(&spy);
 }
 
 TEST_F(FramesViewTest, DoubleClickRaisesOrOpensTheBannerViewAtThatFrame)
