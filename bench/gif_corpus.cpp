@@ -2,7 +2,9 @@
 // photographic background, renders their frames to PNG files for the peer tools, and times the
 // editor's own GIF export and import of the same banners.
 //   gif_corpus export flat|photo FRAMES OUTDIR [--no-frames]   frames in OUTDIR/frames, ours in OUTDIR/ours.gif
+//   gif_corpus export flat|photo FRAMES OUTDIR --lossy N   the same banner, ours-lossy.gif at level N
 //   gif_corpus import GIF                        times opening the GIF as a banner
+//   gif_corpus psnr GIF FRAMESDIR                 mean PSNR of the GIF's frames against the PNG frames
 // Prints key=value lines (milliseconds, bytes) on standard output.
 #include "document/BannerDoc.h"
 #include "document/CoreContext.h"
@@ -81,7 +83,7 @@ int Export(CoreContext &context, bool photo, int frames, const QString &outDir, 
             outDir + QStringLiteral("/frames/f-%1.png").arg(k, 5, 10, QLatin1Char('0')), "PNG", 10);
     }
     pages.SetPageList(0);
-    const QString gif = outDir + QStringLiteral("/ours.gif");
+    const QString gif = outDir + (context.m_gifOptions.lossy ? QStringLiteral("/ours-lossy.gif") : QStringLiteral("/ours.gif"));
     QElapsedTimer timer;
     timer.start();
     const bool saved = doc.SaveAsGif(gif);
@@ -106,6 +108,33 @@ int Import(CoreContext &context, const QString &gif)
     return 0;
 }
 
+// The mean over frames of the peak signal-to-noise ratio (dB) of what the GIF shows.
+int Psnr(CoreContext &context, const QString &gif, const QString &framesDir)
+{
+    context.m_gifWarnState = 2;
+    CBannerDoc doc(context);
+    if (!doc.ReadGif(gif))
+        return 1;
+    double sum = 0;
+    for (int k = 0; k < doc.GetFrameCount(); ++k) {
+        const QImage exact(framesDir + QStringLiteral("/f-%1.png").arg(k, 5, 10, QLatin1Char('0')));
+        const QImage shown = doc.GetFrame(k)->m_hBackground ? Dib::Decode(*doc.GetFrame(k)->m_hBackground) : QImage();
+        if (exact.size() != shown.size())
+            return 1;
+        double squares = 0;
+        for (int y = 0; y < exact.height(); ++y)
+            for (int x = 0; x < exact.width(); ++x) {
+                const QRgb a = exact.pixel(x, y), b = shown.pixel(x, y);
+                const int dr = qRed(a) - qRed(b), dg = qGreen(a) - qGreen(b), db = qBlue(a) - qBlue(b);
+                squares += dr * dr + dg * dg + db * db;
+            }
+        const double mse = squares / (3.0 * exact.width() * exact.height());
+        sum += mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
+    }
+    std::printf("psnr_db=%.2f\n", sum / std::max(1, doc.GetFrameCount()));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -118,13 +147,20 @@ int main(int argc, char *argv[])
     Prompts::Register(&prompts);
     CoreContext context;
     int result = 2;
-    if ((args.size() == 4 || args.size() == 5) && args[0] == QLatin1String("export"))
+    if (args.size() == 6 && args[0] == QLatin1String("export") && args[4] == QLatin1String("--lossy")) {
+        context.m_gifOptions.lossy = args[5].toInt();
+        result = Export(context, args[1] == QLatin1String("photo"), args[2].toInt(), args[3], false);
+    } else if (args.size() == 4 && args[0] == QLatin1String("psnr")) {
+        result = Psnr(context, args[1], args[2]);
+    } else if ((args.size() == 4 || args.size() == 5) && args[0] == QLatin1String("export")) {
         result = Export(context, args[1] == QLatin1String("photo"), args[2].toInt(), args[3],
                         args.size() == 4 || args[4] != QLatin1String("--no-frames"));
-    else if (args.size() == 2 && args[0] == QLatin1String("import"))
+    } else if (args.size() == 2 && args[0] == QLatin1String("import")) {
         result = Import(context, args[1]);
-    else
-        std::fputs("usage: gif_corpus export flat|photo FRAMES OUTDIR | import GIF\n", stderr);
+    } else {
+        std::fputs("usage: gif_corpus export flat|photo FRAMES OUTDIR [--no-frames | --lossy N] | import GIF"
+                   " | psnr GIF FRAMESDIR\n", stderr);
+    }
     for (const auto &m : prompts.messages)
         std::fprintf(stderr, "%s\n", qPrintable(m.text));
     Prompts::Register(nullptr);

@@ -1,9 +1,14 @@
 // vellumark-cli: batch work on banners with the editor's own reading, writing and rendering.
 //   info FILE --json        the banner as one JSON object
-//   convert IN OUT          .bnr or GIF in, .bnr or GIF out, chosen by name as the editor does
+//   info FILE --gif-report  the GIF the export would write of it, page by page, as JSON
+//   convert IN OUT [--lossy N] [--budget BYTES]
+//                           .bnr or GIF in, .bnr or GIF out, chosen by name as the editor does;
+//                           a GIF with lossy coding from level N (0..255), or the least lossy
+//                           level whose file has at most BYTES bytes
 //   render IN FRAME OUT.png frame FRAME (from 0) as rendered into a frame picture
 // Exit status: 0 done, 1 failed (the editor's message on standard error), 2 wrong usage.
 #include "BannerInfo.h"
+#include "GifReport.h"
 #include "ConsolePrompts.h"
 
 #include "document/BannerDoc.h"
@@ -17,6 +22,7 @@
 #include <QImageWriter>
 #include <QJsonDocument>
 #include <cstdio>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,7 +34,8 @@ int Usage(const char *why = nullptr)
     if (why)
         std::fprintf(stderr, "vellumark-cli: %s\n", why);
     std::fputs("usage: vellumark-cli info FILE --json\n"
-               "       vellumark-cli convert IN OUT\n"
+               "       vellumark-cli info FILE --gif-report\n"
+               "       vellumark-cli convert IN OUT [--lossy N] [--budget BYTES]\n"
                "       vellumark-cli render IN FRAME OUT.png\n",
                stderr);
     return kUsage;
@@ -48,6 +55,33 @@ int Info(CoreContext &context, const QString &path)
     std::fwrite(json.constData(), 1, std::size_t(json.size()), stdout);
     std::fputc('\n', stdout);
     return std::fflush(stdout) == 0 ? kDone : kFailed;
+}
+
+int GifReport(CoreContext &context, const QString &path)
+{
+    CBannerDoc doc(context);
+    QJsonObject report;
+    if (!Open(doc, path) || !GifReportJson(doc, &report))
+        return kFailed;
+    const QByteArray json = QJsonDocument(report).toJson(QJsonDocument::Compact);
+    std::fwrite(json.constData(), 1, std::size_t(json.size()), stdout);
+    std::fputc('\n', stdout);
+    return std::fflush(stdout) == 0 ? kDone : kFailed;
+}
+
+// Takes "--name VALUE" out of args: the value as a whole number within [low, high]. False when
+// the option is there without a valid value.
+bool TakeOption(QStringList *args, const QString &name, qint64 low, qint64 high, qint64 *value)
+{
+    const qsizetype at = args->indexOf(name);
+    if (at < 0)
+        return true;
+    bool numeric = false;
+    *value = at + 1 < args->size() ? args->at(at + 1).toLongLong(&numeric) : 0;
+    if (!numeric || *value < low || *value > high)
+        return false;
+    args->remove(at, 2);
+    return true;
 }
 
 int Convert(CoreContext &context, const QString &in, const QString &out)
@@ -131,7 +165,6 @@ int main(int argc, char *argv[])
             qputenv("XDG_RUNTIME_DIR", runtime);
     }
     QGuiApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
 
     ConsolePrompts prompts;
     Prompts::Register(&prompts);
@@ -139,9 +172,22 @@ int main(int argc, char *argv[])
     context.m_gifWarnState = 2; // a batch tool never shows the animated-GIF warning
     ShowProgressOnTerminal();
 
+    QStringList args = app.arguments().mid(1);
+    qint64 lossy = 0, budget = 0;
+    if (!args.isEmpty() && args[0] == QLatin1String("convert")
+        && (!TakeOption(&args, QStringLiteral("--lossy"), 0, 255, &lossy)
+            || !TakeOption(&args, QStringLiteral("--budget"), 1, std::numeric_limits<qint32>::max(), &budget))) {
+        Prompts::Register(nullptr);
+        return Usage("--lossy takes a level from 0 to 255, --budget a positive number of bytes");
+    }
+    context.m_gifOptions.lossy = int(lossy);
+    context.m_gifOptions.budget = budget;
+
     int result = kUsage;
     if (args.size() == 3 && args[0] == QLatin1String("info") && args[2] == QLatin1String("--json"))
         result = Info(context, args[1]);
+    else if (args.size() == 3 && args[0] == QLatin1String("info") && args[2] == QLatin1String("--gif-report"))
+        result = GifReport(context, args[1]);
     else if (args.size() == 3 && args[0] == QLatin1String("convert"))
         result = Convert(context, args[1], args[2]);
     else if (args.size() == 4 && args[0] == QLatin1String("render"))

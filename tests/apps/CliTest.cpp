@@ -294,3 +294,43 @@ TEST_F(CliTest, ConvertExportsAndImportsGifsThatRenderAsTheBannerDid)
     }
     EXPECT_EQ(back[1].toObject()["delay"].toInt(), 200);
 }
+
+TEST_F(CliTest, ConvertMeetsASizeBudgetOrSaysWhyAndReportsTheGifPageByPage)
+{
+    CBannerDoc doc(context);
+    doc.OnNewDocument();
+    doc.m_frames.push_back(std::make_unique<CBannerFrame>(nullptr, RGB(255, 255, 255), 100));
+    auto box = std::make_unique<CPrimitiveGraphics>(CRect(40, 10, 60, 30));
+    box->m_fill = 1;
+    box->m_fillColor = RGB(255, 0, 0);
+    doc.GetFrame(1)->AddItem(std::move(box));
+    const QString in = WriteBanner(QStringLiteral("box.bnr"), doc);
+
+    Result r = Cli({"convert", in, At("tiny.gif"), "--budget", "100"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains("the size budget is 100 bytes")) << r.err.constData();
+    EXPECT_FALSE(QFile::exists(At("tiny.gif")));
+    r = Cli({"convert", in, At("fits.gif"), "--budget", "5000", "--lossy", "8"});
+    ASSERT_EQ(r.code, 0) << r.err.constData();
+    EXPECT_LE(QFile(At("fits.gif")).size(), 5000);
+    for (const QStringList &bad : {QStringList{"convert", in, At("x.gif"), "--lossy", "300"},
+                                   QStringList{"convert", in, At("x.gif"), "--budget"},
+                                   QStringList{"convert", in, At("x.gif"), "--budget", "-4"}})
+        EXPECT_EQ(Cli(bad).code, 2) << bad.join(' ').toStdString();
+
+    r = Cli({"info", in, "--gif-report"});
+    ASSERT_EQ(r.code, 0) << r.err.constData();
+    const QJsonObject report = QJsonDocument::fromJson(r.out).object();
+    const QJsonArray pages = report["pages"].toArray();
+    ASSERT_EQ(pages.size(), 2);
+    EXPECT_EQ(pages[0].toObject()["rect"].toArray(), (QJsonArray{0, 0, 468, 60}));
+    EXPECT_EQ(pages[0].toObject()["colours"].toInt(), 1);
+    // The second page is the box, drawn with its outline, in its own colours.
+    const QJsonArray rect = pages[1].toObject()["rect"].toArray();
+    EXPECT_EQ(rect, (QJsonArray{40, 10, 20, 20}));
+    EXPECT_EQ(pages[1].toObject()["colours"].toInt(), 2);
+    EXPECT_EQ(pages[1].toObject()["palette"].toString(), QStringLiteral("global"));
+    const qint64 total = report["bytes"].toInteger();
+    EXPECT_EQ(total, QFile(At("fits.gif")).size()); // the lossy level changes nothing on two colours
+    EXPECT_LT(pages[0].toObject()["bytes"].toInt() + pages[1].toObject()["bytes"].toInt(), total);
+}

@@ -353,7 +353,7 @@ int ReadInfo(const QByteArray &bytes, int *width, int *height)
     return (w > kMaxSide || h > kMaxSide) ? ErrTooLarge : Ok;
 }
 
-int Read(const QByteArray &bytes, Animation *out, int onlyPage)
+int Read(const QByteArray &bytes, Animation *out, int onlyPage, std::vector<int> *pageBytes)
 {
     *out = Animation();
     int w = 0, h = 0;
@@ -379,6 +379,8 @@ int Read(const QByteArray &bytes, Animation *out, int onlyPage)
     Control control;
     qint64 totalPixels = 0;
     int pageNumber = 0;
+    qint64 pageStart = in.pos;
+    std::vector<int> shares;
     for (bool done = false; !done;) {
         GifRecordType type = UNDEFINED_RECORD_TYPE;
         if (DGifGetRecordType(gif, &type) == GIF_ERROR)
@@ -391,6 +393,7 @@ int Read(const QByteArray &bytes, Animation *out, int onlyPage)
             if (onlyPage >= 0 && number != onlyPage) {
                 if (SkipImageData(gif) == GIF_ERROR)
                     return MapDecodeError(gif->Error, in);
+                pageStart = in.pos;
                 control = Control();
                 break;
             }
@@ -401,6 +404,8 @@ int Read(const QByteArray &bytes, Animation *out, int onlyPage)
             if (r != Ok)
                 return r;
             anim.pages.push_back(std::move(page));
+            shares.push_back(int(in.pos - pageStart));
+            pageStart = in.pos;
             control = Control();
             done = onlyPage >= 0; // the one page asked for is here
             break;
@@ -423,6 +428,8 @@ int Read(const QByteArray &bytes, Animation *out, int onlyPage)
     if (anim.pages.empty())
         return ErrNoPages;
     *out = std::move(anim);
+    if (pageBytes)
+        *pageBytes = std::move(shares);
     return Ok;
 }
 

@@ -45,7 +45,9 @@ constexpr int kMaxDelayMs = 655350;
 // Header and logical screen only. ErrTooLarge still reports the claimed size.
 int ReadInfo(const QByteArray &bytes, int *width, int *height);
 // All pages, or only page onlyPage (ErrNoPages when the file has fewer). On error *out is left empty.
-int Read(const QByteArray &bytes, Animation *out, int onlyPage = -1);
+// *pageBytes, when given, receives each page's share of the file: its bytes from the end of the
+// page before (of the colour tables, for the first) to the end of its image data.
+int Read(const QByteArray &bytes, Animation *out, int onlyPage = -1, std::vector<int> *pageBytes = nullptr);
 // GIF89a with a graphic control extension per page. ErrWrite for pages that cannot be written
 // (not Indexed8, no palette at all, palette over 256 entries, size or offset beyond 65535).
 // *pageBytes, when given, receives each page's bytes in the file (control block to end of data).
