@@ -64,6 +64,9 @@ void UploadDialog::OnInitDialog()
     m_errorPage = *dir + QStringLiteral("/Misc/UError.html");
     m_successPage = *dir + QStringLiteral("/Misc/USuccess.html");
     m_browser->Navigate(m_pagePath);
+    // The page takes the keys from the start: the dialog asks to be the active window itself
+    // (a window manager would make it so, but the page must not depend on one).
+    activateWindow();
     m_browser->TakeFocus();
     m_ready = true;
 }
