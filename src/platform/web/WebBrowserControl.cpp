@@ -1,5 +1,6 @@
 #include "platform/web/WebBrowserControl.h"
 
+#include <QDir>
 #include <QVBoxLayout>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
@@ -97,9 +98,9 @@ WebBrowserControl::~WebBrowserControl()
 
 void WebBrowserControl::Navigate(const QString &address)
 {
-    const QUrl url = address.contains(QLatin1String(":/")) || address.startsWith(QLatin1String("about:"))
-                         ? QUrl(address)
-                         : QUrl::fromLocalFile(address);
+    // An absolute path is a local file (its name may hold anything, ":" included); anything
+    // else is an address.
+    const QUrl url = QDir::isAbsolutePath(address) ? QUrl::fromLocalFile(address) : QUrl(address);
     bool cancel = false;
     emit BeforeNavigate2(url.toString(), &cancel);
     if (cancel)

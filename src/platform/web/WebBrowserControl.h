@@ -35,7 +35,7 @@ public:
     explicit WebBrowserControl(QWidget *parent = nullptr);
     ~WebBrowserControl() override;
 
-    // Starts loading a local file path or an address and returns at once; BeforeNavigate2 is
+    // Starts loading an absolute local file path or an address and returns at once; BeforeNavigate2 is
     // raised first (a cancel there loads nothing), NavigateComplete2 follows when it is shown.
     void Navigate(const QString &address);
     void Stop();
