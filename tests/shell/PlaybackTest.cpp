@@ -153,6 +153,13 @@ TEST_F(PlaybackTest, LoopingRunRepeatsUntilEscAndEditsShowAfterStop)
     EXPECT_TRUE(doc->GetFrame(0)->Items().empty());
     banner->Control().SetPageIndex(0);
     EXPECT_EQ(BitmapPixel(200, 30), 0u);
+    // Another view picks a frame meanwhile: the pages stay as they are, Stop shows that frame.
+    doc->SetCurrentFrame(1);
+    EXPECT_EQ(banner->Control().PageCount(), 2);
+    EXPECT_EQ(BitmapPixel(200, 30), 0u);
     ASSERT_TRUE(Run(ID_ANIMATION_STOP));
+    EXPECT_EQ(banner->ShownFrame(), 1);
+    EXPECT_EQ(banner->Control().WindowSurface().pixel(200, 30) & 0xFFFFFF, Rgb(kGreen));
+    ASSERT_TRUE(Run(ID_ANIMATION_PREVIOUSFRAME));
     EXPECT_EQ(banner->Control().WindowSurface().pixel(200, 30) & 0xFFFFFF, Rgb(kRed));
 }
