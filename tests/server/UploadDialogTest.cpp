@@ -141,7 +141,10 @@ TEST(UploadDialog, ResultPagesLeadToTheInstalledPagesAndMybackLeadsBack)
         links += QStringLiteral("<a href=\"%1\">%2</a> ").arg(results.Address(c.file), QString::fromLatin1(c.file));
     }
     const QString page = UploadPagePath(data, "Ann");
-    TestSupport::WriteFile(page, Page("", links).toUtf8());
+    // Contents of 49 and 50 characters, for the 50-byte buffer of the status word.
+    const QString meta49 = QString(49, 'x'), meta50 = QString(50, 'x');
+    TestSupport::WriteFile(page, Page(QStringLiteral("<meta name=\"m49\" content=\"%1\"><meta id=\"m50\" content=\"%2\">")
+                                          .arg(meta49, meta50), links).toUtf8());
 
     UploadDialog dialog(page);
     dialog.show();
@@ -160,6 +163,10 @@ TEST(UploadDialog, ResultPagesLeadToTheInstalledPagesAndMybackLeadsBack)
         EXPECT_EQ(dialog.NavigationState(), UploadDialog::kNone);
     }
     QString content;
+    EXPECT_EQ(browser->ReadPageMeta("m49", 50, &content), 0);
+    EXPECT_EQ(content, meta49);
+    EXPECT_EQ(browser->ReadPageMeta("m50", 50, &content), -1);
+    EXPECT_EQ(browser->ReadPageMeta("m50", 51, &content), 0);
     EXPECT_EQ(browser->ReadPageMeta("VKUpload_Status", 50, &content), -1);
 }
 
