@@ -188,6 +188,9 @@ TEST_F(ItemToolsTest, CreationToolsSpanItemsOnceAndHandBackToTheSelectTool)
     EXPECT_TRUE(Doc().IsModified());
     EXPECT_TRUE(Checked(ID_TOOLS_SELECT));
     ExpectNoFeedbackLeft();
+    // Nothing keeps the mouse or the keys from the next window (a Save As dialog, say).
+    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+    EXPECT_EQ(QWidget::keyboardGrabber(), nullptr);
 
     // A click without movement creates nothing, leaves no mark and still hands back.
     ASSERT_TRUE(Run(ID_TOOLS_LINE));
