@@ -31,17 +31,24 @@ vk_setup() {
     export VELLUMARK_HOME="$VK_TMP/home" XDG_RUNTIME_DIR="$VK_TMP/run"
     mkdir -p "$VELLUMARK_HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
     unset QT_QPA_PLATFORM WAYLAND_DISPLAY
-    exec 7>"$VK_TMP/displayfd"
-    Xvfb -displayfd 7 -screen 0 1280x1024x24 -nolisten tcp >"$VK_TMP/xvfb.log" 2>&1 &
-    VK_XVFB_PID=$!
-    exec 7>&-
-    local i
-    for i in $(seq 1 100); do
-        [ -s "$VK_TMP/displayfd" ] && break
-        sleep 0.1
+    # Each try takes a display number of its own: Xvfb locks it or exits at once. (Letting
+    # several Xvfb pick a free number side by side races: one can take another's socket.)
+    local n i
+    for n in $(shuf -i 20-999 -n 40); do
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$VK_TMP/xvfb.log" 2>&1 &
+        VK_XVFB_PID=$!
+        for i in $(seq 1 100); do
+            kill -0 "$VK_XVFB_PID" 2>/dev/null || break
+            # Only once the lock names our server is an answer on :n its answer.
+            [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$VK_XVFB_PID" ] &&
+                DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1 && { export DISPLAY=":$n"; return 0; }
+            sleep 0.1
+        done
+        kill "$VK_XVFB_PID" 2>/dev/null
+        wait "$VK_XVFB_PID" 2>/dev/null
+        VK_XVFB_PID=
     done
-    [ -s "$VK_TMP/displayfd" ] || vk_fail "Xvfb did not start: $(cat "$VK_TMP/xvfb.log")"
-    export DISPLAY=":$(head -n1 "$VK_TMP/displayfd")"
+    vk_fail "Xvfb did not start: $(cat "$VK_TMP/xvfb.log")"
 }
 
 # vk_windows: ids of the visible windows, one a line.
@@ -157,4 +164,18 @@ vk_wait_file() {
     _vk_file() { [ -s "$path" ]; }
     vk_wait_for "$secs" _vk_file || return 1
     sleep 0.3
+}
+
+# vk_save_untitled PATH: Ctrl+S on a never-saved banner opens Save As; PATH is typed into it and
+# Return saves. Waits for the file.
+vk_save_untitled() {
+    local dialog
+    vk_pointer_to "$VK_WIN"
+    vk_mark
+    vk_key ctrl+s
+    dialog=$(vk_wait_window '.*' 15) || vk_fail "Ctrl+S opened no Save As dialog"
+    vk_pointer_to "$dialog"
+    vk_type "$1"
+    vk_key Return
+    vk_wait_file "$1" 15 || vk_fail "Return in the Save As dialog saved nothing"
 }

@@ -27,13 +27,7 @@ vk_drag $((bx + 20)) $((by + 10)) $((bx + 120)) $((by + 50))
 vk_pointer_to "$VK_WIN"
 vk_key alt+t r
 vk_drag $((bx + 300)) $((by + 55)) $((bx + 200)) $((by + 5))
-vk_mark
-vk_key ctrl+s
-dialog=$(vk_wait_window '.*' 15) || vk_fail "Ctrl+S opened no Save As dialog"
-vk_pointer_to "$dialog"
-vk_type "$VK_TMP/drawn.bnr"
-vk_key Return
-vk_wait_file "$VK_TMP/drawn.bnr" 15 || vk_fail "Return in the Save As dialog saved nothing"
+vk_save_untitled "$VK_TMP/drawn.bnr"
 
 info=$("$VK_BIN/vellumark-cli" info "$VK_TMP/drawn.bnr" --json) || vk_fail "the saved banner does not read back"
 rects=$(grep -o '"position":\[[-0-9,]*\],"shape":0' <<<"$info" | tr '\n' ' ')

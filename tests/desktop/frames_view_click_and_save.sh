@@ -23,14 +23,7 @@ thumbs=$(convert "$VK_TMP/strip.png" -fill black +opaque white -fill white -opaq
 read -r tx ty <<<"$(head -n1 <<<"$thumbs")"
 vk_click $((tx + 100)) $((ty + 30))
 
-vk_pointer_to "$VK_WIN"
-vk_mark
-vk_key ctrl+s
-dialog=$(vk_wait_window '.*' 15) || vk_fail "Ctrl+S opened no Save As dialog"
-vk_pointer_to "$dialog"
-vk_type "$VK_TMP/two.bnr"
-vk_key Return
-vk_wait_file "$VK_TMP/two.bnr" 15 || vk_fail "Return in the Save As dialog saved nothing"
+vk_save_untitled "$VK_TMP/two.bnr"
 
 info=$("$VK_BIN/vellumark-cli" info "$VK_TMP/two.bnr" --json) || vk_fail "the saved banner does not read back"
 grep -q '"currentFrame":0' <<<"$info" || vk_fail "the clicked frame is not the current one: $info"
