@@ -1,5 +1,6 @@
 // The mouse tools on the real Banner View, driven by mouse events: creation, selection, moving,
 // resizing, copying, freehand strokes, editing by double-click, and the feedback they draw.
+#include "FramesTestSupport.h"
 #include "document/BannerDoc.h"
 #include "document/BannerFrame.h"
 #include "editor/CFrameView.h"
@@ -90,25 +91,21 @@ QImage Render(const CBannerFrame &frame)
     return picture;
 }
 
-class ItemToolsTest : public ::testing::Test {
+class ItemToolsTest : public FramesFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(app.InitInstance({}));
-        Prompts::Register(&prompts);
-        frame = app.MainFrame();
+        FramesFixture::SetUp();
+        view = banner;
         saved = ItemContext::Current().dialogs;
         ItemContext::Current().dialogs = &dialogs;
         ItemTools::Instance().Choose(CItemTool::kSelect, nullptr);
-        view = qobject_cast<CFrameView *>(frame->ActiveChildFrame()->View());
-        ASSERT_TRUE(view);
         QCoreApplication::processEvents();
     }
     void TearDown() override
     {
         ItemContext::Current().dialogs = saved;
-        for (const auto &d : app.Documents()->Documents())
-            d->Doc().SetModifiedFlag(false);
+        FramesFixture::TearDown();
     }
     QWidget *Viewport() const { return view->Window()->viewport(); }
     CBannerDoc &Doc() const { return view->GetDocument(); }
@@ -131,12 +128,6 @@ protected:
         item->m_position = r;
         return Doc().GetCurrentFrame()->AddItem(std::move(item));
     }
-    bool Run(unsigned id) { return frame->Router().Execute(id); }
-    bool Checked(unsigned id)
-    {
-        frame->Router().UpdateAll();
-        return frame->Router().FindAction(id)->isChecked();
-    }
     // What the window shows once every pending repaint ran, and what a full repaint would show:
     // equal when the tools erased all of their feedback.
     void ExpectNoFeedbackLeft()
@@ -149,11 +140,8 @@ protected:
     }
     QRgb Pixel(QPoint p) const { return view->Control().WindowSurface().pixel(p) & 0xFFFFFF; }
 
-    CBannerApp app;
-    ScriptedPrompts prompts;
     FakeItemDialogs dialogs;
     ItemDialogs *saved = nullptr;
-    CMainFrame *frame = nullptr;
     CFrameView *view = nullptr;
 };
 } // namespace
