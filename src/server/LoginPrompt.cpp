@@ -3,6 +3,8 @@
 #include "platform/settings/Settings.h"
 #include "server/ServerConnection.h"
 
+#include <utility>
+
 namespace {
 
 const QString kSettingsKey = QStringLiteral("Software\\Corvanta\\Vellumark");
@@ -44,6 +46,10 @@ void LoginPrompt::Register(LoginPrompt *prompt)
 bool ScriptedLoginPrompt::Show(LoginFields &fields)
 {
     shown.push_back(fields);
+    if (whileShown) {
+        const std::function<void()> meanwhile = std::exchange(whileShown, nullptr);
+        meanwhile();
+    }
     if (answers.empty())
         return false;
     std::optional<LoginFields> answer = answers.front();

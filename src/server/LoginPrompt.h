@@ -5,6 +5,7 @@
 #include <QString>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -36,6 +37,9 @@ public:
 
     std::deque<std::optional<LoginFields>> answers;
     std::vector<LoginFields> shown;
+    // Runs once, while the next dialog "is open" and before it answers: what happens meanwhile
+    // in its event loop.
+    std::function<void()> whileShown;
 };
 
 // The longest login name and password the wire fields hold.

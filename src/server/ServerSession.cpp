@@ -28,7 +28,12 @@ ServerConnection *ServerSession::StartLogin()
         connect(m_connection, &ServerConnection::closedByPeer, this, &ServerSession::DiscardConnection);
         connect(m_connection, &ServerConnection::loginStateChanged, this, &ServerSession::loginStateChanged);
     }
-    if (m_connection->Open() != 0) {
+    m_loginRunning = true;
+    emit loginStateChanged();
+    const int opened = m_connection->Open();
+    m_loginRunning = false;
+    emit loginStateChanged();
+    if (opened != 0) {
         DiscardConnection();
         return nullptr;
     }
@@ -39,6 +44,12 @@ void ServerSession::DiscardConnection()
 {
     if (!m_connection)
         return;
+    if (m_loginRunning) {
+        // The dialog's caller still uses the connection: it keeps its credentials and connects
+        // afresh when the user presses Connect.
+        m_connection->Close();
+        return;
+    }
     ServerConnection *connection = m_connection;
     m_connection = nullptr;
     connection->Close();
@@ -52,6 +63,8 @@ void ServerSession::DiscardConnection()
 
 void ServerSession::OnServerLogin()
 {
+    if (m_loginRunning)
+        return; // a login dialog is open already
     if (IsLoggedIn()) {
         m_connection->Close();
         return;
@@ -113,7 +126,7 @@ QString ServerSession::LoginCommandPrompt() const
 bool ServerSession::IsCommandEnabled(int id) const
 {
     switch (id) {
-    case kLoginCommand: return true;
+    case kLoginCommand: return !m_loginRunning;
     case kLoginButton: return IsLoginEnabled();
     case kLogoutButton: return IsLogoutEnabled();
     case kUploadCommand: return IsUploadEnabled();

@@ -25,7 +25,9 @@ public:
     bool IsLoggedIn() const;
 
     // Makes the connection if there is none and opens it (login dialog, connect). When that
-    // fails the connection is deleted and none is returned.
+    // fails the connection is deleted and none is returned. While the dialog runs the
+    // connection stays (a close by the server only closes its socket) and the Login commands
+    // are disabled and ignored.
     ServerConnection *StartLogin();
     // Closes and deletes the connection, if any.
     void DiscardConnection();
@@ -51,7 +53,7 @@ public:
     QString LoginCommandPrompt() const;
     // 32855 always; 32863 only when not logged in; 32864 only when logged in; 32856 see above.
     bool IsCommandEnabled(int id) const;
-    bool IsLoginEnabled() const { return !IsLoggedIn(); }
+    bool IsLoginEnabled() const { return !IsLoggedIn() && !m_loginRunning; }
     bool IsLogoutEnabled() const { return IsLoggedIn(); }
 
 signals:
@@ -63,4 +65,5 @@ private:
     void OnLoginRejected();
 
     ServerConnection *m_connection = nullptr;
+    bool m_loginRunning = false; // inside the connection's Open(): its dialog is showing
 };

@@ -120,6 +120,40 @@ TEST_F(ServerConnectionTest, LoginAcceptedLeavesAnIdleLoggedInConnection)
     EXPECT_TRUE(server.received.isEmpty());
 }
 
+TEST_F(ServerConnectionTest, ServerClosingWhileTheLoginDialogIsOpenKeepsTheConnection)
+{
+    LoopbackServer server;
+    UseServerPort(server.Port());
+    ServerSession session;
+    ASSERT_NO_FATAL_FAILURE(SendLogin(session, server)); // the reply is still awaited
+    QPointer<ServerConnection> connection = session.Connection();
+    // Login again: while its dialog is open the server closes the connection, and Login is
+    // chosen once more from inside the dialog's event loop.
+    bool disabledMeanwhile = false;
+    login.whileShown = [&] {
+        server.client->disconnectFromHost();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !connection || !connection->IsSocketOpen(); }, 5000));
+        session.OnServerLogin();
+        disabledMeanwhile = !session.IsCommandEnabled(ServerSession::kLoginCommand)
+            && !session.IsCommandEnabled(ServerSession::kLoginButton);
+    };
+    Answer("bert", "pw2");
+    session.OnServerLogin();
+    ASSERT_TRUE(connection);
+    EXPECT_EQ(session.Connection(), connection.data());
+    EXPECT_TRUE(disabledMeanwhile);
+    EXPECT_EQ(login.shown.size(), 2u); // the nested Login opened no dialog of its own
+    // What was typed goes out on a new connection.
+    QString name, password;
+    ASSERT_TRUE(server.TakeLogin(&name, &password));
+    EXPECT_EQ(name, "bert");
+    EXPECT_EQ(server.connections, 2);
+    server.Write(LoginReplyBytes(0));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session.IsLoggedIn(); }, 5000));
+    EXPECT_FALSE(prompts.WasShown("Aborting upload to server.", Prompts::Icon::Stop));
+    EXPECT_TRUE(session.IsCommandEnabled(ServerSession::kLoginCommand));
+}
+
 TEST_F(ServerConnectionTest, RejectedLoginKeepsTheObjectAndTheNextLoginStartsOver)
 {
     LoopbackServer server;
