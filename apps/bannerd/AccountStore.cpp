@@ -5,6 +5,9 @@
 #include <sodium.h>
 #include <sqlite3.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 constexpr int kMaxFieldChars = 80; // an 81-byte wire field with its terminator
 
@@ -54,10 +57,15 @@ private:
 std::string PasswordHash::Make(const QByteArray &password)
 {
     char out[crypto_pwhash_STRBYTES];
-    if (crypto_pwhash_str(out, password.constData(), std::size_t(password.size()),
-                          crypto_pwhash_OPSLIMIT_INTERACTIVE, crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0)
+    if (crypto_pwhash_str_alg(out, password.constData(), std::size_t(password.size()), kPasses, kMemoryBytes,
+                              crypto_pwhash_ALG_ARGON2ID13) != 0)
         return {};
     return out;
+}
+
+bool PasswordHash::NeedsRehash(const std::string &hash)
+{
+    return crypto_pwhash_str_needs_rehash(hash.c_str(), kPasses, kMemoryBytes) != 0;
 }
 
 bool PasswordHash::Verify(const std::string &hash, const QByteArray &password)
@@ -88,6 +96,10 @@ bool AccountStore::Open(const QString &path, QString *error)
         return false;
     }
     const QByteArray file = path.toUtf8();
+    // The file holds password hashes: made for the server's user alone. SQLite gives its
+    // journal files the same permissions.
+    if (const int fd = ::open(file.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600); fd >= 0)
+        ::close(fd);
     if (sqlite3_open_v2(file.constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
         *error = QStringLiteral("cannot open %1: %2").arg(path, SqlError(m_db));
         sqlite3_close(m_db);
@@ -148,6 +160,18 @@ std::optional<std::string> AccountStore::HashOf(const QString &name) const
     if (!text)
         return std::nullopt;
     return std::string(text);
+}
+
+bool AccountStore::ReplaceHash(const QString &name, const std::string &oldHash, const std::string &newHash)
+{
+    Statement update(m_db, "UPDATE accounts SET hash = ?3 WHERE name = ?1 AND hash = ?2;");
+    if (!update || newHash.empty())
+        return false;
+    const QByteArray utf8 = name.toUtf8();
+    sqlite3_bind_text(update.get(), 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(update.get(), 2, oldHash.c_str(), int(oldHash.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(update.get(), 3, newHash.c_str(), int(newHash.size()), SQLITE_TRANSIENT);
+    return sqlite3_step(update.get()) == SQLITE_DONE && sqlite3_changes(m_db) == 1;
 }
 
 bool AccountStore::IsValidUserName(const QString &name, QString *why)

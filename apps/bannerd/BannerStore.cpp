@@ -1,11 +1,14 @@
 #include "BannerStore.h"
 
+#include "platform/imaging/GifCodec.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryFile>
 #include <sodium.h>
 
 #include <cerrno>
+#include <semaphore>
 #include <cstring>
 #include <unistd.h>
 
@@ -29,15 +32,26 @@ BannerCheck CheckBanner(std::string_view bytes, std::size_t maxBytes)
         return BannerCheck::NotGif;
     if (U16At(bytes, 6) != kBannerWidth || U16At(bytes, 8) != kBannerHeight)
         return BannerCheck::WrongSize;
-    return BannerCheck::Ok;
+    // A sound header says nothing about the rest: decode every page before calling it a banner.
+    // Decoding can take tens of MiB for a hostile file, so only a few run at once.
+    static std::counting_semaphore<> decoders(2);
+    decoders.acquire();
+    GifCodec::Animation animation;
+    const int result = GifCodec::Read(QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size())), &animation);
+    decoders.release();
+    return result == GifCodec::Ok && !animation.pages.empty() ? BannerCheck::Ok : BannerCheck::NotGif;
 }
 
 bool BannerStore::Prepare(QString *error) const
 {
+    const bool existed = QFileInfo::exists(m_root);
     if (!QDir().mkpath(m_root)) {
         *error = QStringLiteral("cannot create the data folder %1").arg(m_root);
         return false;
     }
+    // Banners are the users' own until published: a folder we make is for the server alone.
+    if (!existed)
+        QFile::setPermissions(m_root, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     if (!QFileInfo(m_root).isWritable()) {
         *error = QStringLiteral("the data folder %1 is not writable").arg(m_root);
         return false;

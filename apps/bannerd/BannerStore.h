@@ -8,7 +8,8 @@
 enum class BannerCheck { Ok, TooLarge, NotGif, WrongSize };
 
 // Size first (over maxBytes), then the GIF signature, then the logical screen size, which the
-// header carries in its first 10 bytes: a full decode is not needed to reject a banner.
+// header carries in its first 10 bytes; a file that passes those is decoded in full, and one
+// that does not decode is no GIF.
 BannerCheck CheckBanner(std::string_view bytes, std::size_t maxBytes);
 
 class BannerStore {

@@ -6,6 +6,8 @@
 #include "UploadTokens.h"
 
 #include <httplib.h>
+#include <sodium.h>
+
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -15,8 +17,8 @@ namespace {
 // reaches the checks and gets its own answer. Larger bodies are refused by the library while
 // being read (status 413) and never held in memory.
 constexpr std::size_t kEnvelope = 64 * 1024;
-// Workers of the HTTP side; each holds at most one request body.
-constexpr std::size_t kWorkers = 16;
+// How long a body waits for room in memory before the server says it is busy.
+constexpr std::chrono::seconds kBodySlotWait{2};
 
 void Answer(httplib::Response &res, int status, const char *word, const QString &message)
 {
@@ -40,35 +42,38 @@ struct HttpFrontend::Impl {
     UploadTokens &tokens;
     const BannerStore &store;
     std::size_t maxUpload;
-    httplib::Server server;
+    HttpServer server;
     std::thread thread;
     std::atomic<bool> listenReturned{false};
 
     void HandleUpload(const httplib::Request &req, httplib::Response &res);
 };
 
-HttpFrontend::HttpFrontend(UploadTokens &tokens, const BannerStore &store, std::size_t maxUpload)
-    : m_impl(new Impl{tokens, store, maxUpload, {}, {}})
+HttpFrontend::HttpFrontend(UploadTokens &tokens, const BannerStore &store, std::size_t maxUpload,
+                           const HttpLimits &limits)
+    : m_impl(new Impl{tokens, store, maxUpload, HttpServer(limits), {}})
 {
-    httplib::Server &server = m_impl->server;
-    server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+    HttpServer &server = m_impl->server;
     server.set_payload_max_length(maxUpload + kEnvelope);
-    server.set_read_timeout(10, 0);
-    server.set_write_timeout(10, 0);
-    server.set_keep_alive_timeout(5);
 
     // Bodies without a length (chunked, or read until the peer closes) would bypass the size
     // limit while being read: refuse them before anything is read. Browsers send form uploads
     // with a Content-Length.
-    server.set_pre_routing_handler([](const httplib::Request &req, httplib::Response &res) {
-        if (req.method == "POST" && (req.has_header("Transfer-Encoding") || !req.has_header("Content-Length"))) {
-            res.set_header("Connection", "close");
+    Impl *impl = m_impl.get();
+    server.set_pre_routing_handler([impl](const httplib::Request &req, httplib::Response &res) {
+        if (req.method != "POST")
+            return httplib::Server::HandlerResponse::Unhandled;
+        if (req.has_header("Transfer-Encoding") || !req.has_header("Content-Length")) {
             Answer(res, 411, Pages::kFileSize, QStringLiteral("The upload must state its length."));
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        if (!impl->server.TakeBodySlot(kBodySlotWait)) {
+            res.set_header("Retry-After", "5");
+            Answer(res, 503, Pages::kServerError, QStringLiteral("The server is busy. Try again in a moment."));
             return httplib::Server::HandlerResponse::Handled;
         }
         return httplib::Server::HandlerResponse::Unhandled;
     });
-    Impl *impl = m_impl.get();
     server.Post(R"(/upload/([^/]*))", [impl](const httplib::Request &req, httplib::Response &res) {
         impl->HandleUpload(req, res);
     });
@@ -79,13 +84,36 @@ HttpFrontend::HttpFrontend(UploadTokens &tokens, const BannerStore &store, std::
     server.set_error_handler([impl](const httplib::Request &, httplib::Response &res) {
         if (!res.body.empty())
             return; // an answer of our own
-        if (res.status == 413) {
+        switch (HttpServer::CurrentFault()) {
+        case HttpReadFault::HeadersTooLarge:
+            Answer(res, 431, Pages::kFileFormat, QStringLiteral("The request's header lines are too long or too many."));
+            return;
+        case HttpReadFault::TimedOut:
+            Answer(res, 408, Pages::kServerError, QStringLiteral("The upload did not arrive in time. Try again."));
+            return;
+        case HttpReadFault::None:
+            break;
+        }
+        switch (res.status) {
+        case 404: {
+            const QByteArray page = Pages::NotFoundPage();
+            res.set_content(page.constData(), std::size_t(page.size()), "text/html; charset=utf-8");
+            return;
+        }
+        case 413:
             Answer(res, 413, Pages::kFileSize,
                    QStringLiteral("The upload is larger than %1 bytes.").arg(impl->maxUpload));
             return;
+        default:
+            // Whatever the library could not read (a request line, headers or a multipart body
+            // that do not parse, too many parts) is an upload in a form we do not take.
+            if (res.status >= 400 && res.status < 500) {
+                Answer(res, res.status, Pages::kFileFormat, QStringLiteral("The upload could not be read."));
+                return;
+            }
+            Answer(res, res.status, Pages::kServerError, QStringLiteral("The server could not take the upload."));
+            return;
         }
-        const QByteArray page = Pages::NotFoundPage();
-        res.set_content(page.constData(), std::size_t(page.size()), "text/html; charset=utf-8");
     });
 }
 
@@ -96,7 +124,7 @@ HttpFrontend::~HttpFrontend()
 
 int HttpFrontend::Start(const std::string &host, int port, QString *error)
 {
-    httplib::Server &server = m_impl->server;
+    HttpServer &server = m_impl->server;
     int bound = port;
     if (port == 0)
         bound = server.bind_to_any_port(host);
@@ -155,13 +183,24 @@ void HttpFrontend::Impl::HandleUpload(const httplib::Request &req, httplib::Resp
     case BannerCheck::Ok:
         break;
     }
+    // A client that timed out waiting for our answer may send the same upload again.
+    unsigned char hash[crypto_generichash_BYTES];
+    crypto_generichash(hash, sizeof hash, reinterpret_cast<const unsigned char *>(part->content.data()),
+                       part->content.size(), nullptr, 0);
+    const std::string digest(reinterpret_cast<const char *>(hash), sizeof hash);
+    if (!tokens.ClaimUpload(token, digest)) {
+        Log(QStringLiteral("upload by %1 came again; stored once").arg(LogText(*user)));
+        Answer(res, 200, Pages::kSuccess, QStringLiteral("Your banner was uploaded."));
+        return;
+    }
     QString why;
     const QString stored = store.Store(*user, part->content, QDateTime::currentDateTimeUtc(), &why);
     if (stored.isEmpty()) {
-        Log(QStringLiteral("upload by %1 not stored: %2").arg(*user, why));
+        tokens.ReleaseUpload(token, digest);
+        Log(QStringLiteral("upload by %1 not stored: %2").arg(LogText(*user), why));
         Answer(res, 500, Pages::kServerError, QStringLiteral("The server could not store the banner. Try again later."));
         return;
     }
-    Log(QStringLiteral("upload by %1 stored as %2 (%3 bytes)").arg(*user, stored).arg(part->content.size()));
+    Log(QStringLiteral("upload by %1 stored as %2 (%3 bytes)").arg(LogText(*user), LogText(stored)).arg(part->content.size()));
     Answer(res, 200, Pages::kSuccess, QStringLiteral("Your banner was uploaded."));
 }

@@ -2,6 +2,8 @@
 // The HTTP side of bannerd: takes the multipart upload that an upload page posts, checks it,
 // stores accepted banners and answers with a result page. cpp-httplib runs it on its own
 // threads; the token registry and the banner store are safe to use from them.
+#include "HttpServer.h"
+
 #include <QString>
 #include <memory>
 #include <string>
@@ -11,7 +13,8 @@ class UploadTokens;
 
 class HttpFrontend {
 public:
-    HttpFrontend(UploadTokens &tokens, const BannerStore &store, std::size_t maxUpload);
+    HttpFrontend(UploadTokens &tokens, const BannerStore &store, std::size_t maxUpload,
+                 const HttpLimits &limits = {});
     ~HttpFrontend();
     HttpFrontend(const HttpFrontend &) = delete;
     HttpFrontend &operator=(const HttpFrontend &) = delete;

@@ -13,7 +13,10 @@ ProtocolServer::ProtocolServer(AccountStore &accounts, PasswordPool &pool, Uploa
     connect(&m_server, &QTcpServer::newConnection, this, &ProtocolServer::OnNewConnection);
     // Tokens of connections that stay open outlive their 30 minutes; drop them now and then.
     m_purgeTimer.setInterval(std::chrono::minutes(1));
-    connect(&m_purgeTimer, &QTimer::timeout, this, [this] { m_tokens.Purge(); });
+    connect(&m_purgeTimer, &QTimer::timeout, this, [this] {
+        m_tokens.Purge();
+        ForgetOldFailures(std::chrono::steady_clock::now());
+    });
     m_purgeTimer.start();
 }
 
@@ -39,6 +42,32 @@ QString ProtocolServer::UploadAddress(const QHostAddress &local, const std::stri
     if (host.contains(QLatin1Char(':')) && !host.startsWith(QLatin1Char('[')))
         host = QLatin1Char('[') + host + QLatin1Char(']');
     return QStringLiteral("http://%1:%2/upload/%3").arg(host).arg(m_settings.httpPort).arg(QString::fromStdString(token));
+}
+
+void ProtocolServer::ForgetOldFailures(std::chrono::steady_clock::time_point now)
+{
+    for (auto it = m_failures.begin(); it != m_failures.end();) {
+        std::deque<std::chrono::steady_clock::time_point> &times = it->second;
+        while (!times.empty() && now - times.front() >= m_settings.limits.failureWindow)
+            times.pop_front();
+        it = times.empty() ? m_failures.erase(it) : std::next(it);
+    }
+}
+
+bool ProtocolServer::LoginsBlocked(const QHostAddress &address)
+{
+    const auto it = m_failures.find(address.toString());
+    if (it == m_failures.end())
+        return false;
+    const auto now = std::chrono::steady_clock::now();
+    while (!it->second.empty() && now - it->second.front() >= m_settings.limits.failureWindow)
+        it->second.pop_front();
+    return int(it->second.size()) >= m_settings.limits.maxFailedLoginsPerAddress;
+}
+
+void ProtocolServer::RecordFailedLogin(const QHostAddress &address)
+{
+    m_failures[address.toString()].push_back(std::chrono::steady_clock::now());
 }
 
 ProtocolServer::~ProtocolServer()

@@ -7,6 +7,8 @@
 #include <QTcpServer>
 #include <QTimer>
 #include <chrono>
+#include <deque>
+#include <map>
 #include <string>
 
 class AccountStore;
@@ -16,13 +18,19 @@ class UploadTokens;
 struct ProtocolLimits {
     // A message must arrive whole within this time of its first byte.
     std::chrono::milliseconds messageTimeout{5000};
-    // A connection must log in within this time.
+    // A connection must log in within this time of connecting, whatever it sends meanwhile.
     std::chrono::milliseconds loginTimeout{30000};
+    // Replies the client leaves unread beyond a small bound for this long end the connection.
+    std::chrono::milliseconds replyTimeout{30000};
     // A logged-in connection that sends nothing for this long is closed (the editor logs in
     // again when the user next uploads).
     std::chrono::milliseconds idleTimeout{std::chrono::hours(2)};
     // Rejected logins on one connection before it is closed.
     int maxFailedLogins = 3;
+    // Rejected logins from one address within failureWindow before its logins are refused
+    // unchecked (reconnecting does not buy new guesses).
+    int maxFailedLoginsPerAddress = 10;
+    std::chrono::milliseconds failureWindow{60000};
     int maxConnections = 1024;
 };
 
@@ -53,9 +61,13 @@ public:
     // A new connection number for tokens; never reused while the server runs.
     quint64 NextConnectionId() { return ++m_lastConnectionId; }
     void SessionEnded() { --m_sessions; }
+    // The address has used up its failed logins for now.
+    bool LoginsBlocked(const QHostAddress &address);
+    void RecordFailedLogin(const QHostAddress &address);
 
 private:
     void OnNewConnection();
+    void ForgetOldFailures(std::chrono::steady_clock::time_point now);
 
     AccountStore &m_accounts;
     PasswordPool &m_pool;
@@ -63,6 +75,7 @@ private:
     Settings m_settings;
     QTcpServer m_server;
     QTimer m_purgeTimer;
+    std::map<QString, std::deque<std::chrono::steady_clock::time_point>> m_failures; // by address
     int m_sessions = 0;
     quint64 m_lastConnectionId = 0;
 };

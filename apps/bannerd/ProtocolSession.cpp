@@ -24,13 +24,24 @@ ProtocolSession::ProtocolSession(QTcpSocket *socket, ProtocolServer &server)
     m_socket->setReadBufferSize(kReadBuffer);
     m_peer = QStringLiteral("%1:%2").arg(m_socket->peerAddress().toString()).arg(m_socket->peerPort());
 
+    const ProtocolLimits &limits = m_server.Config().limits;
     m_messageTimer.setSingleShot(true);
-    m_messageTimer.setInterval(m_server.Config().limits.messageTimeout);
+    m_messageTimer.setInterval(limits.messageTimeout);
     connect(&m_messageTimer, &QTimer::timeout, this, [this] { Drop(QStringLiteral("message not completed in time")); });
-    m_idleTimer.setSingleShot(true);
-    connect(&m_idleTimer, &QTimer::timeout, this, [this] {
-        Drop(m_user.isEmpty() ? QStringLiteral("no login in time") : QStringLiteral("idle"));
+    // The login deadline counts from connecting: requests before a login do not extend it.
+    m_loginTimer.setSingleShot(true);
+    connect(&m_loginTimer, &QTimer::timeout, this, [this] {
+        if (m_loginCheck)
+            m_loginLate = true; // the check under way decides
+        else
+            Drop(QStringLiteral("no login in time"));
     });
+    m_loginTimer.start(limits.loginTimeout);
+    m_idleTimer.setSingleShot(true);
+    connect(&m_idleTimer, &QTimer::timeout, this, [this] { Drop(QStringLiteral("idle")); });
+    m_stallTimer.setSingleShot(true);
+    m_stallTimer.setInterval(limits.replyTimeout);
+    connect(&m_stallTimer, &QTimer::timeout, this, [this] { Drop(QStringLiteral("replies not taken in time")); });
 
     connect(m_socket, &QTcpSocket::readyRead, this, &ProtocolSession::Process);
     connect(m_socket, &QTcpSocket::bytesWritten, this, &ProtocolSession::Process);
@@ -95,12 +106,16 @@ void ProtocolSession::ArmTimers()
     } else {
         m_messageTimer.stop();
     }
-    if (waitingOnClient) {
-        const auto &limits = m_server.Config().limits;
-        m_idleTimer.start(m_user.isEmpty() ? limits.loginTimeout : limits.idleTimeout);
-    } else {
+    if (waitingOnClient && !m_user.isEmpty())
+        m_idleTimer.start(m_server.Config().limits.idleTimeout);
+    else
         m_idleTimer.stop();
-    }
+    // A client that stops reading its replies is waited for only so long.
+    const bool replyStuck = m_reply || m_socket->bytesToWrite() > kMaxQueuedReply;
+    if (!replyStuck)
+        m_stallTimer.stop();
+    else if (!m_stallTimer.isActive())
+        m_stallTimer.start();
 }
 
 void ProtocolSession::Handle(std::unique_ptr<ServerMessage> request)
@@ -126,27 +141,56 @@ void ProtocolSession::HandleLogin(const LoginRequest &request)
         m_user.clear();
     }
     const QString user = Win1252::Decode(request.UserNameBytes());
+    if (m_server.LoginsBlocked(m_socket->peerAddress())) {
+        RefuseLogin(user, "too many failed logins from this address");
+        return;
+    }
     QString why;
     std::string hash;
     if (AccountStore::IsValidUserName(user, &why))
         hash = m_server.Accounts().HashOf(user).value_or(std::string());
-    m_loginCheck = m_server.Pool().Verify(std::move(hash), request.PasswordBytes(), this,
-                                          [this, user](bool accepted) { OnLoginChecked(user, accepted); });
+    m_loginCheck = m_server.Pool().Verify(m_socket->peerAddress().toString(), hash, request.PasswordBytes(), this,
+                                          [this, user, hash](bool accepted, const std::string &newHash) {
+                                              if (accepted && !newHash.empty())
+                                                  m_server.Accounts().ReplaceHash(user, hash, newHash);
+                                              OnLoginChecked(user, accepted);
+                                          });
+    // No room in the queue of checks: refused at once, as a failed login is (the client may
+    // retry), but not counted as a wrong guess.
+    if (!m_loginCheck)
+        RefuseLogin(user, "too many logins waiting");
+}
+
+void ProtocolSession::RefuseLogin(const QString &user, const char *why)
+{
+    Log(QStringLiteral("login refused for \"%1\" from %2: %3").arg(LogText(user), m_peer, QLatin1String(why)));
+    Send(std::make_unique<LoginReply>(&m_messageSocket, kLoginRejected));
 }
 
 void ProtocolSession::OnLoginChecked(const QString &user, bool accepted)
 {
     m_loginCheck.reset();
+    if (accepted && m_loginLate) {
+        Drop(QStringLiteral("no login in time"));
+        return;
+    }
     if (accepted) {
         m_user = user;
         m_failedLogins = 0;
-        Log(QStringLiteral("login %1 from %2").arg(user, m_peer));
+        m_loginTimer.stop();
+        Log(QStringLiteral("login %1 from %2").arg(LogText(user), m_peer));
         Send(std::make_unique<LoginReply>(&m_messageSocket, 0));
     } else {
         ++m_failedLogins;
-        Log(QStringLiteral("login refused for \"%1\" from %2").arg(user, m_peer));
+        m_server.RecordFailedLogin(m_socket->peerAddress());
+        Log(QStringLiteral("login refused for \"%1\" from %2").arg(LogText(user), m_peer));
         Send(std::make_unique<LoginReply>(&m_messageSocket, kLoginRejected));
+        if (!m_finished && m_loginLate) {
+            Drop(QStringLiteral("no login in time"));
+            return;
+        }
         if (!m_finished && m_failedLogins >= m_server.Config().limits.maxFailedLogins) {
+            LogEnd(QStringLiteral("too many failed logins"));
             m_closing = true;
             m_socket->disconnectFromHost(); // after the reply has gone out
             QTimer::singleShot(m_server.Config().limits.messageTimeout, this,
@@ -185,21 +229,35 @@ void ProtocolSession::Drop(const QString &reason)
 {
     if (m_finished)
         return;
-    Log(QStringLiteral("closing connection from %1%2: %3")
-            .arg(m_peer, m_user.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(m_user), reason));
+    LogEnd(reason);
+    // The socket may report its own error while the last replies are flushed: the end is
+    // already being handled.
+    m_socket->disconnect(this);
     // Replies to the requests that were sound go out first, as far as the socket takes them now.
     m_socket->flush();
     m_socket->abort();
     Finish();
 }
 
+void ProtocolSession::LogEnd(const QString &reason)
+{
+    if (m_endLogged)
+        return;
+    m_endLogged = true;
+    Log(QStringLiteral("closing connection from %1%2: %3")
+            .arg(m_peer, m_user.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(LogText(m_user)), reason));
+}
+
 void ProtocolSession::Finish()
 {
     if (m_finished)
         return;
+    LogEnd(QStringLiteral("closed by the client"));
     m_finished = true;
     m_messageTimer.stop();
+    m_loginTimer.stop();
     m_idleTimer.stop();
+    m_stallTimer.stop();
     if (m_loginCheck)
         m_loginCheck->store(true);
     m_server.Tokens().RevokeConnection(m_id);

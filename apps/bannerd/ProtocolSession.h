@@ -26,10 +26,13 @@ private:
     void Handle(std::unique_ptr<ServerMessage> request);
     void HandleLogin(const LoginRequest &request);
     void OnLoginChecked(const QString &user, bool accepted);
+    void RefuseLogin(const QString &user, const char *why);
     void HandleUploadPageRequest();
     void Send(std::unique_ptr<ServerMessage> reply);
     void ArmTimers();
     void Drop(const QString &reason);
+    // One line per connection for its end, whichever way it comes.
+    void LogEnd(const QString &reason);
     void Finish();
 
     ProtocolServer &m_server;
@@ -43,7 +46,11 @@ private:
     quint64 m_id;
     int m_failedLogins = 0;
     bool m_closing = false;
+    bool m_loginLate = false; // the login deadline passed while a check was running
     bool m_finished = false;
+    bool m_endLogged = false;
     QTimer m_messageTimer;
+    QTimer m_loginTimer;
     QTimer m_idleTimer;
+    QTimer m_stallTimer;
 };

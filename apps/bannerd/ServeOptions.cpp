@@ -48,6 +48,29 @@ private:
     int m_at;
 };
 
+struct IntOption {
+    const char *name;
+    int ServeOptions::*field;
+    qint64 low, high;
+};
+
+IntOption *FindIntOption(const QString &name)
+{
+    static IntOption options[] = {
+        {"--hash-threads", &ServeOptions::hashThreads, 1, 64},
+        {"--max-waiting-logins", &ServeOptions::maxWaitingLogins, 1, 100000},
+        {"--max-failed-logins", &ServeOptions::maxFailedLogins, 1, 100000},
+        {"--login-timeout", &ServeOptions::loginTimeout, 1, 3600},
+        {"--reply-timeout", &ServeOptions::replyTimeout, 1, 3600},
+        {"--http-header-timeout", &ServeOptions::httpHeaderTimeout, 1, 600},
+        {"--max-http-connections", &ServeOptions::maxHttpConnections, 1, 10000},
+    };
+    for (IntOption &option : options)
+        if (name == QLatin1String(option.name))
+            return &option;
+    return nullptr;
+}
+
 bool ParseServe(const QStringList &args, ServeOptions *opts, QString *error)
 {
     OptionReader reader(args, 1);
@@ -76,10 +99,10 @@ bool ParseServe(const QStringList &args, ServeOptions *opts, QString *error)
             if (!ParseNumber(name, value, 1, 100000, &number, error))
                 return false;
             opts->maxConnections = int(number);
-        } else if (name == QLatin1String("--hash-threads")) {
-            if (!ParseNumber(name, value, 1, 64, &number, error))
+        } else if (IntOption *option = FindIntOption(name)) {
+            if (!ParseNumber(name, value, option->low, option->high, &number, error))
                 return false;
-            opts->hashThreads = int(number);
+            opts->*(option->field) = int(number);
         } else {
             *error = QStringLiteral("unknown option \"%1\" for serve").arg(name);
             return false;
@@ -166,6 +189,8 @@ const char *UsageText()
 {
     return "usage: bannerd serve --db FILE --data DIR [--listen ADDR] [--port 5000] [--http-port 8080]\n"
            "                     [--public-host NAME] [--max-upload BYTES] [--max-connections N]\n"
-           "                     [--hash-threads N]\n"
+           "                     [--hash-threads N] [--max-waiting-logins N] [--max-failed-logins N]\n"
+           "                     [--login-timeout SECONDS] [--reply-timeout SECONDS]\n"
+           "                     [--http-header-timeout SECONDS] [--max-http-connections N]\n"
            "       bannerd adduser --db FILE NAME    (reads the password as one line from standard input)\n";
 }

@@ -14,6 +14,12 @@ struct ServeOptions {
     qint64 maxUpload = 1024 * 1024;
     int maxConnections = 1024;
     int hashThreads = 2;
+    int maxWaitingLogins = 64;
+    int maxFailedLogins = 10;  // per client address and minute
+    int loginTimeout = 30;     // seconds from connecting
+    int replyTimeout = 30;     // seconds that replies may stay unread
+    int httpHeaderTimeout = 5; // seconds from connecting to the end of the headers
+    int maxHttpConnections = 512;
 };
 
 struct AddUserOptions {

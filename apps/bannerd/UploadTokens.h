@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 class UploadTokens {
 public:
@@ -24,6 +25,12 @@ public:
     std::string IssueFor(quint64 connection, const QString &user);
     // The user a token was issued to, while it is good.
     std::optional<QString> Redeem(const std::string &token);
+    // An accepted upload of these bytes (their digest) through this token is about to be
+    // stored: true the first time, false when the same bytes already came through it, so a
+    // request that a client sends again is answered from the first instead of stored twice.
+    bool ClaimUpload(const std::string &token, const std::string &digest);
+    // The claimed upload could not be stored after all.
+    void ReleaseUpload(const std::string &token, const std::string &digest);
     // The connection closed or logged in anew: its token is refused from now on.
     void RevokeConnection(quint64 connection);
     // Drops expired tokens; returns how many remain.
@@ -34,6 +41,7 @@ private:
         QString user;
         quint64 connection;
         Clock::time_point expires;
+        std::vector<std::string> uploads; // digests of what was stored through it
     };
 
     std::chrono::seconds m_lifetime;

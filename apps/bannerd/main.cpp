@@ -104,8 +104,11 @@ int Serve(QCoreApplication &app, const ServeOptions &opts)
         return Fail(why);
 
     UploadTokens tokens;
-    PasswordPool pool(opts.hashThreads);
-    HttpFrontend http(tokens, store, std::size_t(opts.maxUpload));
+    PasswordPool pool(opts.hashThreads, PasswordPool::Limits{opts.maxWaitingLogins});
+    HttpLimits httpLimits;
+    httpLimits.headerTimeout = std::chrono::seconds(opts.httpHeaderTimeout);
+    httpLimits.maxConnections = opts.maxHttpConnections;
+    HttpFrontend http(tokens, store, std::size_t(opts.maxUpload), httpLimits);
     const int httpPort = http.Start(opts.listen.toStdString(), opts.httpPort, &why);
     if (httpPort < 0)
         return Fail(why);
@@ -115,6 +118,9 @@ int Serve(QCoreApplication &app, const ServeOptions &opts)
     settings.httpPort = httpPort;
     settings.maxUpload = opts.maxUpload;
     settings.limits.maxConnections = opts.maxConnections;
+    settings.limits.maxFailedLoginsPerAddress = opts.maxFailedLogins;
+    settings.limits.loginTimeout = std::chrono::seconds(opts.loginTimeout);
+    settings.limits.replyTimeout = std::chrono::seconds(opts.replyTimeout);
     ProtocolServer protocol(accounts, pool, tokens, settings);
     if (!protocol.Listen(QHostAddress(opts.listen), quint16(opts.port), &why))
         return Fail(why);

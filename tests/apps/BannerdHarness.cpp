@@ -11,6 +11,14 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+namespace {
+// BANNERD_EXE in the environment runs another build of the server against these tests.
+QString ServerProgram()
+{
+    return qEnvironmentVariable("BANNERD_EXE", QStringLiteral(BANNERD_EXE));
+}
+} // namespace
+
 BannerdProcess::~BannerdProcess()
 {
     Stop();
@@ -23,7 +31,7 @@ bool BannerdProcess::Start(const QStringList &extraArgs)
     QStringList args{QStringLiteral("serve"), QStringLiteral("--db"), Db(), QStringLiteral("--data"), DataDir(),
                      QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--http-port"), QStringLiteral("0")};
     args += extraArgs;
-    m_process.start(QStringLiteral(BANNERD_EXE), args);
+    m_process.start(ServerProgram(), args);
     if (!m_process.waitForStarted())
         return false;
     QByteArray line;
@@ -64,7 +72,7 @@ int BannerdProcess::AddUser(const QString &name, const QByteArray &password, QBy
     if (m_dir.isEmpty())
         m_dir = TestSupport::NewTempDir();
     QProcess p;
-    p.start(QStringLiteral(BANNERD_EXE), {QStringLiteral("adduser"), QStringLiteral("--db"), Db(), name});
+    p.start(ServerProgram(), {QStringLiteral("adduser"), QStringLiteral("--db"), Db(), name});
     if (!p.waitForStarted())
         return -1;
     p.write(password + '\n');

@@ -6,6 +6,7 @@
 #include "ServeOptions.h"
 #include "TestSupport.h"
 #include "UploadTokens.h"
+#include "platform/imaging/GifCodec.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,12 +28,37 @@ std::string GifHeader(int width, int height, const char *version = "GIF89a")
     bytes += std::string("\xF7\x00\x00", 3);
     return bytes;
 }
+
+// A whole one-page GIF of the given size.
+std::string Gif(int width, int height)
+{
+    GifCodec::Animation animation;
+    animation.width = width;
+    animation.height = height;
+    GifCodec::Page page;
+    page.image = QImage(width, height, QImage::Format_Indexed8);
+    page.image.setColorTable({qRgb(255, 0, 0), qRgb(0, 0, 255)});
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            page.image.setPixel(x, y, uint((x / 7 + y / 3) % 2));
+    animation.pages.push_back(page);
+    QByteArray bytes;
+    return GifCodec::Write(animation, &bytes) == GifCodec::Ok ? bytes.toStdString() : std::string();
+}
 } // namespace
 
-TEST(BannerCheckTest, SizeThenSignatureThenDimensions)
+TEST(BannerCheckTest, SizeThenSignatureThenDimensionsThenTheWholeFile)
 {
-    EXPECT_EQ(CheckBanner(GifHeader(468, 60), 1024), BannerCheck::Ok);
-    EXPECT_EQ(CheckBanner(GifHeader(468, 60, "GIF87a"), 1024), BannerCheck::Ok);
+    const std::string banner = Gif(468, 60);
+    ASSERT_GT(banner.size(), 100u);
+    EXPECT_EQ(CheckBanner(banner, 1024 * 1024), BannerCheck::Ok);
+    // A sound header with nothing or damage behind it is no picture.
+    EXPECT_EQ(CheckBanner(GifHeader(468, 60), 1024), BannerCheck::NotGif);
+    EXPECT_EQ(CheckBanner(GifHeader(468, 60, "GIF87a"), 1024), BannerCheck::NotGif);
+    EXPECT_EQ(CheckBanner(banner.substr(0, banner.size() / 2), 1024 * 1024), BannerCheck::NotGif);
+    std::string damaged = banner;
+    std::fill(damaged.begin() + 13, damaged.end(), '\xFF');
+    EXPECT_EQ(CheckBanner(damaged, 1024 * 1024), BannerCheck::NotGif);
     EXPECT_EQ(CheckBanner(GifHeader(60, 468), 1024), BannerCheck::WrongSize);
     EXPECT_EQ(CheckBanner(GifHeader(468 + 256, 60), 1024), BannerCheck::WrongSize); // high byte counts
     EXPECT_EQ(CheckBanner(GifHeader(468, 61), 1024), BannerCheck::WrongSize);
@@ -41,11 +67,10 @@ TEST(BannerCheckTest, SizeThenSignatureThenDimensions)
     EXPECT_EQ(CheckBanner(GifHeader(468, 60).substr(0, 12), 1024), BannerCheck::NotGif); // cut header
     EXPECT_EQ(CheckBanner("", 1024), BannerCheck::NotGif);
 
-    std::string exact = GifHeader(468, 60);
-    exact.resize(1024, '\0');
-    EXPECT_EQ(CheckBanner(exact, 1024), BannerCheck::Ok);
-    exact += '\0';
-    EXPECT_EQ(CheckBanner(exact, 1024), BannerCheck::TooLarge);
+    std::string exact = banner;
+    exact.resize(std::max<std::size_t>(banner.size(), 1024), '\0');
+    EXPECT_EQ(CheckBanner(exact, exact.size()), BannerCheck::Ok);
+    EXPECT_EQ(CheckBanner(exact + '\0', exact.size()), BannerCheck::TooLarge);
     // An oversized file is refused for its size even when it is no GIF at all.
     EXPECT_EQ(CheckBanner(std::string(2048, 'x'), 1024), BannerCheck::TooLarge);
 }
@@ -174,31 +199,72 @@ TEST(PasswordPoolTest, AnswersOnTheCallersThreadAndDropsCancelledChecks)
     PasswordPool pool(2);
     EXPECT_EQ(pool.Threads(), 2);
     const std::string hash = PasswordHash::Make("right");
+    EXPECT_FALSE(PasswordHash::NeedsRehash(hash));
+    // What older servers stored: argon2id at 64 MiB.
+    char old[crypto_pwhash_STRBYTES];
+    ASSERT_EQ(crypto_pwhash_str(old, "right", 5, crypto_pwhash_OPSLIMIT_INTERACTIVE, crypto_pwhash_MEMLIMIT_INTERACTIVE), 0);
     QObject context;
     int answers = 0;
     int accepted = 0;
+    std::string rehashed;
     const QThread *answeredOn = nullptr;
-    auto done = [&](bool ok) {
+    auto done = [&](bool ok, const std::string &newHash) {
         ++answers;
         accepted += ok ? 1 : 0;
+        if (!newHash.empty())
+            rehashed = newHash;
         answeredOn = QThread::currentThread();
     };
-    pool.Verify(hash, "right", &context, done);
-    pool.Verify(hash, "wrong", &context, done);
-    pool.Verify(std::string(), "right", &context, done); // unknown user: decoy hash, refused
-    pool.Verify(hash, "right", &context, done)->store(true); // the client went away
+    const QString a = QStringLiteral("10.0.0.1");
+    pool.Verify(a, hash, "right", &context, done);
+    pool.Verify(a, hash, "wrong", &context, done);
+    pool.Verify(a, std::string(), "right", &context, done); // unknown user: decoy hash, refused
+    pool.Verify(a, hash, "right", &context, done)->store(true); // the client went away
     {
         QObject gone;
-        pool.Verify(hash, "right", &gone, done); // its receiver is deleted before the answer
+        pool.Verify(a, hash, "right", &gone, done); // its receiver is deleted before the answer
     }
+    pool.Verify(a, old, "right", &context, done); // accepted, with a hash at today's parameters
     QElapsedTimer clock;
     clock.start();
     while (pool.Pending() > 0 && clock.elapsed() < 30000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     EXPECT_EQ(pool.Pending(), 0);
-    EXPECT_EQ(answers, 3);
-    EXPECT_EQ(accepted, 1);
+    EXPECT_EQ(answers, 4);
+    EXPECT_EQ(accepted, 2);
     EXPECT_EQ(answeredOn, QThread::currentThread());
+    ASSERT_FALSE(rehashed.empty());
+    EXPECT_FALSE(PasswordHash::NeedsRehash(rehashed));
+    EXPECT_TRUE(PasswordHash::Verify(rehashed, "right"));
+}
+
+TEST(PasswordPoolTest, WaitingChecksAreBoundedAndTakenInTurnByAddress)
+{
+    ASSERT_GE(sodium_init(), 0);
+    PasswordPool pool(1, PasswordPool::Limits{4});
+    const std::string hash = PasswordHash::Make("pw");
+    QObject context;
+    std::vector<QString> order;
+    auto check = [&](const QString &address) {
+        return pool.Verify(address, hash, "pw", &context, [&order, address](bool, const std::string &) {
+            order.push_back(address);
+        });
+    };
+    const QString flood = QStringLiteral("10.0.0.1"), other = QStringLiteral("10.0.0.2");
+    for (int i = 0; i < 4; ++i)
+        ASSERT_TRUE(check(flood));
+    EXPECT_FALSE(check(flood)); // the queue is full and this address has more than its share
+    ASSERT_TRUE(check(other));  // another address still gets its share
+    EXPECT_TRUE(check(other));
+    EXPECT_FALSE(check(other));
+    QElapsedTimer clock;
+    clock.start();
+    while (pool.Pending() > 0 && clock.elapsed() < 30000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_EQ(order.size(), 6u);
+    // The other address waits for at most a round of the flooding one, not for all of it.
+    EXPECT_EQ(order.back(), flood);
+    EXPECT_LE(std::find(order.begin(), order.end(), other) - order.begin(), 2);
 }
 
 TEST(CommandLineTest, ServeAndAddUserArguments)
