@@ -138,7 +138,7 @@ TEST_F(BannerdLimitsTest, LoginDeadlineCountsFromConnectAndUnreadRepliesEndTheCo
 
 TEST_F(BannerdLimitsTest, SlowHttpClientsHoldOnlyTheirOwnConnection)
 {
-    ASSERT_NO_FATAL_FAILURE(StartWith({"--http-header-timeout", "2", "--max-http-connections", "64"}));
+    ASSERT_NO_FATAL_FAILURE(StartWith({"--max-http-connections", "64"}));
     ProtocolClient client;
     const QString action = FormAction(client);
     ASSERT_FALSE(action.isEmpty());
