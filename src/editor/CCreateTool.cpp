@@ -18,11 +18,11 @@ CSprite *StartWorkingCopy(CFrameView &view, const CSprite &prototype, CPoint p)
 {
     DragState &drag = ItemTools::Instance().Drag();
     drag.DragList.clear();
+    // A pending repaint would wipe the feedback drawn next.
+    view.Window()->UpdateNow();
     drag.DragList.push_back(prototype.Clone());
     CSprite *item = drag.DragList.back().get();
     item->m_position = CRect(p.x, p.y, p.x, p.y);
-    // A pending repaint would wipe the feedback drawn next.
-    view.Window()->UpdateNow();
     return item;
 }
 
@@ -80,6 +80,7 @@ CFreehandTool::CFreehandTool() : CItemTool(kCreate, std::make_unique<CPolyline>(
 void CFreehandTool::OnButtonDown(CFrameView &view, int shift, QPoint point)
 {
     CItemTool::OnButtonDown(view, shift, point);
+    ItemTools::Instance().Drag().mode = DragState::Mode::None;
     const CPoint p = ToFrame(view, point);
     static_cast<CPolyline *>(StartWorkingCopy(view, *Prototype(), p))->AddPoint(p);
 }

@@ -117,6 +117,7 @@ void CFrameView::DrawItems()
         if (IsSelected(item.get()))
             item->DrawTracker(m_control);
     }
+    ItemTools::Instance().RedrawFeedback(*this);
     m_control.SetRepaintOnChange(true);
 }
 

@@ -17,12 +17,13 @@ CItemTool::CItemTool(int kind, std::unique_ptr<CSprite> prototype)
 
 CItemTool::~CItemTool() = default;
 
-void CItemTool::OnButtonDown(CFrameView &, int shift, QPoint point)
+void CItemTool::OnButtonDown(CFrameView &view, int shift, QPoint point)
 {
     DragState &drag = ItemTools::Instance().Drag();
     drag.shift = shift;
     drag.pressPoint = drag.lastPoint = point;
     drag.buttonDown = true;
+    drag.view = &view;
 }
 
 void CItemTool::OnDoubleClick(CFrameView &, int, QPoint) {}
@@ -87,6 +88,20 @@ void ItemTools::AbandonDrag()
     m_drag.buttonDown = false;
     if (m_current->Kind() == CItemTool::kCreate)
         m_current = m_select;
+}
+
+void ItemTools::RedrawFeedback(CFrameView &view)
+{
+    if (!m_drag.buttonDown || m_drag.view != &view)
+        return;
+    if (m_drag.mode == DragState::Mode::NetSelection) {
+        CSelectTool::DrawNetRect(view, m_drag.pressPoint, m_drag.lastPoint);
+        return;
+    }
+    // A stroke being recorded shows all of its segments; working copies their handle's outline.
+    const int handle = m_drag.mode == DragState::Mode::MoveResize ? m_drag.activeHandle : -1;
+    for (const auto &copy : m_drag.DragList)
+        copy->DrawInverted(view.Control(), handle);
 }
 
 CPrimitiveGraphics &ItemTools::ShapePrototype() const

@@ -44,6 +44,7 @@ struct DragState {
     enum class Mode { None, NetSelection, MoveResize };
 
     bool buttonDown = false;
+    CFrameView *view = nullptr; // where the press was
     int shift = 0;         // at the press
     QPoint pressPoint;     // control pixels
     QPoint lastPoint;      // control pixels
@@ -78,6 +79,9 @@ public:
     // Ends a drag whose release never reached a tool, changing nothing; a creation tool hands
     // back to the select tool as at any release.
     void AbandonDrag();
+    // Draws the feedback of a drag under way in `view` again, after a repaint of the view
+    // (scrolling, say) has painted over it, so that the next erasing finds it.
+    void RedrawFeedback(CFrameView &view);
 
 private:
     ItemTools();

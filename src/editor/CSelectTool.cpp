@@ -122,12 +122,15 @@ void CSelectTool::OnButtonUp(CFrameView &view, int shift, QPoint point)
     DragState &drag = ItemTools::Instance().Drag();
     if (!drag.buttonDown)
         return;
-    if (drag.mode == DragState::Mode::NetSelection) {
+    // The feedback is erased here once; no repaint from now on may draw it again.
+    const DragState::Mode mode = drag.mode;
+    drag.mode = DragState::Mode::None;
+    if (mode == DragState::Mode::NetSelection) {
         DrawNetRect(view, drag.pressPoint, drag.lastPoint);
         const CRect net = CRect(drag.pressPoint.x(), drag.pressPoint.y(), drag.lastPoint.x(), drag.lastPoint.y())
                               .Normalized();
         view.SelectWithinRect(net, (drag.shift & kShift) != 0);
-    } else if (drag.mode == DragState::Mode::MoveResize) {
+    } else if (mode == DragState::Mode::MoveResize) {
         for (const auto &copy : drag.DragList)
             copy->DrawInverted(view.Control(), drag.activeHandle);
         std::vector<std::unique_ptr<CSprite>> copies = std::move(drag.DragList);
@@ -140,7 +143,6 @@ void CSelectTool::OnButtonUp(CFrameView &view, int shift, QPoint point)
             ItemEdits::ReplaceByCopies(view, std::move(copies));
         }
     }
-    drag.mode = DragState::Mode::None;
     CItemTool::OnButtonUp(view, shift, point);
 }
 

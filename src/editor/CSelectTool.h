@@ -14,6 +14,6 @@ public:
     // Also what the creation tools call while a new item's corner follows the mouse.
     void OnMouseMove(CFrameView &view, int shift, QPoint point) override;
 
-private:
+    // The dotted focus rectangle of net selection; drawing it twice erases it.
     static void DrawNetRect(CFrameView &view, QPoint from, QPoint to);
 };

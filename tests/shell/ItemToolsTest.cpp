@@ -25,6 +25,7 @@
 #include "TestSupport.h"
 
 #include <QAction>
+#include <QScrollBar>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -293,6 +294,29 @@ TEST_F(ItemToolsTest, DraggingMovesResizesAndCtrlCopiesAtTheZoom)
     QTest::mouseClick(Viewport(), Qt::LeftButton, Qt::ControlModifier, At(50, 20));
     ASSERT_EQ(Items().size(), 4u);
     EXPECT_EQ(Items().back()->m_position, CRect(45, 18, 65, 28));
+    ExpectNoFeedbackLeft();
+}
+
+TEST_F(ItemToolsTest, ScrollingDuringADragKeepsItsFeedbackExact)
+{
+    view->Control().SetZoomPercent(400);
+    QCoreApplication::processEvents();
+    QScrollBar *bar = view->Window()->horizontalScrollBar();
+    AddRect({10, 5, 30, 12});
+    Press(At(20, 8));
+    Move(At(60, 8));
+    bar->setValue(40); // the wheel, say: the view repaints under the outlines
+    QCoreApplication::processEvents();
+    Move(At(25, 9));
+    Release(At(25, 9));
+    EXPECT_EQ(Items().front()->m_position, CRect(15, 6, 35, 13));
+    ExpectNoFeedbackLeft();
+    Press(At(60, 2));
+    Move(At(70, 10));
+    bar->setValue(0);
+    QCoreApplication::processEvents();
+    Move(At(80, 12));
+    Release(At(80, 12));
     ExpectNoFeedbackLeft();
 }
 
