@@ -21,8 +21,7 @@ QString CStamp::Placeholder()
 
 QString CStamp::FileFilter()
 {
-    return QStringLiteral("Compuserve GIF|*.gif|JPEG|*.jpg;*.jpeg|Windows Bitmap|*.bmp|Compuserve PNG|*.png|"
-                          "Raw FAX|*.fax|EPS Raster|*.eps|Kodak FlashPix|*.fpx|GEM Image|*.gem;*.img|");
+    return ImagingFileDialog::PictureFilter();
 }
 
 void CStamp::SetPicture(std::unique_ptr<PackedDib> dib)
@@ -88,12 +87,7 @@ void CStamp::Draw(ImagingControl &ctrl)
 
 bool CStamp::EditProperties()
 {
-    ImagingFileDialog dialog;
-    dialog.SetDialogOption63(false);
-    dialog.SetDialogOption16(0);
-    dialog.SetDialogFilter(FileFilter());
-    dialog.SetDialogTitle(QStringLiteral("Open File"));
-    dialog.SetDialogFlags(0x140);
+    ImagingFileDialog dialog = ImagingFileDialog::ForPictures();
     if (dialog.ShowOpenDialog() != 0)
         return true;
     const QString path = dialog.DialogFileName();

@@ -20,6 +20,19 @@ std::int16_t CText::DrawnPointSize(float zoomPercent, std::int16_t points)
     return std::int16_t(std::trunc(zoomPercent * float(points) * 0.01f));
 }
 
+ImagingFont CText::DrawingFont(const LOGFONT &logFont, std::int16_t points)
+{
+    ImagingFont font;
+    font.Name = logFont.FaceName();
+    font.Size = points;
+    font.Bold = logFont.lfWeight == 700;
+    font.Italic = logFont.lfItalic != 0;
+    font.Strikethrough = logFont.lfStrikeOut != 0;
+    font.Underline = logFont.lfUnderline != 0;
+    font.Weight = logFont.lfWeight;
+    return font;
+}
+
 std::unique_ptr<CSprite> CText::Clone() const
 {
     auto copy = std::make_unique<CText>(m_position);
@@ -33,14 +46,7 @@ void CText::Draw(ImagingControl &ctrl)
 {
     const std::int16_t size = DrawnPointSize(ZoomPercentOf(ctrl), m_penWidth);
     CRect r = BitmapToClient(ctrl, m_position);
-    ImagingFont &font = ctrl.Font();
-    font.Name = m_logFont.FaceName();
-    font.Size = size;
-    font.Bold = m_logFont.lfWeight == 700;
-    font.Italic = m_logFont.lfItalic != 0;
-    font.Strikethrough = m_logFont.lfStrikeOut != 0;
-    font.Underline = m_logFont.lfUnderline != 0;
-    font.Weight = m_logFont.lfWeight;
+    ctrl.Font() = DrawingFont(m_logFont, size);
     ctrl.SetDrawTextColor(m_lineColor);
     ctrl.SetTextAlignment(0);
     ctrl.SetTextBackgroundMode(0);

@@ -4,6 +4,7 @@
 // weight and effects (its lfHeight is the same size, kept in step by the Text Properties dialog).
 #include "items/LogFont.h"
 #include "items/Sprite.h"
+#include "platform/imaging/ImagingTypes.h"
 
 #include <QString>
 
@@ -22,6 +23,8 @@ public:
 
     // What an empty text item shows on the screen, never in a frame picture.
     static QString Placeholder();
+    // The imaging font text of this record is drawn with at a size in points.
+    static ImagingFont DrawingFont(const LOGFONT &logFont, std::int16_t points);
     // The drawn size in points at a zoom: whole points, truncated, held in 16 bits.
     static std::int16_t DrawnPointSize(float zoomPercent, std::int16_t points);
 

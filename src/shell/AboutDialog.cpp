@@ -2,7 +2,7 @@
 
 #include "StringTable.h"
 #include "resource.h"
-#include "shell/DialogUnits.h"
+#include "platform/widgets/DialogUnits.h"
 #include "shell/OpenInBrowser.h"
 
 #include <QFrame>

@@ -1,7 +1,7 @@
 #include "shell/BrowserFallbackDialog.h"
 
 #include "resource.h"
-#include "shell/DialogUnits.h"
+#include "platform/widgets/DialogUnits.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,13 +1,14 @@
 #include "shell/FrameDelayDialog.h"
 
-#include "platform/Prompts.h"
+#include "platform/widgets/DialogData.h"
 #include "resource.h"
-#include "shell/DialogUnits.h"
+#include "platform/widgets/DialogUnits.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <limits>
 
 FrameDelayDialog::FrameDelayDialog(QWidget *parent) : QDialog(parent)
 {
@@ -45,15 +46,8 @@ void FrameDelayDialog::showEvent(QShowEvent *event)
 
 void FrameDelayDialog::accept()
 {
-    bool ok = false;
-    const qint32 value = m_edit->text().toInt(&ok);
-    if (!ok) {
-        // Empty, or too large for a 32-bit delay: the field keeps the focus and the dialog stays.
-        Prompts::Instance().Message(QStringLiteral("Please enter an integer."), Prompts::Icon::Warning);
-        m_edit->setFocus();
-        m_edit->selectAll();
+    // Empty, or too large for a 32-bit delay: refused, and the dialog stays.
+    if (!ReadIntField(m_edit, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max(), m_delay))
         return;
-    }
-    m_delay = value;
     QDialog::accept();
 }

@@ -1,7 +1,7 @@
 #include "shell/GifWarnDlg.h"
 
 #include "resource.h"
-#include "shell/DialogUnits.h"
+#include "platform/widgets/DialogUnits.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -6,7 +6,7 @@
 #include "resource.h"
 #include "shell/AboutDialog.h"
 #include "shell/BrowserFallbackDialog.h"
-#include "shell/CColorButton.h"
+#include "platform/widgets/CColorButton.h"
 #include "shell/FrameDelayDialog.h"
 #include "shell/GifWarnDlg.h"
 

@@ -35,6 +35,7 @@
 #include "platform/imaging/ImagingTypes.h"
 #include "platform/imaging/PackedDib.h"
 
+#include <QFont>
 #include <QObject>
 #include <QPoint>
 #include <QRect>
@@ -298,6 +299,9 @@ public:
     // The ellipse inscribed in the same rectangle.
     int DrawEllipseShape(float left, float top, float width, float height);
 
+    // The Qt font text of this font is drawn with (Size points at 96 dots per inch); QFontInfo
+    // of it names the face that is really used when the machine lacks the named one.
+    static QFont TextFont(const ImagingFont &font);
     ImagingFont &Font() { return m_font; }
     const ImagingFont &Font() const { return m_font; }
     COLORREF DrawTextColor() const { return m_textColor; }

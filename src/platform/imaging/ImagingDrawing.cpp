@@ -428,6 +428,25 @@ int ImagingControl::DrawBoxFigure(float leftf, float topf, float widthf, float h
     return ImagingOk;
 }
 
+QFont ImagingControl::TextFont(const ImagingFont &spec)
+{
+    QFont font(spec.Name);
+    // Logical 96 dots per inch: the character height in pixels of Size points.
+    font.setPixelSize(std::max(1, int(std::lround(spec.Size * 96.0 / 72.0))));
+    int weight = spec.Weight <= 0 ? 400 : std::min(spec.Weight, 1000);
+    if (spec.Bold)
+        weight = std::max(weight, 700);
+    font.setWeight(QFont::Weight(weight));
+    font.setItalic(spec.Italic);
+    font.setUnderline(spec.Underline);
+    font.setStrikeOut(spec.Strikethrough);
+    // The desktop's hinting and subpixel settings must not change pixels: the editor, the
+    // command-line tool and the tests render text alike.
+    font.setHintingPreference(QFont::PreferNoHinting);
+    font.setStyleStrategy(QFont::StyleStrategy(QFont::PreferAntialias | QFont::NoSubpixelAntialias));
+    return font;
+}
+
 int ImagingControl::DrawTextInRect(const QString &text, int flags)
 {
     QImage *target = DrawTarget();
@@ -440,20 +459,7 @@ int ImagingControl::DrawTextInRect(const QString &text, int flags)
     lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
 
-    QFont font(m_font.Name);
-    // Logical 96 dots per inch: the character height in pixels of Size points.
-    font.setPixelSize(std::max(1, int(std::lround(m_font.Size * 96.0 / 72.0))));
-    int weight = m_font.Weight <= 0 ? 400 : std::min(m_font.Weight, 1000);
-    if (m_font.Bold)
-        weight = std::max(weight, 700);
-    font.setWeight(QFont::Weight(weight));
-    font.setItalic(m_font.Italic);
-    font.setUnderline(m_font.Underline);
-    font.setStrikeOut(m_font.Strikethrough);
-    // The desktop's hinting and subpixel settings must not change pixels: the editor, the
-    // command-line tool and the tests render text alike.
-    font.setHintingPreference(QFont::PreferNoHinting);
-    font.setStyleStrategy(QFont::StyleStrategy(QFont::PreferAntialias | QFont::NoSubpixelAntialias));
+    const QFont font = TextFont(m_font);
 
     int align = Qt::AlignTop | Qt::TextExpandTabs;
     align |= m_textAlignment == 1 ? Qt::AlignHCenter : m_textAlignment == 2 ? Qt::AlignRight : Qt::AlignLeft;

@@ -4,6 +4,23 @@
 
 #include <QFileInfo>
 
+QString ImagingFileDialog::PictureFilter()
+{
+    return QStringLiteral("Compuserve GIF|*.gif|JPEG|*.jpg;*.jpeg|Windows Bitmap|*.bmp|Compuserve PNG|*.png|"
+                          "Raw FAX|*.fax|EPS Raster|*.eps|Kodak FlashPix|*.fpx|GEM Image|*.gem;*.img|");
+}
+
+ImagingFileDialog ImagingFileDialog::ForPictures()
+{
+    ImagingFileDialog dialog;
+    dialog.SetDialogOption63(false);
+    dialog.SetDialogOption16(0);
+    dialog.SetDialogFilter(PictureFilter());
+    dialog.SetDialogTitle(QStringLiteral("Open File"));
+    dialog.SetDialogFlags(0x140);
+    return dialog;
+}
+
 int ImagingFileDialog::ShowOpenDialog()
 {
     Prompts::FileDialog options;

@@ -5,6 +5,11 @@
 
 class ImagingFileDialog {
 public:
+    // The picture chooser of image items and the Background dialog: titled "Open File", with
+    // the picture formats users pick from.
+    static ImagingFileDialog ForPictures();
+    static QString PictureFilter();
+
     // Options of the replaced component; kept and read back, no effect here.
     bool DialogOption63() const { return m_option63; }
     void SetDialogOption63(bool on) { m_option63 = on; }

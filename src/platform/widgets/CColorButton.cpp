@@ -1,4 +1,4 @@
-#include "shell/CColorButton.h"
+#include "platform/widgets/CColorButton.h"
 
 #include <QPainter>
 
