@@ -80,6 +80,7 @@ bool CBannerApp::InitInstance(const QStringList &files)
 
     // 7, 9. The hidden imaging controls and the document windows' templates.
     m_context = std::make_unique<CoreContext>();
+    m_context->SetItemDialogs(&m_itemDialogs);
     m_docManager = std::make_unique<CDocManager>(*m_context, *m_mainFrame);
     connect(m_docManager.get(), &CDocManager::DocumentPathUsed, this, &CBannerApp::AddToRecentFileList);
 

@@ -4,6 +4,7 @@
 // server session, the single-instance channel) and handles the application's commands (About,
 // New, Open, Print Setup, the recent files, the server commands).
 #include "editor/CommandTarget.h"
+#include "editor/EditorItemDialogs.h"
 
 #include <QObject>
 #include <QStringList>
@@ -50,6 +51,7 @@ private:
     QString m_settingsKey;
     std::unique_ptr<ServerSession> m_session;
     std::unique_ptr<CMainFrame> m_mainFrame;
+    EditorItemDialogs m_itemDialogs; // outlives the context that reaches it
     std::unique_ptr<CoreContext> m_context;
     std::unique_ptr<CDocManager> m_docManager;
     std::unique_ptr<QtPrompts> m_prompts;

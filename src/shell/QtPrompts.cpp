@@ -100,16 +100,21 @@ std::optional<Prompts::FontChoice> QtPrompts::ChooseFont(const FontChoice &initi
     // A negative LOGFONT height is the character height in logical pixels.
     const int pixels = initial.height < 0 ? -initial.height : (initial.height > 0 ? initial.height : 13);
     font.setPointSizeF(pixels * 72.0 / kLogicalDpi);
-    font.setWeight(QFont::Weight(qBound(1, initial.weight / 1, 1000)));
+    // Weight 0 is "any weight": the regular one, not the thinnest.
+    font.setWeight(QFont::Weight(initial.weight <= 0 ? 400 : qMin(initial.weight, 1000)));
     font.setItalic(initial.italic);
     font.setUnderline(initial.underline);
     font.setStrikeOut(initial.strikeOut);
-    bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, font, m_parent);
-    if (!ok)
+    QFontDialog dialog(font, m_parent);
+    // The dialog lists the faces installed; a face the machine lacks shows as one of those. It
+    // is kept unless the user picks another, so the banner keeps the face it names.
+    const QString shownFace = dialog.currentFont().family();
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
+    const QFont chosen = dialog.selectedFont();
     FontChoice out = initial;
-    out.face = chosen.family();
+    if (chosen.family() != shownFace)
+        out.face = chosen.family();
     out.height = -qRound(chosen.pointSizeF() * kLogicalDpi / 72.0);
     out.weight = chosen.weight();
     out.italic = chosen.italic();

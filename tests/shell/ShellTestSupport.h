@@ -2,12 +2,22 @@
 // Helpers of the shell tests: answering modal dialogs that the code under test runs.
 #include <QApplication>
 #include <QDialog>
+#include <QPushButton>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <functional>
 #include <memory>
 
 namespace ShellTest {
+// The dialog's push button with this text, or none.
+inline QPushButton *ButtonWithText(QWidget *dialog, const QString &text)
+{
+    for (QPushButton *b : dialog->findChildren<QPushButton *>())
+        if (b->text() == text)
+            return b;
+    return nullptr;
+}
+
 // Arranges for `handle` to run on the next modal dialog of type T (closed with reject
 // afterwards if `handle` left it open). The returned flag becomes true once one was seen.
 template <typename T>
