@@ -1,6 +1,7 @@
 #include "shell/CDocManager.h"
 
 #include "StringTable.h"
+#include "document/BackgroundDialog.h"
 #include "document/BannerDoc.h"
 #include "editor/CFrameView.h"
 #include "platform/Prompts.h"
@@ -60,6 +61,7 @@ CDocManager::~CDocManager()
 DocumentCommands *CDocManager::AddDocument(std::unique_ptr<CBannerDoc> doc, const QString &title)
 {
     auto commands = std::make_unique<DocumentCommands>(std::move(doc), title);
+    commands->SetBackgroundDialogAvailable(true);
     commands->SetSavedHandler([this](DocumentCommands &saved) {
         saved.SetTitle(QFileInfo(saved.Doc().GetPathName()).fileName());
         for (CChildFrame *frame : WindowsOf(saved.Doc()))
@@ -232,10 +234,10 @@ void CDocManager::DiscardUnviewedDocuments()
     std::erase_if(m_docs, [](const std::unique_ptr<DocumentCommands> &d) { return d->Doc().Views().empty(); });
 }
 
-bool CDocManager::ShowBackgroundDialog(float, float, CBannerDoc &, ImagingControl &)
+bool CDocManager::ShowBackgroundDialog(float width, float height, CBannerDoc &doc, ImagingControl &output)
 {
-    // The Background dialog is not part of the editor yet; its command stays disabled.
-    return false;
+    BackgroundDialog dialog(width, height, doc, &m_frame, &output);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 std::optional<std::uint32_t> CDocManager::ShowFrameDelayDialog(std::uint32_t delayMs)
