@@ -150,7 +150,7 @@ int main(int argc, char *argv[])
     if (args.size() == 6 && args[0] == QLatin1String("export") && args[4] == QLatin1String("--lossy")) {
         context.m_gifOptions.lossy = args[5].toInt();
         result = Export(context, args[1] == QLatin1String("photo"), args[2].toInt(), args[3], false);
-    } else if (args.size() == 4 && args[0] == QLatin1String("psnr")) {
+    } else if (args.size() == 3 && args[0] == QLatin1String("psnr")) {
         result = Psnr(context, args[1], args[2]);
     } else if ((args.size() == 4 || args.size() == 5) && args[0] == QLatin1String("export")) {
         result = Export(context, args[1] == QLatin1String("photo"), args[2].toInt(), args[3],

@@ -276,15 +276,18 @@ bool CBannerDoc::SaveAsGif(const QString &path)
         file.ReduceColors(bits, 2, 0, 0);
     const CoreContext::GifExportOptions &options = m_context.m_gifOptions;
     file.SetGifLossy(options.lossy);
+    file.SetGifCompactPalette(true);
     qint64 smallest = 0;
     if (options.budget > 0 && !FitBudget(file, bits, options.lossy, options.budget, &smallest) && smallest > 0) {
         file.SetPageList(0);
         file.SetGifLossy(0);
+        file.SetGifCompactPalette(false);
         Prompts::Instance().Message(BudgetMessage(smallest, options.budget), Prompts::Icon::Stop);
         return false;
     }
     const int written = file.SaveFile(path, ImagingFormatGif, bits, 0, 0);
     file.SetGifLossy(0);
+    file.SetGifCompactPalette(false);
     if (written != 0) {
         file.SetPageList(0);
         Prompts::Instance().Message(QStringLiteral("Error saving banner."), Prompts::Icon::Stop);

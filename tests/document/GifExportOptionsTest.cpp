@@ -143,3 +143,41 @@ TEST_F(GifExportOptionsTest, BudgetChoosesTheLeastLossyFileThatFitsOrRefusesWith
     EXPECT_GT(m.captured(1).toLongLong(), 2000);
     EXPECT_LT(m.captured(1).toLongLong(), exact * 85 / 100);
 }
+
+TEST_F(GifExportOptionsTest, PagesSharingTheGlobalPaletteUseItsFirstEntriesAndShowTheFramesExactly)
+{
+    // 200 colours in the first frame; then a small square of a colour of its own moves over it.
+    QImage first = Plain(qRgb(0, 0, 0));
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            first.setPixel(x, y, qRgb(x % 200, 255 - x % 200, 60));
+    std::vector<QImage> pictures{first};
+    for (int k = 1; k < 6; ++k) {
+        QImage picture = first;
+        QPainter(&picture).fillRect(40 * k, 20, 12, 12, QColor(255, 255, 255));
+        pictures.push_back(picture);
+    }
+    SetFrames(doc, pictures);
+    const std::vector<QImage> rendered = Rendered(doc);
+    const QString path = TestSupport::NewTempDir() + QStringLiteral("/order.gif");
+    ASSERT_TRUE(doc.SaveAsGif(path));
+    GifCodec::Animation gif;
+    ASSERT_EQ(GifCodec::Read(TestSupport::ReadFile(path), &gif), GifCodec::Ok);
+    ASSERT_EQ(gif.pages.size(), 6u);
+    EXPECT_EQ(gif.globalPalette.size(), 256);
+    for (std::size_t k = 1; k < gif.pages.size(); ++k) {
+        const GifCodec::Page &page = gif.pages[k];
+        EXPECT_FALSE(page.localPalette) << k;
+        int highest = 0;
+        for (int y = 0; y < page.image.height(); ++y)
+            for (int x = 0; x < page.image.width(); ++x)
+                highest = std::max<int>(highest, page.image.constScanLine(y)[x]);
+        // The transparent colour, white, and the stripe colours between the square's last and
+        // new place (up to 52): six-bit codes, where the 256-entry table alone would take eight.
+        EXPECT_LT(highest, 64) << k;
+    }
+    const std::vector<QImage> decoded = CoalescedByImageMagick(path, qRgb(255, 255, 255));
+    ASSERT_EQ(decoded.size(), rendered.size());
+    for (std::size_t k = 0; k < rendered.size(); ++k)
+        EXPECT_EQ(FirstDifference(rendered[k], decoded[k]), QString()) << k;
+}

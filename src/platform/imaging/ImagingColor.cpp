@@ -322,6 +322,67 @@ QMap<int, QRgb> WantedEntries(const ImagingBitmap &page)
     return out;
 }
 
+// Orders the global palette so that each page's highest index, and with it the width of its LZW
+// codes, stays small: the pages with the fewest colours place theirs first, each page's colours
+// in the order of how many pages use them (the transparent colour, which nearly every page uses,
+// comes early), then the colours no page placed. Remaps the pages that use the global palette.
+void OrderByUse(QVector<QRgb> *shared, std::vector<QImage> &indexed, const std::vector<bool> &local,
+                std::vector<int> *transparentIndex)
+{
+    const int size = int(shared->size());
+    std::vector<int> pagesUsing(256, 0);
+    std::vector<std::vector<int>> sets; // the entries each page uses
+    for (std::size_t i = 0; i < indexed.size(); ++i) {
+        if (local[i])
+            continue;
+        bool used[256] = {};
+        const QImage &image = indexed[i];
+        for (int y = 0; y < image.height(); ++y) {
+            const uchar *line = image.constScanLine(y);
+            for (int x = 0; x < image.width(); ++x)
+                used[line[x]] = true;
+        }
+        sets.emplace_back();
+        for (int k = 0; k < size; ++k)
+            if (used[k]) {
+                ++pagesUsing[std::size_t(k)];
+                sets.back().push_back(k);
+            }
+    }
+    auto moreUsed = [&](int a, int b) { return pagesUsing[std::size_t(a)] > pagesUsing[std::size_t(b)]; };
+    std::stable_sort(sets.begin(), sets.end(), [](const auto &a, const auto &b) { return a.size() < b.size(); });
+    std::vector<int> order;
+    std::vector<bool> placed(std::size_t(size), false);
+    auto place = [&](int k) {
+        if (!placed[std::size_t(k)]) {
+            placed[std::size_t(k)] = true;
+            order.push_back(k);
+        }
+    };
+    for (std::vector<int> &set : sets) {
+        std::stable_sort(set.begin(), set.end(), moreUsed);
+        for (int k : set)
+            place(k);
+    }
+    for (int k = 0; k < size; ++k)
+        place(k);
+
+    IndexMap map = IdentityMap();
+    QVector<QRgb> sorted;
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        map[std::size_t(order[k])] = int(k);
+        sorted.push_back((*shared)[order[k]]);
+    }
+    *shared = sorted;
+    for (std::size_t i = 0; i < indexed.size(); ++i) {
+        if (local[i])
+            continue;
+        ApplyMap(&indexed[i], map);
+        if ((*transparentIndex)[i] >= 0)
+            (*transparentIndex)[i] = map[std::size_t((*transparentIndex)[i])];
+    }
+}
+
 } // namespace
 
 int ImagingControl::CountColors() const
@@ -494,6 +555,13 @@ int ImagingControl::EncodeGif(int bits, QByteArray *out, std::vector<int> *pageB
         ApplyMap(&indexed[i], map);
         if (transparentIndex[i] >= 0)
             transparentIndex[i] = map[std::size_t(transparentIndex[i])];
+    }
+
+    if (m_gifCompactPalette && !shared.isEmpty()) {
+        OrderByUse(&shared, indexed, local, &transparentIndex);
+        for (std::size_t i = 0; i < pages.size(); ++i)
+            if (!local[i])
+                palettes[i] = shared;
     }
 
     GifCodec::Animation anim;

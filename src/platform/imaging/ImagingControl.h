@@ -355,6 +355,11 @@ public:
     // palette colour differs by at most n in every channel from what the code shows there.
     int GifLossy() const { return m_gifLossy; }
     void SetGifLossy(int level) { m_gifLossy = std::clamp(level, 0, 255); }
+    // GIF writing only: on, the global palette is ordered by how many pages use each colour, so
+    // pages code with narrow indices; user palette entries then keep their colours exact but
+    // not their indices.
+    bool GifCompactPalette() const { return m_gifCompactPalette; }
+    void SetGifCompactPalette(bool on) { m_gifCompactPalette = on; }
 
 signals:
     // Event 1 after each Repaint, event 3 when the visible area changed (window size or scroll
@@ -393,6 +398,7 @@ private:
     int LoadOther(const QString &path, int firstPage, int count);
     int SaveGif(const QString &path, int bits);
     int m_gifLossy = 0;
+    bool m_gifCompactPalette = false;
 
     int m_coordinateUnits = 3;
     ImagingBitmap m_bitmap;                 // the bitmap when there is no page list
