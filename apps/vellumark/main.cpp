@@ -1,5 +1,6 @@
 // The editor: one main window per user; a second start hands its files to the running one.
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
 
 #include "StringTable.h"
@@ -10,8 +11,25 @@
 #include "shell/CommandLinePrint.h"
 #include "shell/SingleInstance.h"
 
+#include <unistd.h>
+
+namespace {
+// The upload dialog's browser engine refuses to start as root with its sandbox on, and without a
+// GPU device its GPU process only fails and retries. Say both before the engine reads them; what
+// the user set in the environment wins.
+void PrepareBrowserEnvironment()
+{
+    if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (!qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS") &&
+        QDir(QStringLiteral("/dev/dri")).entryList({QStringLiteral("renderD*")}, QDir::System).isEmpty())
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+}
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    PrepareBrowserEnvironment();
     // The upload dialog's web engine shares OpenGL contexts with the widgets; it must be said
     // before the application object exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

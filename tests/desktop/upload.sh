@@ -6,8 +6,8 @@
 set -uo pipefail
 . "$(dirname "$0")/desktop_lib.sh"
 vk_setup "$1"
-# The embedded browser headless on this display: no GPU, and no sandbox when run as root.
-export QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu
+# The editor itself prepares its browser for root and for a display without a GPU.
+unset QTWEBENGINE_DISABLE_SANDBOX QTWEBENGINE_CHROMIUM_FLAGS
 
 server="$VK_TMP/bannerd"
 mkdir -p "$server"
