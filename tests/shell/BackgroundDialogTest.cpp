@@ -80,6 +80,14 @@ TEST(BackgroundDialog, StartsFromTheFramesBackgroundAndZoomsDownToTenPercent)
         EXPECT_FALSE(dialog.ZoomInButton()->isEnabled());
         EXPECT_FALSE(dialog.ZoomOutButton()->isEnabled());
         EXPECT_TRUE(dialog.OkButton()->isEnabled());
+        // A file that holds no picture is reported and changes nothing.
+        const QString notPicture = TestSupport::NewTempDir() + QStringLiteral("/notes.png");
+        ASSERT_TRUE(TestSupport::WriteFile(notPicture, "not a picture"));
+        f.prompts.fileChoices.push_back(Prompts::FileChoice{notPicture, 1});
+        QTest::mouseClick(dialog.LoadButton(), Qt::LeftButton);
+        EXPECT_TRUE(f.prompts.WasShown(QStringLiteral("Error loading file."), Prompts::Icon::Stop));
+        EXPECT_FALSE(dialog.Display().HasBitmap());
+        EXPECT_FALSE(dialog.ZoomInButton()->isEnabled());
         QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
         EXPECT_FALSE(f.context.WorkCtrl.HasBitmap());
@@ -175,6 +183,15 @@ TEST(BackgroundDialog, FrameMenuCropsAPictureIntoTheFramesBackgroundAndTheSavedB
     auto propertiesSeen = ShellTest::OnNextModal<ItemPropertiesDialog>([](ItemPropertiesDialog *d) { d->reject(); });
     EXPECT_FALSE(line.EditProperties());
     EXPECT_TRUE(*propertiesSeen);
+
+    // Cancel leaves the frame and the document as they were.
+    auto cancelled = ShellTest::OnNextModal<BackgroundDialog>([](BackgroundDialog *dialog) {
+        QTest::mouseClick(ShellTest::ButtonWithText(dialog, QStringLiteral("Cancel")), Qt::LeftButton);
+    });
+    ASSERT_TRUE(r.Execute(ID_FRAME_LOADBACKGROUND));
+    EXPECT_TRUE(*cancelled);
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_FALSE(doc.GetCurrentFrame()->HasBackground());
 
     const QString picture = WritePicture(600, 100);
     prompts.fileChoices.push_back(Prompts::FileChoice{picture, 1});
