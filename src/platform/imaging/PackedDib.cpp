@@ -45,7 +45,7 @@ std::uint32_t LoadLE(const std::uint8_t *p, int bytes)
 
 namespace Dib {
 
-QImage Decode(const std::uint8_t *data, std::size_t size, DibHeaderExtras *extras)
+QImage Decode(const std::uint8_t *data, std::size_t size, DibHeaderExtras *extras, DibFormat *format)
 {
     if (data == nullptr || size < 12)
         return {};
@@ -132,12 +132,15 @@ QImage Decode(const std::uint8_t *data, std::size_t size, DibHeaderExtras *extra
     }
     if (offset > size || (size - offset) / entrySize < entries)
         return {};
+    QVector<QRgb> stored;
+    stored.reserve(qsizetype(entries));
+    for (std::size_t i = 0; i < entries; ++i) {
+        const std::uint8_t *e = data + offset + i * entrySize;
+        stored.push_back(qRgb(e[2], e[1], e[0]));
+    }
     if (bpp <= 8) {
+        table = stored.mid(0, qsizetype(std::size_t(1) << bpp));
         table.resize(qsizetype(std::size_t(1) << bpp), qRgb(0, 0, 0));
-        for (std::size_t i = 0; i < entries && i < std::size_t(table.size()); ++i) {
-            const std::uint8_t *e = data + offset + i * entrySize;
-            table[qsizetype(i)] = qRgb(e[2], e[1], e[0]);
-        }
     }
     offset += entries * entrySize;
 
@@ -183,6 +186,10 @@ QImage Decode(const std::uint8_t *data, std::size_t size, DibHeaderExtras *extra
         extras->xPelsPerMeter = xppm;
         extras->yPelsPerMeter = yppm;
         extras->sizeImageZero = !core && sizeImage == 0;
+    }
+    if (format != nullptr) {
+        format->bitsPerPixel = bpp;
+        format->colorTable = std::move(stored);
     }
     return image;
 }

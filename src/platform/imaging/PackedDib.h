@@ -8,6 +8,7 @@
 // 84,280 bytes.
 #include <QByteArray>
 #include <QImage>
+#include <QVector>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -43,6 +44,12 @@ struct DibHeaderExtras {
     bool operator==(const DibHeaderExtras &o) const = default;
 };
 
+// What a block says of its own layout, for callers that keep a picture's palette.
+struct DibFormat {
+    int bitsPerPixel = 0;
+    QVector<QRgb> colorTable; // the entries the block stores (biClrUsed, or 2^bits at 8 bits or less)
+};
+
 namespace Dib {
 // Largest picture accepted from any outside source (DIB blocks, files): each side at most
 // 32767 pixels and at most 64 million pixels in all. Checked before anything is allocated.
@@ -58,10 +65,11 @@ inline bool SizeAcceptable(qint64 w, qint64 h)
 // BI_BITFIELDS); 24 bits; bottom-up and top-down rows. Every size the header claims is
 // checked against the block before allocating. Returns a null image for anything else
 // (RLE compression, JPEG/PNG payloads, truncated or lying headers, oversized pictures).
-QImage Decode(const std::uint8_t *data, std::size_t size, DibHeaderExtras *extras = nullptr);
-inline QImage Decode(const PackedDib &dib, DibHeaderExtras *extras = nullptr)
+QImage Decode(const std::uint8_t *data, std::size_t size, DibHeaderExtras *extras = nullptr,
+              DibFormat *format = nullptr);
+inline QImage Decode(const PackedDib &dib, DibHeaderExtras *extras = nullptr, DibFormat *format = nullptr)
 {
-    return Decode(dib.Data(), dib.Size(), extras);
+    return Decode(dib.Data(), dib.Size(), extras, format);
 }
 
 // Encodes an image as a 24-bit bottom-up block with a BITMAPINFOHEADER and no colour table;

@@ -1,0 +1,111 @@
+// The bitmap class of the splash window: its palette, size and drawing.
+#include "document/CDib.h"
+#include "platform/ByteIO.h"
+
+#include <QPainter>
+#include <gtest/gtest.h>
+
+namespace {
+// An 8-bit block of `w` x 2 pixels whose colour table holds `used` entries; pixel x has index
+// x % used.
+PackedDib EightBitBlock(int w, int used)
+{
+    ByteWriter out;
+    const int stride = (w + 3) & ~3;
+    out.U32(40);
+    out.I32(w);
+    out.I32(2);
+    out.U16(1);
+    out.U16(8);
+    out.U32(0);
+    out.U32(std::uint32_t(stride * 2));
+    out.I32(0);
+    out.I32(0);
+    out.U32(std::uint32_t(used));
+    out.U32(0);
+    for (int i = 0; i < used; ++i) {
+        out.U8(std::uint8_t(i * 10)); // blue
+        out.U8(std::uint8_t(i * 5));  // green
+        out.U8(std::uint8_t(255 - i)); // red
+        out.U8(0);
+    }
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < stride; ++x)
+            out.U8(std::uint8_t(x < w ? x % used : 0));
+    return PackedDib::FromByteArray(out.Data());
+}
+} // namespace
+
+TEST(CDib, PaletteFollowsTheColourTableOrTheHalftonePaletteForTrueColour)
+{
+    CDib empty;
+    EXPECT_EQ(empty.GetSize(), QSize(0, 0));
+    EXPECT_EQ(empty.Description(), DibDescription());
+    QImage target(4, 4, QImage::Format_RGB32);
+    QPainter p(&target);
+    EXPECT_FALSE(empty.Draw(p));
+    EXPECT_FALSE(CDib::DrawBitmap(p, empty));
+    p.end();
+    EXPECT_FALSE(empty.LoadFromResource(999));
+    EXPECT_FALSE(empty.Attach(PackedDib::FromByteArray("not a bitmap at all, no header")));
+    EXPECT_TRUE(empty.IsEmpty());
+
+    QImage picture(30, 20, QImage::Format_RGB32);
+    picture.fill(qRgb(10, 120, 200));
+    CDib trueColour;
+    ASSERT_TRUE(trueColour.Attach(Dib::Encode24(picture)));
+    EXPECT_EQ(trueColour.GetSize(), QSize(30, 20));
+    EXPECT_EQ(trueColour.Description().bitsPixel, 24);
+    EXPECT_EQ(trueColour.Description().widthBytes, 92);
+    EXPECT_EQ(trueColour.GetColorTable(nullptr, 256), 0);
+    EXPECT_TRUE(trueColour.Palette().halftone);
+    EXPECT_EQ(trueColour.Palette().entries, DibPalette::Halftone().entries);
+
+    CDib indexed;
+    ASSERT_TRUE(indexed.Attach(EightBitBlock(20, 16)));
+    QRgb table[256] = {};
+    EXPECT_EQ(indexed.GetColorTable(table, 4), 16);
+    EXPECT_EQ(table[3], qRgb(252, 15, 30));
+    EXPECT_EQ(table[4], 0u);
+    ASSERT_EQ(indexed.Palette().entries.size(), 16);
+    EXPECT_FALSE(indexed.Palette().halftone);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(indexed.Palette().entries[i], qRgb(255 - i, i * 5, i * 10)) << i;
+    indexed.Release();
+    EXPECT_EQ(indexed.GetSize(), QSize(0, 0));
+    EXPECT_TRUE(indexed.Palette().IsEmpty());
+}
+
+TEST(CDib, DrawsTheWholeBitmapAtTheOriginOrTheGivenRectangles)
+{
+    QImage picture(6, 4, QImage::Format_RGB32);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x)
+            picture.setPixel(x, y, qRgb(x * 40, y * 60, 7));
+    CDib dib;
+    ASSERT_TRUE(dib.Attach(Dib::Encode24(picture)));
+    for (bool drawDib : {true, false}) {
+        QImage target(10, 10, QImage::Format_RGB32);
+        target.fill(Qt::black);
+        QPainter p(&target);
+        EXPECT_TRUE(dib.Draw(p, nullptr, nullptr, drawDib, nullptr, false));
+        p.end();
+        EXPECT_EQ(target.copy(0, 0, 6, 4), picture) << drawDib;
+        EXPECT_EQ(target.pixel(6, 0), qRgb(0, 0, 0));
+        EXPECT_EQ(target.pixel(0, 4), qRgb(0, 0, 0));
+    }
+    // A source part, stretched to twice its size by whole rows and columns.
+    QImage target(10, 10, QImage::Format_RGB32);
+    target.fill(Qt::black);
+    QPainter p(&target);
+    const CRect source(2, 1, 4, 3), destination(1, 1, 5, 5);
+    EXPECT_TRUE(CDib::DrawBitmap(p, dib, &destination, &source));
+    // With DrawDib's -1 extents: the bitmap's own size at the destination's corner.
+    const CRect whole(0, 0, -1, -1), at(4, 5, 3, 4);
+    EXPECT_TRUE(dib.Draw(p, &at, &whole));
+    p.end();
+    EXPECT_EQ(target.pixel(1, 1), picture.pixel(2, 1));
+    EXPECT_EQ(target.pixel(2, 2), picture.pixel(2, 1));
+    EXPECT_EQ(target.pixel(3, 4), picture.pixel(3, 2));
+    EXPECT_EQ(target.copy(4, 5, 6, 4), picture);
+}
