@@ -110,14 +110,45 @@ TEST_F(SettingsTest, FailedWriteLeavesThePreviousFileIntact)
     EXPECT_EQ(text, rootBypassesPermissions ? "after" : "before");
 }
 
-TEST_F(SettingsTest, DamagedStoreReadsAsEmpty)
+TEST_F(SettingsTest, DamagedStoreIsKeptAsideAndReportedOnceBeforeItIsReplaced)
 {
+    QStringList reports;
+    SetSettingsDamageHandler([&](const QString &file, const QString &kept) { reports << file << kept; });
     QDir().mkpath(AppPaths::UserConfigDir());
-    ASSERT_TRUE(TestSupport::WriteFile(AppPaths::UserConfigDir() + "/user.json", "\x01\x02not json"));
+    const QString file = AppPaths::UserConfigDir() + "/user.json";
+    const QByteArray damaged = "{\"keys\": {\"Software\\\\Corvanta\\\\Vellumark\": {\"DefUsrName\": {\"sz\": \"ann\"}}";
+    ASSERT_TRUE(TestSupport::WriteFile(file, damaged));
     QString text;
+    EXPECT_EQ(ReadSettingString(SettingsHive::User, kKey, "DefUsrName", &text), -1);
     EXPECT_EQ(ReadSettingString(SettingsHive::User, kKey, "DefUsrName", &text), -1);
     EXPECT_EQ(CreateSettingsKey(SettingsHive::User, kKey), 0);
     EXPECT_EQ(WriteSettingString(SettingsHive::User, kKey, "DefUsrName", "x"), 0);
+    SetSettingsDamageHandler(nullptr);
+    EXPECT_EQ(reports, (QStringList{file, file + ".bad"}));
+    EXPECT_EQ(TestSupport::ReadFile(file + ".bad"), damaged);
+    EXPECT_EQ(ReadSettingString(SettingsHive::User, kKey, "DefUsrName", &text), 0);
+    EXPECT_EQ(text, "x");
+}
+
+TEST_F(SettingsTest, ReadsComeFromMemoryUntilTheFileChangesOnDisk)
+{
+    ASSERT_EQ(CreateSettingsKey(SettingsHive::User, kKey), 0);
+    ASSERT_EQ(WriteSettingString(SettingsHive::User, kKey, "DefUsrName", "ann"), 0);
+    const std::uint64_t before = SettingsFileReads();
+    QString text;
+    for (int i = 0; i < 16; ++i)
+        ASSERT_EQ(ReadSettingString(SettingsHive::User, kKey, "DefUsrName", &text), 0);
+    EXPECT_EQ(text, "ann");
+    EXPECT_EQ(SettingsFileReads(), before);
+    // Another editor replaces the file: the next read sees its value.
+    const QString file = AppPaths::UserConfigDir() + "/user.json";
+    QByteArray other = TestSupport::ReadFile(file);
+    other.replace("\"ann\"", "\"bob\"");
+    ASSERT_TRUE(TestSupport::WriteFile(file + ".new", other));
+    ASSERT_TRUE(QFile::remove(file) && QFile::rename(file + ".new", file));
+    EXPECT_EQ(ReadSettingString(SettingsHive::User, kKey, "DefUsrName", &text), 0);
+    EXPECT_EQ(text, "bob");
+    EXPECT_EQ(SettingsFileReads(), before + 1);
 }
 
 TEST_F(SettingsTest, ProfileEntriesAreCreatedAsNeeded)
@@ -135,5 +166,6 @@ TEST(AppPathsTest, UserDataFolderReceivesTheInstalledPages)
     ASSERT_TRUE(AppPaths::PrepareUserDataDir());
     EXPECT_TRUE(QFileInfo(AppPaths::UserDataDir() + "/Misc").isDir());
     EXPECT_TRUE(QFileInfo::exists(AppPaths::UserDataDir() + "/VKHelp/Content.htm"));
-    EXPECT_TRUE(AppPaths::InstanceSocketName().startsWith("vellumark-"));
+    EXPECT_EQ(QFileInfo(AppPaths::InstanceSocketName()).absolutePath(), qEnvironmentVariable("XDG_RUNTIME_DIR"));
+    EXPECT_TRUE(QFileInfo(AppPaths::InstanceSocketName()).fileName().startsWith("vellumark-"));
 }

@@ -8,6 +8,9 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #ifndef VELLUMARK_INSTALL_DATADIR
 #define VELLUMARK_INSTALL_DATADIR "/usr/local/share/vellumark"
 #endif
@@ -19,6 +22,15 @@ QString ExeDir()
     if (QCoreApplication::instance())
         return QCoreApplication::applicationDirPath();
     return QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
+}
+
+// A real folder (not a link to one) of ours that nobody else may enter.
+bool IsPrivateDir(const QString &path)
+{
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    return S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 077) == 0;
 }
 } // namespace
 
@@ -53,12 +65,26 @@ QString DesktopDataDir()
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
 }
 
+QString PrivateRuntimeDir()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && IsPrivateDir(runtime))
+        return runtime;
+    // Without a usable runtime folder: one of our own in the temporary folder, made private
+    // before anything is put in it, and refused if someone else owns or can enter it.
+    const QString own = QDir::tempPath() + QStringLiteral("/vellumark-%1").arg(::getuid());
+    ::mkdir(QFile::encodeName(own).constData(), 0700);
+    return IsPrivateDir(own) ? own : QString();
+}
+
 QString InstanceSocketName()
 {
     const QString root = Home().isEmpty() ? QDir::homePath() : Home();
     const QByteArray hash = QCryptographicHash::hash(root.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
-    return QStringLiteral("vellumark-%1-%2").arg(qEnvironmentVariable("USER", QStringLiteral("user")),
-                                                 QString::fromLatin1(hash));
+    const QString dir = PrivateRuntimeDir();
+    if (dir.isEmpty())
+        return {};
+    return dir + QStringLiteral("/vellumark-%1").arg(QString::fromLatin1(hash));
 }
 
 QString MachineSettingsFile()

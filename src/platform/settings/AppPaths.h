@@ -13,7 +13,11 @@ QString UserConfigDir();
 QString UserDataDir();
 // Where the desktop entry and mime type are registered: $VELLUMARK_HOME/share, else $XDG_DATA_HOME.
 QString DesktopDataDir();
-// Name of the single-instance local socket; per user, and per VELLUMARK_HOME when set.
+// A folder for the user's sockets that only the user may enter: $XDG_RUNTIME_DIR when it is
+// such a folder, else <temp>/vellumark-<uid> (made 0700); empty when neither is private.
+QString PrivateRuntimeDir();
+// Full path of the single-instance local socket inside PrivateRuntimeDir(); per user, and per
+// VELLUMARK_HOME when set. Empty when there is no private folder for it.
 QString InstanceSocketName();
 // The read-only machine settings file: $VELLUMARK_HOME/machine when it exists, else the
 // file beside the executable (a build tree), else the installed one.

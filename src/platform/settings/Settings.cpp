@@ -9,10 +9,16 @@
 #include <QLockFile>
 #include <QSaveFile>
 
+#include <map>
+#include <mutex>
+#include <sys/stat.h>
+
 // Each hive is one JSON file: {"keys": {"<key path>": {"<value>": {"sz": "text"} | {"dword": n}}}}.
-// Every operation reads the file afresh, so two running editors see each other's writes; writes
-// run under a lock file and replace the file atomically (QSaveFile), so a crash mid-write leaves
-// the previous settings intact.
+// A hive's contents are kept between operations and read again only when its file changed on
+// disk (another running editor wrote it), so the idle refreshes that read settings many times
+// a second cost a stat each. Writes run under a lock file and replace the file atomically
+// (QSaveFile), so a crash mid-write leaves the previous settings intact. A file that cannot be
+// parsed is moved aside to "<name>.bad" before anything replaces it, and reported once.
 namespace {
 
 const QString kSz = QStringLiteral("sz");
@@ -28,12 +34,90 @@ QString HiveFile(SettingsHive hive)
     return {};
 }
 
-QJsonObject LoadKeys(SettingsHive hive)
+// What identifies one version of a file: a replacement by rename changes the inode, an
+// overwrite in place the time or the size.
+struct FileStamp {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    std::int64_t mtimeNs = 0;
+    bool operator==(const FileStamp &) const = default;
+};
+
+FileStamp StampOf(const QString &path)
 {
-    QFile file(HiveFile(hive));
-    if (!file.open(QIODevice::ReadOnly))
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return {};
-    return QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("keys")).toObject();
+    return {true, st.st_dev, st.st_ino, st.st_size, std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+struct CachedHive {
+    QString path;
+    FileStamp stamp;
+    QJsonObject keys;
+    bool valid = false;
+};
+
+std::recursive_mutex g_cacheMutex;
+std::map<SettingsHive, CachedHive> g_cache;
+std::uint64_t g_fileReads = 0;
+std::function<void(const QString &, const QString &)> g_damageHandler;
+
+// Keeps a file that does not parse beside the hive, so the next write cannot lose what it held.
+// `locked`: the caller already holds the hive's lock file.
+void KeepDamagedFile(const QString &path, const QByteArray &bytes, bool locked)
+{
+    const QString kept = path + QStringLiteral(".bad");
+    QLockFile lock(path + QStringLiteral(".lock"));
+    lock.setStaleLockTime(5000);
+    if (!locked && !lock.tryLock(5000))
+        return;
+    // Only the damaged version goes aside, not one another editor has written since.
+    QFile again(path);
+    if (!again.open(QIODevice::ReadOnly) || again.readAll() != bytes)
+        return;
+    again.close();
+    QFile::remove(kept);
+    if (!QFile::rename(path, kept))
+        return;
+    if (g_damageHandler)
+        g_damageHandler(path, kept);
+    else
+        qWarning("Settings file %s could not be read; it was kept as %s", qPrintable(path), qPrintable(kept));
+}
+
+QJsonObject LoadKeys(SettingsHive hive, bool locked = false)
+{
+    std::lock_guard guard(g_cacheMutex);
+    const QString path = HiveFile(hive);
+    CachedHive &cached = g_cache[hive];
+    const FileStamp stamp = StampOf(path);
+    if (cached.valid && cached.path == path && cached.stamp == stamp)
+        return cached.keys;
+    cached = CachedHive{path, stamp, {}, true};
+    if (!stamp.exists)
+        return {};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        cached.valid = false;
+        return {};
+    }
+    ++g_fileReads;
+    const QByteArray bytes = file.readAll();
+    file.close();
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    if (!bytes.trimmed().isEmpty() && (error.error != QJsonParseError::NoError || !document.isObject())) {
+        if (hive != SettingsHive::Machine) {
+            KeepDamagedFile(path, bytes, locked);
+            cached.stamp = StampOf(path);
+        }
+        return {};
+    }
+    cached.keys = document.object().value(QStringLiteral("keys")).toObject();
+    return cached.keys;
 }
 
 bool SaveKeys(SettingsHive hive, const QJsonObject &keys)
@@ -43,9 +127,11 @@ bool SaveKeys(SettingsHive hive, const QJsonObject &keys)
     if (!file.open(QIODevice::WriteOnly))
         return false;
     const QByteArray bytes = QJsonDocument(QJsonObject{{QStringLiteral("keys"), keys}}).toJson();
-    if (file.write(bytes) != bytes.size())
+    if (file.write(bytes) != bytes.size() || !file.commit())
         return false;
-    return file.commit();
+    std::lock_guard guard(g_cacheMutex);
+    g_cache[hive] = CachedHive{path, StampOf(path), keys, true};
+    return true;
 }
 
 QString Normalize(QString key)
@@ -93,7 +179,8 @@ int Update(SettingsHive hive, Change change)
     lock.setStaleLockTime(5000);
     if (!lock.tryLock(5000))
         return -1;
-    QJsonObject keys = LoadKeys(hive);
+    std::lock_guard guard(g_cacheMutex);
+    QJsonObject keys = LoadKeys(hive, true);
     if (!change(keys))
         return -1;
     return SaveKeys(hive, keys) ? 0 : -1;
@@ -193,6 +280,18 @@ int DeleteSettingValue(SettingsHive hive, const QString &key, const QString &nam
         keys.insert(k, values);
         return true;
     });
+}
+
+void SetSettingsDamageHandler(std::function<void(const QString &, const QString &)> handler)
+{
+    std::lock_guard guard(g_cacheMutex);
+    g_damageHandler = std::move(handler);
+}
+
+std::uint64_t SettingsFileReads()
+{
+    std::lock_guard guard(g_cacheMutex);
+    return g_fileReads;
 }
 
 namespace Profile {

@@ -5,6 +5,7 @@
 // strings or 32-bit numbers and keep their type. Key and value names compare without case.
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 enum class SettingsHive { User, Machine, Classes };
 
@@ -23,6 +24,14 @@ int CreateSettingsKey(SettingsHive hive, const QString &key);
 bool SettingsKeyExists(SettingsHive hive, const QString &key);
 // Deletes a value; 0 when it existed and was removed, else -1.
 int DeleteSettingValue(SettingsHive hive, const QString &key, const QString &name);
+
+// Called once for each hive file found damaged (it does not parse): the path it had and the
+// path it was kept under ("<file>.bad") before the store went on with default settings. Without
+// a handler the damage is logged as a warning. May be called from inside any read.
+void SetSettingsDamageHandler(std::function<void(const QString &file, const QString &keptAs)> handler);
+// How many times a hive file was read from disk; reads are served from memory while the file
+// is unchanged.
+std::uint64_t SettingsFileReads();
 
 // The framework's profile entries live in sections under the application key
 // (Software\Corvanta\Vellumark\<section>) and are created as needed.
