@@ -197,3 +197,48 @@ TEST(OpenInBrowser, HelpCommandUsesHelpUrlOrExplainsWhereTheHelpIs)
                                                 "directory>\\VKHelp\\Content.htm file for help."),
                                  Prompts::Icon::None));
 }
+
+TEST(OpenInBrowser, DesktopEntryCommandIsExpandedAndAskedForWithoutBlocking)
+{
+    // The desktop entry format's quoting, escapes and field codes.
+    EXPECT_EQ(ExpandDesktopExec(QStringLiteral("env BAMF_DESKTOP_FILE_HINT=/x.desktop /snap/bin/firefox %u"),
+                                QStringLiteral("https://a.example/")),
+              (QStringList{"env", "BAMF_DESKTOP_FILE_HINT=/x.desktop", "/snap/bin/firefox", "https://a.example/"}));
+    EXPECT_EQ(ExpandDesktopExec(QStringLiteral("/usr/bin/flatpak run --branch=stable --command=firefox "
+                                               "org.mozilla.firefox --url %U"),
+                                QStringLiteral("u")),
+              (QStringList{"/usr/bin/flatpak", "run", "--branch=stable", "--command=firefox", "org.mozilla.firefox",
+                           "--url", "u"}));
+    EXPECT_EQ(ExpandDesktopExec(QStringLiteral(R"("/opt/my \"web\" app" %i --class=%c 100%% %k %d)"),
+                                QStringLiteral("u"), QStringLiteral("Web"), QStringLiteral("web-icon"),
+                                QStringLiteral("/apps/web.desktop")),
+              (QStringList{"/opt/my \"web\" app", "--icon", "web-icon", "--class=Web", "100%", "/apps/web.desktop",
+                           "u"}));
+    EXPECT_EQ(ExpandDesktopExec(QStringLiteral("\"unclosed %u"), QStringLiteral("u")), QStringList());
+
+    // The whole road: xdg-settings names the entry, which starts with its own options and the
+    // address, while the interface goes on. xdg-settings answers only once the test lets it.
+    EnvGuard env;
+    const QString dir = TestSupport::NewTempDir();
+    const QString bin = dir + QStringLiteral("/bin"), out = dir + QStringLiteral("/args");
+    QDir().mkpath(bin);
+    Script(bin, QStringLiteral("xdg-settings"),
+           "while [ ! -e '" + dir.toUtf8() + "/go' ]; do sleep 0.02; done; echo snap-web.desktop");
+    const QString browser = Script(dir, QStringLiteral("browser"),
+                                   "printf '%s|' \"$@\" > '" + out.toUtf8() + ".tmp' && mv '" + out.toUtf8() + ".tmp' '" +
+                                       out.toUtf8() + "'");
+    QDir().mkpath(dir + QStringLiteral("/data/applications"));
+    TestSupport::WriteFile(dir + QStringLiteral("/data/applications/snap-web.desktop"),
+                           "[Desktop Entry]\nName=Snap Web\nExec=" + browser.toUtf8() + " --new-window %u\n");
+    env.Unset("BROWSER");
+    env.Set("PATH", bin.toUtf8() + ":/usr/bin:/bin");
+    env.Set("XDG_DATA_HOME", (dir + QStringLiteral("/data")).toUtf8());
+    env.Set("XDG_DATA_DIRS", (dir + QStringLiteral("/none")).toUtf8());
+    auto fallback = ShellTest::OnNextModal<BrowserFallbackDialog>([](BrowserFallbackDialog *) {}, 100);
+    OpenInBrowser(QStringLiteral("https://www.example/help"), QStringLiteral("t"));
+    EXPECT_FALSE(QFile::exists(out));
+    TestSupport::WriteFile(dir + QStringLiteral("/go"), "");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(out); }, 20000));
+    EXPECT_EQ(TestSupport::ReadFile(out), QByteArray("--new-window|https://www.example/help|"));
+    EXPECT_FALSE(*fallback);
+}
