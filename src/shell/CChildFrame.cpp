@@ -32,4 +32,5 @@ void CChildFrame::closeEvent(QCloseEvent *event)
         return;
     }
     QMdiSubWindow::closeEvent(event);
+    m_closing = event->isAccepted();
 }

@@ -30,6 +30,8 @@ public:
 
     // Asked before the window closes (the save question of a document's last window).
     void SetQueryClose(std::function<bool()> query) { m_queryClose = std::move(query); }
+    // True once a close was accepted: the window is going, even while its deletion waits.
+    bool IsClosing() const { return m_closing; }
 
 signals:
     void DocumentTitleChanged();
@@ -42,4 +44,5 @@ private:
     CommandTarget *m_document = nullptr;
     QString m_documentTitle;
     std::function<bool()> m_queryClose;
+    bool m_closing = false;
 };

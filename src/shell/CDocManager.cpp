@@ -208,6 +208,25 @@ void CDocManager::CloseViewWindow(DocumentView &view)
             delete frame;
 }
 
+std::vector<CChildFrame *> CDocManager::OpenWindowsOf(const CBannerDoc &doc) const
+{
+    std::vector<CChildFrame *> frames = WindowsOf(doc);
+    std::erase_if(frames, [](CChildFrame *frame) { return frame->IsClosing(); });
+    return frames;
+}
+
+bool CDocManager::QuerySaveModified(DocumentCommands &commands)
+{
+    CBannerDoc &doc = commands.Doc();
+    if (!doc.IsModified())
+        return true;
+    switch (Prompts::Instance().AskSaveChanges(commands.Title())) {
+    case Prompts::Answer::Yes: return doc.OnFileSave();
+    case Prompts::Answer::No: return true;
+    default: return false;
+    }
+}
+
 bool CDocManager::QueryCloseFrame(CChildFrame *frame)
 {
     auto *view = dynamic_cast<DocumentView *>(frame->View());
@@ -218,15 +237,40 @@ bool CDocManager::QueryCloseFrame(CChildFrame *frame)
                 commands = d.get();
     if (!commands)
         return true;
-    CBannerDoc &doc = commands->Doc();
-    // Only the last window of a document closes the document, and only that asks about saving.
-    if (doc.Views().size() > 1 || !doc.IsModified())
+    const CBannerDoc &doc = commands->Doc();
+    if (std::find(m_answered.begin(), m_answered.end(), &doc) != m_answered.end())
         return true;
-    switch (Prompts::Instance().AskSaveChanges(commands->Title())) {
-    case Prompts::Answer::Yes: return doc.OnFileSave();
-    case Prompts::Answer::No: return true;
-    default: return false;
+    // Only the last window of a document closes the document, and only that asks about saving.
+    // Windows already closing do not count, whether or not their deletion has happened yet.
+    const std::vector<CChildFrame *> open = OpenWindowsOf(doc);
+    if (std::any_of(open.begin(), open.end(), [frame](CChildFrame *f) { return f != frame; }))
+        return true;
+    return QuerySaveModified(*commands);
+}
+
+bool CDocManager::CloseWindows(const std::vector<CChildFrame *> &frames)
+{
+    auto among = [&frames](CChildFrame *f) { return std::find(frames.begin(), frames.end(), f) != frames.end(); };
+    std::vector<const CBannerDoc *> answered;
+    for (const auto &d : m_docs) {
+        const std::vector<CChildFrame *> open = OpenWindowsOf(d->Doc());
+        if (open.empty() || !std::all_of(open.begin(), open.end(), among))
+            continue;
+        if (!QuerySaveModified(*d))
+            return false;
+        answered.push_back(&d->Doc());
     }
+    m_answered = answered;
+    bool closed = true;
+    for (CChildFrame *frame : frames) {
+        if (!frame->close()) {
+            closed = false;
+            break;
+        }
+        delete frame;
+    }
+    m_answered.clear();
+    return closed;
 }
 
 void CDocManager::DiscardUnviewedDocuments()

@@ -31,6 +31,11 @@ public:
     const std::vector<std::unique_ptr<DocumentCommands>> &Documents() const { return m_docs; }
     DocumentCommands *Find(const CBannerDoc &doc) const;
     std::vector<CChildFrame *> WindowsOf(const CBannerDoc &doc) const;
+    // Closes `frames` (File > Close, closing the main window): first one save question for each
+    // modified document whose remaining windows are all among them, then the windows, deleted at
+    // once. False, with every window and document kept, when the user cancels a question, a save
+    // fails or a window refuses to close (the windows closed before it stay closed then).
+    bool CloseWindows(const std::vector<CChildFrame *> &frames);
 
     // ViewWindowHost
     void ActivateViewWindow(DocumentView &view) override;
@@ -48,10 +53,16 @@ private:
     DocumentCommands *AddDocument(std::unique_ptr<CBannerDoc> doc, const QString &title);
     CChildFrame *FrameOf(const DocumentView &view) const;
     bool QueryCloseFrame(CChildFrame *frame);
+    // The save question for a document that is about to lose its last window; true to go on.
+    bool QuerySaveModified(DocumentCommands &commands);
+    // The windows of the document that are not already closing.
+    std::vector<CChildFrame *> OpenWindowsOf(const CBannerDoc &doc) const;
     void DiscardUnviewedDocuments();
 
     CoreContext &m_context;
     CMainFrame &m_frame;
     std::vector<std::unique_ptr<DocumentCommands>> m_docs;
     int m_untitled = 0;
+    // Documents whose question CloseWindows asked already; their windows close without another.
+    std::vector<const CBannerDoc *> m_answered;
 };

@@ -304,13 +304,13 @@ bool CMainFrame::OnCommand(unsigned id)
         // Closing the document: every window of the active window's document.
         if (CChildFrame *child = ActiveChildFrame()) {
             CommandTarget *document = child->DocumentTarget();
-            const QList<QMdiSubWindow *> windows = m_mdi->subWindowList();
-            for (QMdiSubWindow *window : windows) {
+            std::vector<CChildFrame *> frames;
+            for (QMdiSubWindow *window : m_mdi->subWindowList()) {
                 auto *frame = qobject_cast<CChildFrame *>(window);
                 if (frame && (frame == child || (document && frame->DocumentTarget() == document)))
-                    if (!frame->close())
-                        break;
+                    frames.push_back(frame);
             }
+            CloseChildFrames(frames);
         }
         return true;
     case ID_WINDOW_CASCADE:
@@ -548,13 +548,26 @@ void CMainFrame::closeEvent(QCloseEvent *event)
 {
     SaveBarState();
     SaveWindowPos(CurrentPlacement());
-    // Each document window asks about its unsaved changes; a cancel keeps the program running.
-    m_mdi->closeAllSubWindows();
-    if (!m_mdi->subWindowList().isEmpty()) {
+    // Each document is asked about its unsaved changes; a cancel keeps the program running.
+    std::vector<CChildFrame *> frames;
+    for (QMdiSubWindow *window : m_mdi->subWindowList())
+        if (auto *frame = qobject_cast<CChildFrame *>(window))
+            frames.push_back(frame);
+    if (!CloseChildFrames(frames) || !m_mdi->subWindowList().isEmpty()) {
         event->ignore();
         return;
     }
     QMainWindow::closeEvent(event);
+}
+
+bool CMainFrame::CloseChildFrames(const std::vector<CChildFrame *> &frames)
+{
+    if (m_closeWindows)
+        return m_closeWindows(frames);
+    for (CChildFrame *frame : frames)
+        if (!frame->close())
+            return false;
+    return true;
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent *event)

@@ -10,6 +10,7 @@
 #include <QRect>
 #include <functional>
 #include <map>
+#include <vector>
 
 class CChildFrame;
 class LogoBackgroundWnd;
@@ -70,6 +71,12 @@ public:
     // Opens a file dropped on the window or handed over by a second start.
     void SetOpenFileHandler(std::function<bool(const QString &)> open) { m_openFile = std::move(open); }
     bool OpenFile(const QString &path);
+    // Closes a set of document windows with one save question per document (File > Close and
+    // closing the main window); false keeps the program as it was. Without it each window asks.
+    void SetCloseWindowsHandler(std::function<bool(const std::vector<CChildFrame *> &)> close)
+    {
+        m_closeWindows = std::move(close);
+    }
 
     LogoBackgroundWnd *MdiClient() const { return m_mdi; }
     CChildFrame *ActiveChildFrame() const;
@@ -100,6 +107,7 @@ private:
     void FillWindowList(QMenu *menu);
     void FillRecentFiles(QMenu *menu);
     void OnSubWindowActivated(QMdiSubWindow *window);
+    bool CloseChildFrames(const std::vector<CChildFrame *> &frames);
     void UpdateTitle();
     void AfterCommandUpdate();
     CommandRouter::Chain CommandChain();
@@ -119,5 +127,6 @@ private:
     CommandTarget *m_app = nullptr;
     std::function<bool()> m_isLoggedIn;
     std::function<bool(const QString &)> m_openFile;
+    std::function<bool(const std::vector<CChildFrame *> &)> m_closeWindows;
     float m_lastZoom = 100.0f;
 };

@@ -130,6 +130,51 @@ TEST_F(BannerViewTest, ViewTogglesOpenAndCloseTheirWindowsWithCheckMarks)
     EXPECT_EQ(frame->CurrentMenuId(), unsigned(IDR_MAINFRAME));
 }
 
+TEST_F(BannerViewTest, ClosingEveryWindowOfAModifiedBannerAsksOnceAndCancelKeepsThemAll)
+{
+    // File > Close with both windows open: one question, before any window goes.
+    CBannerDoc &first = ActiveView()->GetDocument();
+    ASSERT_TRUE(Run(ID_VIEW_FRAMES));
+    first.SetModifiedFlag(true);
+    prompts.answers = {Prompts::Answer::Cancel};
+    EXPECT_TRUE(Run(ID_FILE_CLOSE));
+    EXPECT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(app.Documents()->WindowsOf(first).size(), 2u);
+    prompts.answers = {Prompts::Answer::No};
+    EXPECT_TRUE(Run(ID_FILE_CLOSE));
+    ASSERT_EQ(prompts.messages.size(), 2u);
+    EXPECT_EQ(prompts.messages[1].text, QStringLiteral("Save changes to Banner1?"));
+    EXPECT_TRUE(frame->MdiClient()->subWindowList().isEmpty());
+
+    // Closing the main window: the same for each modified banner with two windows.
+    ASSERT_TRUE(Run(ID_FILE_NEW));
+    CBannerDoc &second = ActiveView()->GetDocument();
+    ASSERT_TRUE(Run(ID_VIEW_FRAMES));
+    second.SetModifiedFlag(true);
+    prompts.answers = {Prompts::Answer::Cancel};
+    EXPECT_FALSE(frame->close());
+    EXPECT_EQ(prompts.messages.size(), 3u);
+    EXPECT_EQ(app.Documents()->WindowsOf(second).size(), 2u);
+    prompts.answers = {Prompts::Answer::No};
+    EXPECT_TRUE(frame->close());
+    EXPECT_EQ(prompts.messages.size(), 4u);
+
+    // One window closed by hand, then the other: the second asks though the first one's
+    // deletion has not happened yet.
+    frame->show();
+    ASSERT_TRUE(Run(ID_FILE_NEW));
+    CBannerDoc &third = ActiveView()->GetDocument();
+    ASSERT_TRUE(Run(ID_VIEW_FRAMES));
+    third.SetModifiedFlag(true);
+    std::vector<CChildFrame *> windows = app.Documents()->WindowsOf(third);
+    ASSERT_EQ(windows.size(), 2u);
+    EXPECT_TRUE(windows[0]->close());
+    EXPECT_EQ(prompts.messages.size(), 4u);
+    prompts.answers = {Prompts::Answer::Cancel};
+    EXPECT_FALSE(windows[1]->close());
+    EXPECT_EQ(prompts.messages.size(), 5u);
+}
+
 TEST_F(BannerViewTest, ZoomBoxDrivesTheViewsControl)
 {
     CFrameView *view = ActiveView();
