@@ -35,10 +35,13 @@ QString Quoted(const QString &s)
     return QLatin1Char('"') + s + QLatin1Char('"');
 }
 
-// Quoting of an Exec key: a path with spaces or specials goes in double quotes.
-QString ExecArgument(const QString &path)
+// Quoting of an Exec key: a path with spaces or specials goes in double quotes, and a literal
+// '%' is doubled everywhere, since the key gives '%' its field-code meaning.
+QString ExecArgument(const QString &rawPath)
 {
     static const QString specials = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    QString path = rawPath;
+    path.replace(QLatin1Char('%'), QLatin1String("%%"));
     for (QChar c : path)
         if (specials.contains(c)) {
             QString escaped = path;

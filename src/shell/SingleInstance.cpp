@@ -3,6 +3,7 @@
 #include "platform/settings/AppPaths.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -19,8 +20,11 @@ SingleInstance::~SingleInstance() = default;
 
 bool SingleInstance::SendToRunning(const QStringList &files, int timeoutMs)
 {
+    const QString name = AppPaths::InstanceSocketName();
+    if (name.isEmpty())
+        return false;
     QLocalSocket socket;
-    socket.connectToServer(AppPaths::InstanceSocketName());
+    socket.connectToServer(name);
     if (!socket.waitForConnected(timeoutMs))
         return false;
     QByteArray message;
@@ -39,6 +43,8 @@ bool SingleInstance::SendToRunning(const QStringList &files, int timeoutMs)
 bool SingleInstance::Listen()
 {
     const QString name = AppPaths::InstanceSocketName();
+    if (name.isEmpty())
+        return false;
     // Someone answering on the name is a running editor. A socket file nobody answers on was
     // left behind by one that crashed and is replaced.
     QLocalSocket probe;
@@ -49,6 +55,23 @@ bool SingleInstance::Listen()
     }
     QLocalServer::removeServer(name);
     return m_server->listen(name);
+}
+
+QStringList SingleInstance::FileArguments(const QStringList &arguments)
+{
+    QStringList files;
+    bool options = true;
+    for (const QString &arg : arguments) {
+        if (options && arg == QLatin1String("--")) {
+            options = false;
+            continue;
+        }
+        // A name that starts like an option is still a file when such a file exists.
+        if (options && arg.startsWith(QLatin1Char('-')) && !QFileInfo::exists(arg))
+            continue;
+        files << arg;
+    }
+    return files;
 }
 
 bool SingleInstance::IsListening() const

@@ -14,6 +14,9 @@ public:
 
     // Hands the files to a running editor; true when one took them.
     static bool SendToRunning(const QStringList &files, int timeoutMs = 2000);
+    // The files a command line names: every argument but the options; an argument that starts
+    // with '-' is a file when such a file exists, and every argument after "--" is one.
+    static QStringList FileArguments(const QStringList &arguments);
     // Starts accepting files from later starts. False when another editor already listens.
     bool Listen();
     bool IsListening() const;

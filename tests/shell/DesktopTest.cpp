@@ -14,6 +14,8 @@
 #include <QFileInfo>
 #include <future>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 TEST(DesktopIntegration, RegistersEntryMimeTypeIconsAndClassesRecords)
 {
@@ -83,9 +85,46 @@ TEST(SingleInstance, SecondStartHandsItsFilesToTheRunningEditor)
 TEST(SingleInstance, SocketLeftBehindByACrashedEditorIsTakenOver)
 {
     // A socket file nobody answers on.
-    const QString name = AppPaths::InstanceSocketName();
-    const QString path = QDir::tempPath() + QLatin1Char('/') + name;
-    TestSupport::WriteFile(path, "");
+    const QString path = AppPaths::InstanceSocketName();
+    ASSERT_TRUE(TestSupport::WriteFile(path, ""));
     SingleInstance editor;
     EXPECT_TRUE(editor.Listen());
+}
+
+TEST(SingleInstance, SocketLivesInAFolderOnlyItsUserMayEnter)
+{
+    const auto privateFolder = [](const QString &path) {
+        struct stat st {};
+        return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode)
+            && st.st_uid == ::getuid() && (st.st_mode & 0777) == 0700;
+    };
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    EXPECT_EQ(QFileInfo(AppPaths::InstanceSocketName()).absolutePath(), runtime);
+    // A runtime folder that others may enter is not used; the own folder in the temporary
+    // folder is made private.
+    const QString open = TestSupport::NewTempDir();
+    QFile::setPermissions(open, QFile::Permissions(0x7777));
+    qputenv("XDG_RUNTIME_DIR", open.toUtf8());
+    const QString fallback = QFileInfo(AppPaths::InstanceSocketName()).absolutePath();
+    qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
+    EXPECT_NE(fallback, open);
+    EXPECT_TRUE(fallback.startsWith(QDir::tempPath())) << fallback.toStdString();
+    EXPECT_TRUE(privateFolder(fallback)) << fallback.toStdString();
+    SingleInstance editor;
+    ASSERT_TRUE(editor.Listen());
+    EXPECT_TRUE(QFileInfo::exists(AppPaths::InstanceSocketName()));
+}
+
+TEST(SingleInstance, CommandLineFilesMayStartWithADashAndDoubleDashEndsTheOptions)
+{
+    const QString dir = TestSupport::NewTempDir(), before = QDir::currentPath();
+    QDir::setCurrent(dir);
+    ASSERT_TRUE(TestSupport::WriteFile(dir + QStringLiteral("/-dash.bnr"), "x"));
+    const QStringList files =
+        SingleInstance::FileArguments({"-dash.bnr", "-x", "--geometry", "a.bnr", "--", "-y.gif", "--"});
+    QDir::setCurrent(before);
+    EXPECT_EQ(files, (QStringList{"-dash.bnr", "a.bnr", "-y.gif", "--"}));
+    // The desktop entry gives '%' its field-code meaning: a literal one in the path is doubled.
+    const QString entry = DesktopIntegration::DesktopEntry(QStringLiteral("/opt/100%/vellumark"));
+    EXPECT_TRUE(entry.contains(QStringLiteral("Exec=/opt/100%%/vellumark %f\n"))) << entry.toStdString();
 }
