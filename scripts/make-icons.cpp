@@ -1,4 +1,5 @@
-// Draws the editor's toolbar icons, program icon and background logo into resources/icons/.
+// Draws the editor's toolbar icons, program icon, background logo and splash picture into
+// resources/icons/.
 // Run once after changing the artwork; the PNGs are committed.
 //   g++ -std=c++20 -fPIC scripts/make-icons.cpp $(pkg-config --cflags --libs Qt6Gui) -o /tmp/make-icons
 //   QT_QPA_PLATFORM=offscreen /tmp/make-icons resources/icons
@@ -314,5 +315,46 @@ int main(int argc, char **argv)
         p.drawText(QRect(15, 158, 400, 24), Qt::AlignCenter, QStringLiteral("animated web banners"));
     }
     logo.save(dir + QStringLiteral("/logo.png"));
+
+    // The splash picture, 450 x 200, stored as a 24-bit BMP (the form bitmap resources take).
+    QImage splash(450, 200, QImage::Format_RGB32);
+    {
+        QPainter p(&splash);
+        p.setRenderHint(QPainter::Antialiasing, true);
+        p.setRenderHint(QPainter::TextAntialiasing, true);
+        QLinearGradient sky(0, 0, 0, 200);
+        sky.setColorAt(0, QColor(0x2b, 0x6c, 0xd0));
+        sky.setColorAt(1, QColor(0x12, 0x36, 0x78));
+        p.fillRect(splash.rect(), sky);
+        // A banner strip running across, with frames ticking by under it.
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0xff, 0xff, 0xff, 0x30));
+        p.drawRoundedRect(QRectF(24, 40, 402, 70), 8, 8);
+        for (int i = 0; i < 6; ++i) {
+            p.setBrush(i == 2 ? kYellow : QColor(0xff, 0xff, 0xff, 0x60));
+            p.drawRoundedRect(QRectF(36 + i * 66, 128, 56, 14), 3, 3);
+        }
+        p.setBrush(kYellow);
+        p.drawPolygon(QPolygonF({QPointF(44, 56), QPointF(80, 75), QPointF(44, 94)}));
+        QFont f(QStringLiteral("Liberation Sans"));
+        f.setPixelSize(50);
+        f.setBold(true);
+        p.setFont(f);
+        p.setPen(QColor(0xff, 0xff, 0xff));
+        p.drawText(QRect(96, 40, 320, 70), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("Vellumark"));
+        QFont small(QStringLiteral("Liberation Sans"));
+        small.setPixelSize(14);
+        p.setFont(small);
+        p.setPen(QColor(0xd8, 0xe4, 0xf8));
+        p.drawText(QRect(24, 160, 402, 24), Qt::AlignCenter, QStringLiteral("Animated web banners, frame by frame"));
+        // The dialog-frame border belongs to the picture, so the window is exactly its size.
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QColor(0x0a, 0x1e, 0x44));
+        p.drawRect(0, 0, 449, 199);
+        p.setPen(QColor(0x6f, 0x9c, 0xe6));
+        p.drawRect(1, 1, 447, 197);
+    }
+    splash.save(dir + QStringLiteral("/splash.bmp"), "BMP");
     return 0;
 }

@@ -43,14 +43,13 @@ int main(int argc, char *argv[])
     if (const std::optional<int> printed = CommandLinePrint::Run(app.arguments()))
         return *printed;
 
-    QStringList files;
-    for (const QString &arg : app.arguments().mid(1))
-        if (!arg.startsWith(QLatin1Char('-')))
-            files << arg;
+    const QStringList files = SingleInstance::FileArguments(app.arguments().mid(1));
+    // A hand-over to the running editor shows no splash: this process ends here.
     if (!files.isEmpty() && SingleInstance::SendToRunning(files))
         return 0;
 
     CBannerApp banner;
+    banner.EnableSplash(2500);
     if (!banner.InitInstance(files))
         return 1;
     QtUploadPrompt upload(banner.MainFrame());

@@ -13,6 +13,8 @@
 #include "shell/AboutDialog.h"
 #include "shell/CDocManager.h"
 #include "shell/CMainFrame.h"
+#include "shell/CSplash.h"
+#include "shell/CSplashWnd.h"
 #include "shell/DesktopIntegration.h"
 #include "shell/FramePrinting.h"
 #include "shell/GifProgressDialog.h"
@@ -20,6 +22,8 @@
 #include "shell/SingleInstance.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QTimer>
 #include <QFileInfo>
 #include <QPageSetupDialog>
 #include <QPrinterInfo>
@@ -34,9 +38,11 @@ CBannerApp::~CBannerApp()
 {
     // The connection goes first, then the documents and their windows, the main frame and last
     // the hidden imaging controls. Closing windows no longer asks the application anything.
+    delete m_pSplashThread;
     if (m_mainFrame) {
         m_mainFrame->SetApplicationTarget(nullptr);
         m_mainFrame->SetLoggedInTest(nullptr);
+        m_mainFrame->SetCloseWindowsHandler(nullptr);
         QObject::disconnect(m_mainFrame->MdiClient(), nullptr, m_mainFrame.get(), nullptr);
     }
     m_session.reset();
@@ -44,6 +50,7 @@ CBannerApp::~CBannerApp()
     m_gifProgress.reset();
     m_mainFrame.reset();
     m_context.reset();
+    SetSettingsDamageHandler(nullptr);
     if (m_prompts)
         Prompts::Register(nullptr);
     if (m_loginPrompt)
@@ -53,6 +60,15 @@ CBannerApp::~CBannerApp()
 bool CBannerApp::InitInstance(const QStringList &files)
 {
     // 1-2. Qt Network needs no start-up of its own; the controls are plain objects.
+    // A damaged settings file was kept aside; the user hears of it once the window is up.
+    SetSettingsDamageHandler([this](const QString &file, const QString &keptAs) {
+        QTimer::singleShot(0, this, [file, keptAs] {
+            Prompts::Instance().Message(QStringLiteral("The settings file %1 could not be read. It was kept as %2, "
+                                                       "and Vellumark goes on with default settings.")
+                                            .arg(QDir::toNativeSeparators(file), QDir::toNativeSeparators(keptAs)),
+                                        Prompts::Icon::Warning);
+        });
+    });
     // 3-5. The settings root; the framework's profile entries live under it.
     if (LoadResString(IDS_SETTINGS_KEY, &m_settingsKey) != 0 || m_settingsKey.size() > 100) {
         Prompts::Instance().Message(QStringLiteral("Vellumark Error. Cannot initialize application."));
@@ -62,7 +78,15 @@ bool CBannerApp::InitInstance(const QStringList &files)
     CreateSettingsKey(SettingsHive::User, m_settingsKey);
     // The data folder (VKDir) gets the installed pages the upload dialog shows and writes beside.
     AppPaths::PrepareUserDataDir();
-    // 6. The splash window has its place here; it is not part of the editor yet.
+    // 6. The splash, shown and painted before the rest of the start. It counts the main window
+    // as there once it is shown.
+    if (m_splashTime != 0) {
+        auto *splash = new CSplash(m_splashTime, &m_pSplashThread, [this]() -> QWidget * {
+            return m_mainFrame && m_mainFrame->isVisible() ? m_mainFrame.get() : nullptr;
+        });
+        if (!splash->Start())
+            delete splash;
+    }
 
     // 8. The main frame.
     m_mainFrame = std::make_unique<CMainFrame>();
@@ -86,6 +110,8 @@ bool CBannerApp::InitInstance(const QStringList &files)
 
     // 10. Dropped files open as documents.
     m_mainFrame->SetOpenFileHandler([this](const QString &path) { return m_docManager->OpenDocumentFile(path); });
+    m_mainFrame->SetCloseWindowsHandler(
+        [this](const std::vector<CChildFrame *> &frames) { return m_docManager->CloseWindows(frames); });
 
     // 11. The desktop knows the editor and its file type; later starts hand their files here.
     DesktopIntegration::RegisterFileType(QApplication::applicationFilePath());
@@ -109,7 +135,13 @@ bool CBannerApp::InitInstance(const QStringList &files)
 
     // 13. Shown as it was left.
     m_mainFrame->ShowWithPlacement();
+    // The started editor takes the keyboard, also on a desktop that gives new windows no focus.
+    if (!m_pSplashThread)
+        m_mainFrame->activateWindow();
     m_mainFrame->Router().UpdateAll();
+    // 14. The splash stays in front of the main window until it closes.
+    if (m_pSplashThread && m_pSplashThread->Window())
+        m_pSplashThread->Window()->BringToFront();
     return true;
 }
 

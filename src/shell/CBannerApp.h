@@ -12,6 +12,7 @@
 
 class CDocManager;
 class CMainFrame;
+class CSplash;
 class CoreContext;
 class GifProgressDialog;
 class QtLoginPrompt;
@@ -29,6 +30,11 @@ public:
     // command line's file arguments: none makes a new banner, a file is opened, and a file that
     // cannot be opened ends the program.
     bool InitInstance(const QStringList &files);
+    // Makes InitInstance show the splash for at least `displayMs`. Only the editor's own start
+    // asks for it; tests and embedders start without one.
+    void EnableSplash(unsigned displayMs) { m_splashTime = displayMs; }
+    // The splash of this start while it is up, else none.
+    CSplash *SplashThread() const { return m_pSplashThread; }
 
     QString GetSettingsKey() const { return m_settingsKey; }
     CMainFrame *MainFrame() const { return m_mainFrame.get(); }
@@ -49,6 +55,8 @@ private:
     void OnFilePrintSetup();
 
     QString m_settingsKey;
+    unsigned m_splashTime = 0;
+    CSplash *m_pSplashThread = nullptr;
     std::unique_ptr<ServerSession> m_session;
     std::unique_ptr<CMainFrame> m_mainFrame;
     EditorItemDialogs m_itemDialogs; // outlives the context that reaches it

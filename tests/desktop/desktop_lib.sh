@@ -71,12 +71,18 @@ vk_start_editor() {
     VK_PID=$!
     _vk_main() {
         kill -0 "$VK_PID" 2>/dev/null || vk_fail "the editor exited: $(cat "$VK_TMP/editor.log")"
-        VK_WIN=$(xdotool search --onlyvisible --pid "$VK_PID" --name '^Vellumark' 2>/dev/null | head -n1)
+        VK_WIN=$(xdotool search --all --onlyvisible --pid "$VK_PID" --name '^Vellumark' 2>/dev/null | head -n1)
         [ -n "$VK_WIN" ]
     }
     vk_wait_for 30 _vk_main || vk_fail "no main window within 30 s"
+    # The splash keeps input from the main window while it is up (at least 2.5 s).
+    vk_wait_for 30 vk_no_splash || vk_fail "the splash did not go within 30 s"
     vk_settle
 }
+
+# vk_splash: the id of the editor's visible splash window, if any; vk_no_splash: none is shown.
+vk_splash() { xdotool search --all --onlyvisible --pid "$VK_PID" --name '^Starting Vellumark$' 2>/dev/null | head -n1; }
+vk_no_splash() { [ -z "$(vk_splash)" ]; }
 
 # vk_settle: waits until the editor has handled what was sent so far (its window answers queries
 # and the screen stops changing).
