@@ -7,9 +7,9 @@
 #include "document/CoreContext.h"
 #include "document/GifColours.h"
 #include "document/GifProgress.h"
+#include "document/OptOutWarning.h"
 #include "platform/Prompts.h"
 #include "platform/imaging/ImagingControl.h"
-#include "platform/settings/Settings.h"
 
 #include <algorithm>
 #include <cstring>
@@ -94,17 +94,8 @@ void WarnOfShortFrames(CoreContext &context, const CBannerDoc &doc)
         shortFrame = doc.GetFrame(k)->m_nDelay < 20;
     if (!shortFrame || doc.GetFrameCount() < 2)
         return;
-    if (context.m_shortFrameWarnState == 0) {
-        std::uint32_t value = 0;
-        if (ReadSettingDword(SettingsHive::User, Profile::ApplicationKey(), kShortFrameWarnValue, &value) == 0)
-            context.m_shortFrameWarnState = value == 2 ? 2 : 1;
-    }
-    if (context.m_shortFrameWarnState == 2)
-        return;
-    if (!Prompts::Instance().WarnWithOptOut(kShortFrameMessage)) {
-        context.m_shortFrameWarnState = 2;
-        WriteSettingDword(SettingsHive::User, Profile::ApplicationKey(), kShortFrameWarnValue, 2);
-    }
+    ShowUnlessTurnedOff(&context.m_shortFrameWarnState, kShortFrameWarnValue,
+                                    [] { return Prompts::Instance().WarnWithOptOut(kShortFrameMessage); });
 }
 
 // The lossy levels a size budget tries, least lossy first.

@@ -4,6 +4,7 @@
 
 #include "document/CoreContext.h"
 #include "document/GifProgress.h"
+#include "document/OptOutWarning.h"
 #include "platform/Prompts.h"
 #include "platform/imaging/ImagingControl.h"
 #include "platform/settings/Settings.h"
@@ -45,19 +46,24 @@ void DrawPage(QImage &canvas, const ImagingBitmap &page)
 
 } // namespace
 
+void ShowUnlessTurnedOff(std::int32_t *state, const QString &setting, const std::function<bool()> &show)
+{
+    if (*state == 0) {
+        std::uint32_t value = 0;
+        if (ReadSettingDword(SettingsHive::User, Profile::ApplicationKey(), setting, &value) == 0)
+            *state = value == 2 ? 2 : 1;
+    }
+    if (*state == 2)
+        return;
+    if (!show()) {
+        *state = 2;
+        WriteSettingDword(SettingsHive::User, Profile::ApplicationKey(), setting, 2);
+    }
+}
+
 void CBannerDoc::ShowGifWarning(CoreContext &context)
 {
-    if (context.m_gifWarnState == 0) {
-        std::uint32_t value = 0;
-        if (ReadSettingDword(SettingsHive::User, Profile::ApplicationKey(), kGifWarnValue, &value) == 0)
-            context.m_gifWarnState = value == 2 ? 2 : 1;
-    }
-    if (context.m_gifWarnState == 2)
-        return;
-    if (!Prompts::Instance().ShowGifWarning()) {
-        context.m_gifWarnState = 2;
-        WriteSettingDword(SettingsHive::User, Profile::ApplicationKey(), kGifWarnValue, 2);
-    }
+    ShowUnlessTurnedOff(&context.m_gifWarnState, kGifWarnValue, [] { return Prompts::Instance().ShowGifWarning(); });
 }
 
 bool CBannerDoc::ReadGif(const QString &path)
