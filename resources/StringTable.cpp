@@ -47,6 +47,7 @@ const std::unordered_map<unsigned, const char *> &Table()
         {ID_EDIT_PASTE, "Paste item from clipboard\nPaste"},
         {ID_EDIT_DELETE, "Delete the selected items\nDelete"},
         {ID_EDIT_UNDO, "Undo the last action\nUndo"},
+        {ID_EDIT_REDO, "Redo the last undone action\nRedo"},
 
         // View
         {ID_VIEW_ZOOMIN, "Zoom in on the banner\nZoom In"},

@@ -115,7 +115,8 @@
 #define ID_EDIT_COPY 57634
 #define ID_EDIT_CUT 57635
 #define ID_EDIT_PASTE 57637
-#define ID_EDIT_UNDO 57643 // accelerator only; nothing handles it
+#define ID_EDIT_UNDO 57643
+#define ID_EDIT_REDO 57644
 #define ID_WINDOW_ARRANGE 57649
 #define ID_WINDOW_CASCADE 57650
 #define ID_WINDOW_TILE_HORZ 57651

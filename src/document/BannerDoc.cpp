@@ -6,7 +6,8 @@
 #include <algorithm>
 
 CBannerDoc::CBannerDoc(CoreContext &context)
-    : m_fWidth(context.m_fDefaultWidth), m_fHeight(context.m_fDefaultHeight), m_context(context)
+    : m_fWidth(context.m_fDefaultWidth), m_fHeight(context.m_fDefaultHeight), m_context(context),
+      m_history(std::make_unique<EditHistory>(*this))
 {
 }
 
@@ -19,6 +20,7 @@ bool CBannerDoc::OnNewDocument()
     m_strPathName.clear();
     AddFrame(std::make_unique<CBannerFrame>(nullptr, 0x00FFFFFF, m_nDefaultDelay));
     SetModifiedFlag(false);
+    m_history->Reset();
     return true;
 }
 
@@ -131,6 +133,7 @@ void CBannerDoc::OnFrameAdd()
     }
     UpdateAllViews(nullptr, hintFrameAdded);
     SetCurrentFrame(m_nCurrentFrame, nullptr);
+    m_history->Record(QStringLiteral("Add Frame"));
 }
 
 void CBannerDoc::OnFrameDelete()
@@ -138,6 +141,12 @@ void CBannerDoc::OnFrameDelete()
     // A banner keeps at least one frame.
     if (!OnUpdateFrameDelete())
         return;
+    DeleteCurrentFrame();
+    m_history->Record(QStringLiteral("Delete Frame"));
+}
+
+void CBannerDoc::DeleteCurrentFrame()
+{
     RemoveFrame(m_nCurrentFrame);
     SetCurrentFrame(m_nCurrentFrame, nullptr);
     UpdateAllViews(nullptr, hintFrameRemoved);
@@ -148,7 +157,8 @@ void CBannerDoc::OnFrameCut()
     if (!OnUpdateFrameCut())
         return;
     OnFrameCopy();
-    OnFrameDelete();
+    DeleteCurrentFrame();
+    m_history->Record(QStringLiteral("Cut Frame"));
 }
 
 void CBannerDoc::OnFrameCopy()
@@ -172,6 +182,7 @@ void CBannerDoc::OnFramePaste()
     m_frames[std::size_t(m_nCurrentFrame)] = m_context.FrameClipboard->Clone();
     SetModifiedFlag();
     UpdateAllViews(nullptr, hintFrameChanged);
+    m_history->Record(QStringLiteral("Paste Frame"));
 }
 
 void CBannerDoc::OnFrameCopyBackground()
@@ -198,6 +209,7 @@ void CBannerDoc::OnFramePasteBackground()
     current->SetBackground(std::make_unique<PackedDib>(*m_context.BackgroundClipboard));
     SetModifiedFlag();
     UpdateAllViews(nullptr, hintFrameChanged);
+    m_history->Record(QStringLiteral("Paste Background"));
 }
 
 void CBannerDoc::OnFrameDeleteBackground()
@@ -209,6 +221,7 @@ void CBannerDoc::OnFrameDeleteBackground()
         SetModifiedFlag();
     current->SetBackground(nullptr);
     UpdateAllViews(nullptr, hintFrameChanged);
+    m_history->Record(QStringLiteral("Delete Background"));
 }
 
 void CBannerDoc::OnFrameLoadBackground()
@@ -222,6 +235,7 @@ void CBannerDoc::OnFrameLoadBackground()
     current->SetBackground(OwnedBlock(work.GetAsDIB()));
     SetModifiedFlag();
     UpdateAllViews(nullptr, hintFrameChanged);
+    m_history->Record(QStringLiteral("Load Background"));
 }
 
 void CBannerDoc::OnFrameDelay()
@@ -236,6 +250,7 @@ void CBannerDoc::OnFrameDelay()
         SetModifiedFlag();
     current->m_nDelay = *delay;
     UpdateAllViews(nullptr, hintFrameDelay);
+    m_history->Record(QStringLiteral("Frame Delay"));
 }
 
 void CBannerDoc::ToggleView(ViewKind kind)

@@ -4,6 +4,7 @@
 // windows and dialogs come from the shell through the core context's hooks.
 #include "document/BannerFrame.h"
 #include "document/DocumentView.h"
+#include "document/EditHistory.h"
 
 #include <QString>
 #include <cstdint>
@@ -49,6 +50,10 @@ public:
     // Modified flag.
     bool IsModified() const { return m_bModified; }
     void SetModifiedFlag(bool modified = true) { m_bModified = modified; }
+
+    // The undo history; a change made through a command is recorded into it as one step.
+    EditHistory &History() { return *m_history; }
+    const EditHistory &History() const { return *m_history; }
 
     // The file the document was read from or saved to; empty for a new document.
     const QString &GetPathName() const { return m_strPathName; }
@@ -140,6 +145,7 @@ public:
 
 private:
     void ToggleView(ViewKind kind);
+    void DeleteCurrentFrame();
     // Saves under a new name; on success the document takes it and it enters the recent files.
     bool SaveToNewPath(const QString &path);
 
@@ -147,4 +153,5 @@ private:
     bool m_bModified = false;
     QString m_strPathName;
     std::vector<DocumentView *> m_views;
+    std::unique_ptr<EditHistory> m_history;
 };

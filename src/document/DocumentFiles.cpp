@@ -63,6 +63,7 @@ bool CBannerDoc::OnOpenDocument(const QString &path)
         return false;
     SetPathName(path);
     SetModifiedFlag(false);
+    m_history->Reset();
     return true;
 }
 
@@ -73,8 +74,10 @@ bool CBannerDoc::OnSaveDocument(const QString &path)
         ok = BannerFile::WriteFile(*this, path);
     else
         ok = m_context.gifFiles ? m_context.gifFiles->SaveAsGif(*this, path) : SaveAsGif(path);
-    if (ok)
+    if (ok) {
         SetModifiedFlag(false);
+        m_history->MarkSaved();
+    }
     return ok;
 }
 

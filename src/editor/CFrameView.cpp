@@ -269,9 +269,10 @@ void CFrameView::OnEditPaste()
         Select(frame->AddItem(item->Clone()), true);
     m_doc.UpdateAllViews(nullptr, hintItemsChanged);
     m_doc.SetModifiedFlag();
+    m_doc.History().Record(QStringLiteral("Paste"));
 }
 
-void CFrameView::OnEditDelete()
+void CFrameView::OnEditDelete(const QString &step)
 {
     CBannerFrame *frame = ShownFrameObject();
     if (!frame)
@@ -285,6 +286,7 @@ void CFrameView::OnEditDelete()
     Select(nullptr, false);
     m_doc.UpdateAllViews(nullptr, hintItemsChanged);
     m_doc.SetModifiedFlag();
+    m_doc.History().Record(step);
 }
 
 void CFrameView::OnArrange(unsigned id)
@@ -302,6 +304,7 @@ void CFrameView::OnArrange(unsigned id)
     }
     m_doc.UpdateAllViews(nullptr, hintItemsChanged);
     m_doc.SetModifiedFlag();
+    m_doc.History().Record(QStringLiteral("Arrange"));
 }
 
 void CFrameView::ApplyZoom(float percent)
@@ -334,9 +337,9 @@ bool CFrameView::OnCommand(unsigned id)
     case ID_TOOLS_IMAGE: return choose(tools.Image());
     case ID_TOOLS_FREEHAND: return choose(tools.Freehand());
     case ID_EDIT_COPY: OnEditCopy(); return true;
-    case ID_EDIT_CUT: OnEditCopy(); OnEditDelete(); return true;
+    case ID_EDIT_CUT: OnEditCopy(); OnEditDelete(QStringLiteral("Cut")); return true;
     case ID_EDIT_PASTE: OnEditPaste(); return true;
-    case ID_EDIT_DELETE: OnEditDelete(); return true;
+    case ID_EDIT_DELETE: OnEditDelete(QStringLiteral("Delete")); return true;
     case ID_ARRANGE_MOVETOBACK:
     case ID_ARRANGE_MOVETOFRONT:
     case ID_ARRANGE_MOVEBACKWARD:

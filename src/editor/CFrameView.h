@@ -67,7 +67,7 @@ private:
     void DropMissingSelection();
     void OnEditCopy();
     void OnEditPaste();
-    void OnEditDelete();
+    void OnEditDelete(const QString &step);
     void OnArrange(unsigned id);
     void ApplyZoom(float percent);
     QString FramePaneText(const char *format) const;

@@ -74,6 +74,7 @@ void CPlayback::OnLoop()
     if (doc.m_bLoop != loop) {
         doc.m_bLoop = loop;
         doc.SetModifiedFlag();
+        doc.History().Record(QStringLiteral("Loop"));
     }
 }
 

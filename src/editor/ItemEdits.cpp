@@ -5,10 +5,21 @@
 #include "editor/CFrameView.h"
 #include "items/Sprite.h"
 
+#include <QString>
+
 namespace {
-// The view's selection becomes `items`; their areas are repainted and the document is modified.
-void Finish(CFrameView &view, std::vector<CSprite *> items)
+// "Move item", "Copy 3 items": the name of a step on `count` items.
+QString StepText(const char *verb, std::size_t count)
 {
+    return count == 1 ? QStringLiteral("%1 item").arg(QLatin1String(verb))
+                      : QStringLiteral("%1 %2 items").arg(QLatin1String(verb)).arg(count);
+}
+
+// The view's selection becomes `items`; their areas are repainted, the document is modified and
+// the change becomes the step `verb`.
+void Finish(CFrameView &view, std::vector<CSprite *> items, const char *verb)
+{
+    const std::size_t count = items.size();
     const bool changed = !items.empty();
     view.SetSelection(std::move(items));
     view.InvalidateItems();
@@ -17,9 +28,10 @@ void Finish(CFrameView &view, std::vector<CSprite *> items)
         return;
     view.GetDocument().SetModifiedFlag();
     view.GetDocument().UpdateAllViews(&view, hintItemsChanged);
+    view.GetDocument().History().Record(StepText(verb, count));
 }
 
-void Place(CFrameView &view, std::unique_ptr<CSprite> item, bool open)
+void Place(CFrameView &view, std::unique_ptr<CSprite> item, bool open, const QString &step)
 {
     CBannerFrame *frame = view.ShownFrameObject();
     if (!frame || !item)
@@ -31,6 +43,8 @@ void Place(CFrameView &view, std::unique_ptr<CSprite> item, bool open)
     view.InvalidateItem(placed);
     view.GetDocument().UpdateAllViews(&view, hintItemsChanged, placed);
     view.GetDocument().SetModifiedFlag();
+    // After the editor a created item opens, so that its first properties are part of the step.
+    view.GetDocument().History().Record(step);
 }
 } // namespace
 
@@ -49,7 +63,7 @@ void ReplaceByCopies(CFrameView &view, std::vector<std::unique_ptr<CSprite>> cop
     for (std::size_t i = 0; i < copies.size() && i < old.size(); ++i)
         if (CSprite *copy = frame->ReplaceItem(old[i], std::move(copies[i])))
             placed.push_back(copy);
-    Finish(view, std::move(placed));
+    Finish(view, std::move(placed), "Move");
 }
 
 void AddCopies(CFrameView &view, std::vector<std::unique_ptr<CSprite>> copies)
@@ -62,17 +76,17 @@ void AddCopies(CFrameView &view, std::vector<std::unique_ptr<CSprite>> copies)
         placed.push_back(copy.get());
     frame->AddItems(std::move(copies));
     view.InvalidateItems();
-    Finish(view, std::move(placed));
+    Finish(view, std::move(placed), "Copy");
 }
 
 void PlaceCreatedItem(CFrameView &view, std::unique_ptr<CSprite> item)
 {
-    Place(view, std::move(item), true);
+    Place(view, std::move(item), true, QStringLiteral("Create item"));
 }
 
 void PlaceStroke(CFrameView &view, std::unique_ptr<CSprite> stroke)
 {
-    Place(view, std::move(stroke), false);
+    Place(view, std::move(stroke), false, QStringLiteral("Draw"));
 }
 
 bool EditItem(CFrameView &view, CSprite *item)
@@ -83,6 +97,7 @@ bool EditItem(CFrameView &view, CSprite *item)
     view.GetDocument().UpdateAllViews(&view, hintItemChanged, item);
     // The item may have changed: without this, closing would not offer to save it.
     view.GetDocument().SetModifiedFlag();
+    view.GetDocument().History().Record(QStringLiteral("Edit Properties"));
     return true;
 }
 

@@ -28,6 +28,8 @@ bool DocumentCommands::OnCommand(unsigned id)
         d.OnFrameLoadBackground();
         break;
     case ID_FRAME_DELAY: d.OnFrameDelay(); break;
+    case ID_EDIT_UNDO: d.History().Undo(); break;
+    case ID_EDIT_REDO: d.History().Redo(); break;
     case ID_VIEW_FRAMES: d.OnViewFrames(); break;
     case ID_VIEW_BANNER: d.OnViewBanner(); break;
     case ID_FILE_SAVE:
@@ -58,6 +60,18 @@ bool DocumentCommands::OnUpdateCommand(unsigned id, CommandState &state)
     // Without its dialog the command is left to nobody, which shows it disabled.
     case ID_FRAME_LOADBACKGROUND: return m_backgroundDialog && (state.Enable(d.OnUpdateFrameLoadBackground()), true);
     case ID_FRAME_DELAY: state.Enable(d.OnUpdateFrameDelay()); return true;
+    case ID_EDIT_UNDO: {
+        const QUndoStack &stack = d.History().Stack();
+        state.Enable(stack.canUndo());
+        state.SetText(stack.canUndo() ? QStringLiteral("&Undo %1\tCtrl+Z").arg(stack.undoText()) : QString());
+        return true;
+    }
+    case ID_EDIT_REDO: {
+        const QUndoStack &stack = d.History().Stack();
+        state.Enable(stack.canRedo());
+        state.SetText(stack.canRedo() ? QStringLiteral("&Redo %1\tCtrl+Shift+Z").arg(stack.redoText()) : QString());
+        return true;
+    }
     case ID_VIEW_FRAMES: state.SetCheck(d.OnUpdateViewFrames()); return true;
     case ID_VIEW_BANNER: state.SetCheck(d.OnUpdateViewBanner()); return true;
     case ID_FILE_SAVE:

@@ -1,5 +1,5 @@
 #pragma once
-// The document's link in the command chain: the Frame menu, the two view toggles and
+// The document's link in the command chain: the Frame menu, Undo / Redo, the two view toggles and
 // Save / Save As of one open banner, with the title the windows show.
 #include "editor/CommandTarget.h"
 

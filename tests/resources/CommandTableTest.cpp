@@ -204,13 +204,13 @@ TEST(CommandTable, AcceleratorTextInMenusMatchesTheAcceleratorTable)
             << command.name << " shows " << shown.toStdString();
         ++checked;
     }
-    EXPECT_EQ(checked, 11);
+    EXPECT_EQ(checked, 13);
 }
 
 TEST(CommandTable, AcceleratorKeysAreUniqueAndSingleChords)
 {
     const std::vector<Accelerator> &table = Accelerators(IDR_MAINFRAME);
-    ASSERT_EQ(table.size(), 20u);
+    ASSERT_EQ(table.size(), 21u);
     std::set<int> keys;
     for (const Accelerator &accelerator : table) {
         ASSERT_EQ(accelerator.key.count(), 1) << accelerator.command;
@@ -225,6 +225,11 @@ TEST(CommandTable, AcceleratorKeysAreUniqueAndSingleChords)
     ASSERT_EQ(copy->keys.size(), 2u);
     EXPECT_EQ(copy->keys[0], QKeySequence(Qt::CTRL | Qt::Key_C));
     EXPECT_EQ(copy->keys[1], QKeySequence(Qt::CTRL | Qt::Key_Insert));
+    const CommandInfo *undo = FindCommand(ID_EDIT_UNDO);
+    ASSERT_NE(undo, nullptr);
+    EXPECT_EQ(undo->keys, (std::vector<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Z),
+                                                      QKeySequence(Qt::ALT | Qt::Key_Backspace)}));
+    EXPECT_EQ(FindCommand(ID_EDIT_REDO)->keys, std::vector<QKeySequence>{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     const CommandInfo *cut = FindCommand(ID_EDIT_CUT);
     ASSERT_NE(cut, nullptr);
     EXPECT_EQ(cut->keys, (std::vector<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_X),
