@@ -72,12 +72,12 @@ void CPolyline::MoveHandleBy(CPoint delta, int handle)
 {
     if (delta == CPoint(0, 0))
         return;
+    auto move = [delta](CPoint &p) { p = CPoint(CRect::Moved(p.x, delta.x), CRect::Moved(p.y, delta.y)); };
     if (handle == -1) {
         for (CPoint &p : m_points)
-            p = p + delta;
+            move(p);
     } else if (handle >= 1 && std::size_t(handle) <= m_points.size()) {
-        CPoint &p = m_points[std::size_t(handle) - 1];
-        p = p + delta;
+        move(m_points[std::size_t(handle) - 1]);
     }
     RecalcBounds();
 }

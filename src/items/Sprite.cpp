@@ -140,14 +140,15 @@ void CSprite::MoveHandleBy(CPoint delta, int handle)
     CRect &r = m_position;
     switch (handle) {
     case -1: r.OffsetRect(delta.x, delta.y); break;
-    case 1: r.left += delta.x; r.top += delta.y; break;
-    case 2: r.top += delta.y; break;
-    case 3: r.right += delta.x; r.top += delta.y; break;
-    case 4: r.right += delta.x; break;
-    case 5: r.right += delta.x; r.bottom += delta.y; break;
-    case 6: r.bottom += delta.y; break;
-    case 7: r.left += delta.x; r.bottom += delta.y; break;
-    case 8: r.left += delta.x; break;
+    // Edges saturate, as every other move of file coordinates does.
+    case 1: r.left = CRect::Moved(r.left, delta.x); r.top = CRect::Moved(r.top, delta.y); break;
+    case 2: r.top = CRect::Moved(r.top, delta.y); break;
+    case 3: r.right = CRect::Moved(r.right, delta.x); r.top = CRect::Moved(r.top, delta.y); break;
+    case 4: r.right = CRect::Moved(r.right, delta.x); break;
+    case 5: r.right = CRect::Moved(r.right, delta.x); r.bottom = CRect::Moved(r.bottom, delta.y); break;
+    case 6: r.bottom = CRect::Moved(r.bottom, delta.y); break;
+    case 7: r.left = CRect::Moved(r.left, delta.x); r.bottom = CRect::Moved(r.bottom, delta.y); break;
+    case 8: r.left = CRect::Moved(r.left, delta.x); break;
     default: break;
     }
 }

@@ -4,6 +4,8 @@
 #include "items/ItemDrawing.h"
 #include "platform/imaging/ImagingControl.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 CText::CText() : m_logFont(DefaultTextLogFont()) {}
@@ -17,7 +19,11 @@ QString CText::Placeholder()
 
 std::int16_t CText::DrawnPointSize(float zoomPercent, std::int16_t points)
 {
-    return std::int16_t(std::trunc(zoomPercent * float(points) * 0.01f));
+    // A file's pen height at a high zoom can exceed 16 bits: it saturates instead of wrapping.
+    const float size = std::trunc(zoomPercent * float(points) * 0.01f);
+    if (std::isnan(size))
+        return 0;
+    return std::int16_t(std::clamp(size, float(INT16_MIN), float(INT16_MAX)));
 }
 
 ImagingFont CText::DrawingFont(const LOGFONT &logFont, std::int16_t points)

@@ -429,4 +429,29 @@ TEST(ItemDrawingTest, ExtremeCoordinatesDrawWithoutOverflow)
             (void)shape.HitTest(CPoint(0, 0), ctrl, true);
         }
     }
+
+    // Moving an edge or a point past the coordinate range stops at its end.
+    const CPoint far(INT32_MAX, INT32_MIN);
+    const CRect start(5, -5, 10, -1);
+    const CRect moved[] = {CRect(INT32_MAX, INT32_MIN, 10, -1), CRect(5, INT32_MIN, 10, -1),
+                           CRect(5, INT32_MIN, INT32_MAX, -1), CRect(5, -5, INT32_MAX, -1),
+                           CRect(5, -5, INT32_MAX, INT32_MIN), CRect(5, -5, 10, INT32_MIN),
+                           CRect(INT32_MAX, -5, 10, INT32_MIN), CRect(INT32_MAX, -5, 10, -1)};
+    for (int handle = 1; handle <= 8; ++handle) {
+        CPrimitiveGraphics shape(start);
+        shape.MoveHandleBy(far, handle);
+        EXPECT_EQ(shape.m_position, moved[handle - 1]) << "handle " << handle;
+    }
+    CPolyline stroke(CRect(0, 0, 1, 1));
+    stroke.AddPoint(CPoint(INT32_MAX - 1, INT32_MIN + 1));
+    stroke.AddPoint(CPoint(0, 0));
+    stroke.MoveHandleBy(far, 1);
+    EXPECT_EQ(stroke.m_points[0], CPoint(INT32_MAX, INT32_MIN));
+    stroke.MoveHandleBy(far, -1);
+    EXPECT_EQ(stroke.m_points[0], CPoint(INT32_MAX, INT32_MIN));
+    EXPECT_EQ(stroke.m_points[1], CPoint(INT32_MAX, INT32_MIN));
+    // A pen height from a file, drawn at a high zoom, saturates at 16 bits.
+    EXPECT_EQ(CText::DrawnPointSize(800.0f, INT16_MAX), INT16_MAX);
+    EXPECT_EQ(CText::DrawnPointSize(800.0f, INT16_MIN), INT16_MIN);
+    EXPECT_EQ(CText::DrawnPointSize(100.0f, 12), 12);
 }
