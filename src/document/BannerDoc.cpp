@@ -82,8 +82,9 @@ void CBannerDoc::RenderAllFrames(ImagingControl *target)
         (*it)->RenderInto(render);
         out.InsertPage(0, render.BitmapHandle());
     }
-    if (m_bLoop != 0)
-        out.SetAnimationLoop(true);
+    // Set either way: the control may still hold the loop of the last GIF it read.
+    out.SetAnimationLoop(m_bLoop != 0);
+    out.SetAnimationLoopCount(m_bLoop > 0 ? m_bLoop : 0);
 }
 
 void CBannerDoc::AddView(DocumentView *view)

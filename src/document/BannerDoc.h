@@ -140,7 +140,7 @@ public:
     std::int32_t m_nCurrentFrame = 0;
     COLORREF m_crDefaultBackground = 0x00FFFFFF;
     std::uint32_t m_nDefaultDelay = 1000;
-    std::int32_t m_bLoop = -1; // -1 repeats, 0 plays once
+    std::int32_t m_bLoop = -1; // -1 repeats for ever, 0 plays once, n > 0 repeats n times (a GIF's loop count)
     std::vector<std::unique_ptr<CBannerFrame>> m_frames;
 
 private:

@@ -1,6 +1,8 @@
 #include "document/BannerFile.h"
 
 #include "document/BannerDoc.h"
+#include "document/CoreContext.h"
+#include "document/MemoryBudget.h"
 #include "items/Polyline.h"
 #include "items/PrimitiveGraphics.h"
 #include "items/Stamp.h"
@@ -349,6 +351,8 @@ ReadResult Read(CBannerDoc &doc, const QByteArray &bytes)
     const std::uint32_t frameCount = r.U32();
     if (r.Failed() || std::uint64_t(frameCount) * kMinFrameRecord > r.Remaining())
         return ReadResult::Malformed;
+    if (MemoryBudget::FramesNeed(frameCount, int(width), int(height)) > doc.Context().m_memoryBudget)
+        return ReadResult::TooLarge;
 
     std::vector<std::unique_ptr<CBannerFrame>> frames;
     frames.reserve(frameCount);
@@ -375,7 +379,7 @@ ReadResult Read(CBannerDoc &doc, const QByteArray &bytes)
     return ReadResult::Ok;
 }
 
-QString ReadFailureMessage(ReadResult result, const QString &path)
+QString ReadFailureMessage(ReadResult result, const QString &path, qint64 budget)
 {
     const QString name = FileNameOf(path);
     switch (result) {
@@ -389,6 +393,8 @@ QString ReadFailureMessage(ReadResult result, const QString &path)
         return QStringLiteral("Banner file being read has improper dimensions. Will abort read operation...");
     case ReadResult::Malformed:
         return QStringLiteral("Cannot read \"%1\": the file is damaged or not a banner file.").arg(name);
+    case ReadResult::TooLarge:
+        return MemoryBudget::RefusalMessage(path, budget);
     }
     return {};
 }
@@ -403,7 +409,7 @@ bool ReadFile(CBannerDoc &doc, const QString &path)
     const ReadResult result = Read(doc, file.readAll());
     if (result == ReadResult::Ok)
         return true;
-    Prompts::Instance().Message(ReadFailureMessage(result, path), Prompts::Icon::Stop);
+    Prompts::Instance().Message(ReadFailureMessage(result, path, doc.Context().m_memoryBudget), Prompts::Icon::Stop);
     return false;
 }
 

@@ -15,6 +15,7 @@ enum class ReadResult {
     Version,     // the version words are not 1 and 0
     Dimensions,  // the size is not the document's 468 x 60
     Malformed,   // ends early, bad class tag, unknown class, schema, index or count
+    TooLarge,    // the frames would need more memory than the document's context allows
 };
 
 // The bytes of the banner file of `doc`.
@@ -25,8 +26,9 @@ QByteArray Write(const CBannerDoc &doc);
 // clamped; nothing is marked modified. On failure the document is left untouched.
 ReadResult Read(CBannerDoc &doc, const QByteArray &bytes);
 
-// The message a failed read shows for the file at `path` (the file's name, without folders).
-QString ReadFailureMessage(ReadResult result, const QString &path);
+// The message a failed read shows for the file at `path` (the file's name, without folders);
+// `budget` is the memory budget a TooLarge file exceeded.
+QString ReadFailureMessage(ReadResult result, const QString &path, qint64 budget = 0);
 
 // Reads the file; shows the failure message with the stop icon and returns false on failure
 // (also when the file cannot be opened at all).

@@ -2,6 +2,7 @@
 
 #include "platform/imaging/ImagingControl.h"
 
+#include <QPainter>
 #include <algorithm>
 
 std::unique_ptr<PackedDib> OwnedBlock(PackedDib dib)
@@ -124,15 +125,27 @@ void CBannerFrame::MoveBackward(const CSprite *item)
 
 void CBannerFrame::RenderInto(ImagingControl &ctrl) const
 {
+    // Frames render at the size the control has, the banner's: a background picture of another
+    // size is cut or filled out with the frame's colour, so it never changes the size the frames
+    // after it render at.
+    const QSize size(int(ctrl.BitmapWidth()), int(ctrl.BitmapHeight()));
     bool filled = false;
     if (m_hBackground) {
-        const float width = ctrl.BitmapWidth();
-        const float height = ctrl.BitmapHeight();
         filled = ctrl.SetFromDIB(*m_hBackground) == 0 && ctrl.HasBitmap();
         // A block the control cannot read must not leave the previous frame's picture showing:
-        // the frame shows its colour at the size the control had.
-        if (!filled && width > 0 && height > 0)
-            ctrl.CreateBitmap(width, height, 24);
+        // the frame shows its colour.
+        if (!filled && !size.isEmpty())
+            ctrl.CreateBitmap(size.width(), size.height(), 24);
+    }
+    if (filled && !size.isEmpty()) {
+        QImage *picture = ctrl.GetBitmapDC();
+        if (picture && picture->size() != size) {
+            QImage fitted(size, QImage::Format_RGB32);
+            fitted.fill(ColorrefToQRgb(m_crBackground));
+            QPainter(&fitted).drawImage(0, 0, *picture);
+            *picture = fitted;
+        }
+        ctrl.ReleaseBitmapDC();
     }
     if (!filled)
         ctrl.FillColor(m_crBackground);

@@ -36,8 +36,9 @@ public:
     // Same colour and delay, a clone of every item in order, and a byte-for-byte copy of the
     // background block. The caller owns the copy.
     std::unique_ptr<CBannerFrame> Clone() const;
-    // The frame's picture in the control's current bitmap: the background (or the colour over the
-    // control's existing bitmap), the page delay, then every item back to front.
+    // The frame's picture in the control's current bitmap, at its size: the background (cut or
+    // filled out with the colour when its size differs) or the colour, the page delay, then every
+    // item back to front.
     void RenderInto(ImagingControl &ctrl) const;
 
     // The front-most item whose area covers the frame pixel `point`; none when no item does.

@@ -1,8 +1,9 @@
 #include "document/CoreContext.h"
 
 #include "document/BannerFrame.h"
+#include "document/MemoryBudget.h"
 
-CoreContext::CoreContext()
+CoreContext::CoreContext() : m_memoryBudget(MemoryBudget::FromSettings())
 {
     for (ImagingControl *ctrl : {&RenderCtrl, &FileCtrl, &StampCtrl, &WorkCtrl})
         ctrl->SetCoordinateUnits(3); // pixels

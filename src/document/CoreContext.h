@@ -86,6 +86,9 @@ public:
     };
     GifExportOptions m_gifOptions;
 
+    // Bytes the frames of one banner may take (MemoryBudget.h), read from the settings at start.
+    qint64 m_memoryBudget;
+
     // Set by the shell and the editor at start-up; none: the commands that need them do nothing.
     ViewWindowHost *viewHost = nullptr;
     DocumentDialogs *dialogs = nullptr;

@@ -4,6 +4,7 @@
 // exactly what was saved.
 #include "document/BannerDoc.h"
 
+#include "document/BannerFile.h"
 #include "document/CoreContext.h"
 #include "document/GifColours.h"
 #include "document/GifProgress.h"
@@ -62,27 +63,6 @@ QRect DifferingRect(const QImage &page, const QImage &composed)
         right = std::max(right, r);
     }
     return QRect(QPoint(left, top), QPoint(right, bottom));
-}
-
-// A frame whose background block has another size renders at that size; every page is made the
-// banner's size (cut, or filled out with the frame's colour) so that pages compare pixel by pixel.
-void FitPagesToBanner(ImagingControl &file, const CBannerDoc &doc)
-{
-    const QSize banner(int(doc.m_fWidth), int(doc.m_fHeight));
-    for (int k = 0; k < file.PageCount(); ++k) {
-        file.SetPageIndex(k);
-        QImage *page = file.GetBitmapDC();
-        if (page && page->size() != banner) {
-            QImage fitted(banner, QImage::Format_RGB32);
-            const CBannerFrame *frame = doc.GetFrame(k);
-            fitted.fill(ColorrefToQRgb(frame ? frame->m_crBackground : 0xFFFFFF));
-            const int w = std::min(banner.width(), page->width());
-            for (int y = 0; y < std::min(banner.height(), page->height()); ++y)
-                std::memcpy(fitted.scanLine(y), page->constScanLine(y), std::size_t(w) * sizeof(QRgb));
-            *page = fitted;
-        }
-        file.ReleaseBitmapDC();
-    }
 }
 
 // GIF delays are whole centiseconds and browsers hold frames under 20 ms for 100 ms: say so once
@@ -201,7 +181,6 @@ bool CBannerDoc::SaveAsGif(const QString &path)
     WarnOfShortFrames(m_context, *this);
     RenderAllFrames(&file);
     file.SetCoordinateUnits(3);
-    FitPagesToBanner(file, *this);
     const int n = file.PageCount();
     GifProgress progress(GifProgress::Task::Export, n);
 
@@ -248,8 +227,6 @@ bool CBannerDoc::SaveAsGif(const QString &path)
             file.SetPageTop(changed.top());
             progress.Step(k);
         }
-        if (m_bLoop != 0)
-            file.SetAnimationLoop(true);
     }
 
     // Colour depth: the fewest bits whose palette holds more entries than any page has colours.
@@ -265,6 +242,8 @@ bool CBannerDoc::SaveAsGif(const QString &path)
     // than a GIF holds still needs reducing.
     if (m > (1 << bits))
         file.ReduceColors(bits, 2, 0, 0);
+    // The file carries the banner's own colour, not that of the last GIF this control read.
+    file.SetBackColor(m_frames.empty() ? m_crDefaultBackground : m_frames.front()->m_crBackground);
     const CoreContext::GifExportOptions &options = m_context.m_gifOptions;
     file.SetGifLossy(options.lossy);
     file.SetGifCompactPalette(true);
@@ -281,7 +260,11 @@ bool CBannerDoc::SaveAsGif(const QString &path)
     file.SetGifCompactPalette(false);
     if (written != 0) {
         file.SetPageList(0);
-        Prompts::Instance().Message(QStringLiteral("Error saving banner."), Prompts::Icon::Stop);
+        // A file that could not be written says why, as a banner file does.
+        const QString reason = file.FileErrorString();
+        Prompts::Instance().Message(reason.isEmpty() ? QStringLiteral("Error saving banner.")
+                                                     : BannerFile::CannotSaveMessage(path, reason),
+                                    Prompts::Icon::Stop);
         return false;
     }
 

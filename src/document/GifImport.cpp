@@ -4,6 +4,7 @@
 
 #include "document/CoreContext.h"
 #include "document/GifProgress.h"
+#include "document/MemoryBudget.h"
 #include "document/OptOutWarning.h"
 #include "platform/Prompts.h"
 #include "platform/imaging/ImagingControl.h"
@@ -19,6 +20,12 @@ const QString kGifWarnValue = QStringLiteral("GifWarnDlg");
 void ShowStop(const QString &text)
 {
     Prompts::Instance().Message(text, Prompts::Icon::Stop);
+}
+
+// The reader's code, and what it means.
+void ShowReadError(int result)
+{
+    ShowStop(QStringLiteral("Error: Cannot open file.\nLead Error Code:%1 (%2).").arg(short(result)).arg(ImagingResultText(result)));
 }
 
 // Draws one GIF page onto the canvas at its offset, clipped to the canvas; with transparency
@@ -89,14 +96,22 @@ bool CBannerDoc::ReadGif(const QString &path)
 bool CBannerDoc::LoadGif(const QString &path, ImagingControl &control)
 {
     control.SetCoordinateUnits(3);
+    const qint64 budget = m_context.m_memoryBudget;
+    control.SetMemoryBudget(budget);
     const int result = control.LoadFile(path, 24, 1, -1);
-    if (result != 0) {
-        ShowStop(QStringLiteral("Error: Cannot open file.\nLead Error Code:%1.").arg(short(result)));
+    const int pages = result == 0 ? control.PageCount() : 0;
+    if (result == ImagingErrBudget
+        || (result == 0 && MemoryBudget::FramesNeed(pages, int(m_fWidth), int(m_fHeight)) > budget)) {
+        control.SetPageList(0);
+        ShowStop(MemoryBudget::RefusalMessage(path, budget));
         return false;
     }
-    const int pages = control.PageCount();
+    if (result != 0) {
+        ShowReadError(result);
+        return false;
+    }
     if (pages < 1) {
-        ShowStop(QStringLiteral("Error: Cannot open file.\nLead Error Code:%1.").arg(short(ImagingErrNoPages)));
+        ShowReadError(ImagingErrNoPages);
         return false;
     }
     const COLORREF back = control.BackColor();
@@ -123,7 +138,7 @@ bool CBannerDoc::LoadGif(const QString &path, ImagingControl &control)
         QImage *canvas = work.GetBitmapDC();
         if (!canvas || canvas->width() != width || canvas->height() != height) {
             work.ReleaseBitmapDC();
-            ShowStop(QStringLiteral("Error: Cannot open file.\nLead Error Code:%1.").arg(short(ImagingErrNoMemory)));
+            ShowReadError(ImagingErrNoMemory);
             return false;
         }
         const QRect rect = QRect(page.left, page.top, page.image.width(), page.image.height()) & canvas->rect();
@@ -161,7 +176,15 @@ bool CBannerDoc::LoadGif(const QString &path, ImagingControl &control)
     // The document changes only now that every page was read.
     DeleteContents();
     m_frames = std::move(frames);
-    m_bLoop = pages > 1 && control.AnimationLoop() ? -1 : 0;
+    // A count of repeats is kept as it is; for ever is -1.
+    m_bLoop = pages > 1 && control.AnimationLoop() ? (control.AnimationLoopCount() > 0 ? control.AnimationLoopCount() : -1) : 0;
     m_nCurrentFrame = std::clamp(m_nCurrentFrame, 0, std::max(0, GetFrameCount() - 1));
+    if (control.LoadDamage() != 0)
+        Prompts::Instance().Message(QStringLiteral("The file is damaged: only its first %1 frames could be read.\n"
+                                                   "Lead Error Code:%2 (%3).")
+                                        .arg(pages)
+                                        .arg(short(control.LoadDamage()))
+                                        .arg(ImagingResultText(control.LoadDamage())),
+                                    Prompts::Icon::Warning);
     return true;
 }

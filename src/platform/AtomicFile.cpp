@@ -22,17 +22,20 @@ bool Write(const QString &path, const std::function<bool(QIODevice &)> &write, Q
     }
     // QSaveFile writes beside the target (following a symbolic link to the file it names),
     // keeps the permissions of an existing target and renames only on commit.
+    // Unbuffered, each write reaches the system at once, so a failing one carries its reason.
     QSaveFile file(path);
     file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         if (error)
             *error = file.errorString();
         return false;
     }
     if (!write(file)) {
+        // The system's reason ("No space left on device") is gone once the write is cancelled.
+        const QString reason = file.error() != QFileDevice::NoError ? file.errorString() : QString();
         file.cancelWriting();
         if (error && error->isEmpty())
-            *error = file.errorString();
+            *error = reason.isEmpty() ? QStringLiteral("the file could not be written") : reason;
         return false;
     }
     if (!file.commit()) {
@@ -45,7 +48,16 @@ bool Write(const QString &path, const std::function<bool(QIODevice &)> &write, Q
 
 bool Write(const QString &path, const QByteArray &bytes, QString *error)
 {
-    return Write(path, [&bytes](QIODevice &out) { return out.write(bytes) == bytes.size(); }, error);
+    return Write(path, [&bytes](QIODevice &out) {
+        // A disk that fills up takes part of a write first; the next one says why it stopped.
+        for (qint64 done = 0; done < bytes.size();) {
+            const qint64 n = out.write(bytes.constData() + done, bytes.size() - done);
+            if (n <= 0)
+                return false;
+            done += n;
+        }
+        return true;
+    }, error);
 }
 
 }

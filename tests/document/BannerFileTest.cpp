@@ -372,11 +372,13 @@ TEST(BannerFileTest, AFileBuiltByHandFromTheLayoutReadsAndWritesBackUnchanged)
     EXPECT_EQ(f0.Items().back()->ClassName(), "CText");
     EXPECT_EQ(doc.GetFrame(1)->Items().front()->ClassName(), "CPrimitiveGraphics");
 
-    // Its frames render: the 2 x 1 background (red, blue) as it is, under the line from (0, 0).
+    // Its frames render at the banner's size: the 2 x 1 background (red, blue) at the top left
+    // under the line from (0, 0), the frame's colour beside it.
     doc.RenderAllFrames();
     f.ctx.FileCtrl.SetPageIndex(1);
     const QImage page = f.ctx.FileCtrl.BitmapHandle().image;
-    EXPECT_EQ(page.size(), QSize(2, 1));
+    EXPECT_EQ(page.size(), QSize(468, 60));
     EXPECT_EQ(page.pixel(0, 0), qRgb(0, 0, 0));
     EXPECT_EQ(page.pixel(1, 0), qRgb(0, 0, 255));
+    EXPECT_EQ(page.pixel(467, 59), ColorrefToQRgb(doc.GetFrame(1)->m_crBackground) | 0xFF000000u);
 }

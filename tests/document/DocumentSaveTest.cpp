@@ -10,6 +10,8 @@
 #include "TestSupport.h"
 
 #include <QDir>
+#include <csignal>
+#include <sys/resource.h>
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -90,6 +92,62 @@ TEST(DocumentSaveTest, FailedSavesSayWhyAndChangeNothing)
     EXPECT_TRUE(f.doc.GetPathName().isEmpty());
     EXPECT_TRUE(f.recent.isEmpty());
     EXPECT_EQ(QDir(f.dir).entryList(QDir::Files | QDir::Hidden).size(), 1); // no temporary left behind
+}
+
+// A disk that fills up (here: the process may not write more than a few bytes to a file) and a
+// read-only GIF: both save roads keep the old file and say the system's reason in one message.
+TEST(DocumentSaveTest, BothSaveRoadsKeepTheOldFileAndSayTheSystemsReason)
+{
+    SaveFixture f;
+    for (const QString name : {"full.bnr", "full.gif"}) {
+        const QString path = f.At(name);
+        ASSERT_TRUE(TestSupport::WriteFile(path, "previous"));
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit before{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+        rlimit small = before;
+        small.rlim_cur = 64;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool saved = f.doc.OnSaveDocument(path);
+        setrlimit(RLIMIT_FSIZE, &before);
+        EXPECT_FALSE(saved);
+        EXPECT_TRUE(f.prompts.WasShown("Cannot save the file \"" + name + "\": File too large.", Prompts::Icon::Stop))
+            << (f.prompts.messages.empty() ? std::string() : f.prompts.messages.back().text.toStdString());
+        EXPECT_EQ(TestSupport::ReadFile(path), QByteArray("previous"));
+    }
+
+    const QString locked = f.At("locked.gif");
+    ASSERT_TRUE(TestSupport::WriteFile(locked, "keep"));
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::ReadGroup);
+    f.Choose(locked, 2);
+    EXPECT_FALSE(f.doc.OnFileSaveAs());
+    EXPECT_TRUE(f.prompts.WasShown("Cannot save the file \"locked.gif\": the file is read-only.", Prompts::Icon::Stop));
+    EXPECT_EQ(TestSupport::ReadFile(locked), QByteArray("keep"));
+    EXPECT_TRUE(f.doc.GetPathName().isEmpty());
+    EXPECT_EQ(QDir(f.dir).entryList(QDir::Files | QDir::Hidden).size(), 3); // no temporary left behind
+}
+
+// A banner file whose frames would need more than the memory budget is refused before they are
+// read; one frame fewer opens.
+TEST(DocumentSaveTest, BannerFilesBeyondTheMemoryBudgetAreRefused)
+{
+    SaveFixture f;
+    f.ctx.m_memoryBudget = 10 * 468 * 60 * 7;
+    for (std::uint32_t frames : {11u, 10u}) {
+        QByteArray bytes = Header(frames);
+        for (std::uint32_t k = 0; k < frames; ++k)
+            bytes += Frame(0, {});
+        const QString path = f.At(QStringLiteral("f%1.bnr").arg(frames));
+        ASSERT_TRUE(TestSupport::WriteFile(path, bytes));
+        f.prompts.messages.clear();
+        const bool opened = f.doc.OnOpenDocument(path);
+        EXPECT_EQ(opened, frames == 10);
+        EXPECT_EQ(f.doc.GetFrameCount(), opened ? 10 : 1);
+        EXPECT_EQ(f.prompts.WasShown("Cannot open the file \"f11.bnr\": its frames would need more than the 1 MB of "
+                                     "memory a banner may use (setting MemoryBudgetMB).",
+                                     Prompts::Icon::Stop),
+                  !opened);
+    }
 }
 
 TEST(DocumentSaveTest, SaveAsIntoAFolderNamedLikeABannerIsRefusedUntouched)

@@ -4,6 +4,7 @@
 #include "GifTestSupport.h"
 #include "TestSupport.h"
 
+#include "items/PrimitiveGraphics.h"
 #include "platform/ScriptedPrompts.h"
 #include "platform/imaging/GifCodec.h"
 #include "platform/imaging/ImagingControl.h"
@@ -233,7 +234,8 @@ TEST_F(GifExportTest, FailedWriteLeavesTheDocumentAsItWas)
     doc.SetPathName(QStringLiteral("/somewhere/old.bnr"));
     const QString missing = TestSupport::NewTempDir() + QStringLiteral("/no/such/folder/out.gif");
     EXPECT_FALSE(doc.SaveAsGif(missing));
-    EXPECT_TRUE(prompts.WasShown(QStringLiteral("Error saving banner."), Prompts::Icon::Stop));
+    EXPECT_TRUE(prompts.WasShown(QStringLiteral("Cannot save the file \"out.gif\": No such file or directory."),
+                                 Prompts::Icon::Stop));
     EXPECT_FALSE(QFile::exists(missing));
     ASSERT_EQ(doc.GetFrameCount(), 2);
     EXPECT_EQ(FrameImage(doc, 1), Plain(qRgb(4, 5, 6)));
@@ -293,14 +295,59 @@ TEST_F(GifExportTest, BackgroundsOfAnotherSizeAreFittedToTheBanner)
     SetFrames(doc, {small, large, small});
     doc.GetFrame(0)->m_crBackground = RGB(255, 0, 0);
     doc.GetFrame(2)->m_crBackground = RGB(255, 255, 0);
+    // Items beside the small picture, on its own frame and on a frame without a picture
+    // rendered after it: neither may be cut to the picture's size.
+    auto square = [](CRect r) {
+        auto item = std::make_unique<CPrimitiveGraphics>(r);
+        item->m_fill = 1;
+        item->m_fillColor = item->m_lineColor = RGB(0, 0, 0);
+        return item;
+    };
+    doc.GetFrame(2)->AddItem(square(CRect(400, 30, 450, 50)));
+    doc.m_frames.insert(doc.m_frames.begin(), std::make_unique<CBannerFrame>(nullptr, RGB(255, 255, 255), 100));
+    doc.GetFrame(0)->AddItem(square(CRect(420, 10, 460, 40)));
 
     const GifCodec::Animation gif = SaveAndDecode();
     EXPECT_EQ(gif.width, kWidth);
     EXPECT_EQ(gif.height, kHeight);
-    ASSERT_EQ(doc.GetFrameCount(), 3);
-    const QImage first = FrameImage(doc, 0);
+    ASSERT_EQ(doc.GetFrameCount(), 4);
+    EXPECT_EQ(FrameImage(doc, 0).pixel(440, 20) & 0xFFFFFF, 0u);
+    EXPECT_EQ(FrameImage(doc, 0).pixel(300, 40) & 0xFFFFFF, 0xFFFFFFu);
+    const QImage first = FrameImage(doc, 1);
     EXPECT_EQ(first.pixel(50, 10) & 0xFFFFFF, 0x0000C8u);
     EXPECT_EQ(first.pixel(300, 40) & 0xFFFFFF, 0xFF0000u);
-    EXPECT_EQ(FrameImage(doc, 1), Plain(qRgb(0, 200, 0)));
-    EXPECT_EQ(FrameImage(doc, 2).pixel(300, 40) & 0xFFFFFF, 0xFFFF00u);
+    EXPECT_EQ(FrameImage(doc, 2), Plain(qRgb(0, 200, 0)));
+    EXPECT_EQ(FrameImage(doc, 3).pixel(300, 40) & 0xFFFFFF, 0xFFFF00u);
+    EXPECT_EQ(FrameImage(doc, 3).pixel(420, 40) & 0xFFFFFF, 0u);
+}
+
+// The colour a GIF carries for its background is the banner's own, whatever colours the pages
+// use and whatever GIF the control read before; frames whose pictures are later deleted show it.
+TEST_F(GifExportTest, TheFileCarriesTheBannersBackgroundColour)
+{
+    const QString dir = TestSupport::NewTempDir();
+    CBannerDoc other(ctx);
+    SetFrames(other, {Plain(qRgb(90, 90, 90)), Plain(qRgb(0, 0, 0))});
+    for (auto &frame : other.m_frames)
+        frame->m_crBackground = RGB(90, 90, 90);
+    ASSERT_TRUE(other.SaveAsGif(dir + QStringLiteral("/other.gif")));
+    ASSERT_EQ(ctx.FileCtrl.BackColor(), RGB(90, 90, 90));
+
+    const COLORREF own = RGB(20, 160, 220);
+    struct Case {
+        const char *name;
+        std::vector<QImage> pictures;
+    } cases[] = {{"flat", {Plain(qRgb(0, 0, 0)), Stripes(5)}}, {"photographic", {Photographic(1), Photographic(2)}}};
+    for (const Case &c : cases) {
+        SetFrames(doc, c.pictures);
+        for (auto &frame : doc.m_frames)
+            frame->m_crBackground = own;
+        SaveAndDecode(QLatin1String(c.name) + QStringLiteral(".gif"));
+        ASSERT_EQ(BackgroundByImageMagick(path), ColorrefToQRgb(own)) << c.name;
+        for (int k = 0; k < doc.GetFrameCount(); ++k)
+            EXPECT_EQ(doc.GetFrame(k)->m_crBackground, own) << c.name << " frame " << k;
+        doc.SetCurrentFrame(1);
+        doc.OnFrameDeleteBackground();
+        EXPECT_EQ(Rendered(doc)[1], Plain(ColorrefToQRgb(own))) << c.name;
+    }
 }

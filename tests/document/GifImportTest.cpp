@@ -41,7 +41,9 @@ protected:
         CBannerDoc opened(ctx);
         ASSERT_TRUE(opened.ReadGif(gif)) << gif.toStdString() << ": "
                                          << (prompts.messages.empty() ? std::string() : prompts.messages.back().text.toStdString());
-        const QRgb back = ColorrefToQRgb(opened.GetFrame(0)->m_crBackground);
+        // The frames' colour is the file's background colour, as ImageMagick reads it.
+        const QRgb back = BackgroundByImageMagick(gif);
+        EXPECT_EQ(ColorrefToQRgb(opened.GetFrame(0)->m_crBackground), back) << gif.toStdString();
         const std::vector<QImage> expected = CoalescedByImageMagick(gif, back);
         ASSERT_EQ(int(expected.size()), opened.GetFrameCount()) << gif.toStdString();
         for (int k = 0; k < opened.GetFrameCount(); ++k) {
@@ -103,20 +105,83 @@ TEST_F(GifImportTest, RefusesOtherSizesWithTheBannerSize)
     EXPECT_EQ(prompts.gifWarningsShown, 0);
 }
 
-TEST_F(GifImportTest, DamagedFileGivesTheReaderCodeAndChangesNothing)
+// Banner-size pages of one colour each, written by our codec, so that page boundaries are known.
+QByteArray PlainPages(int pages, int side = 0)
 {
-    const QString gif = Made(QStringLiteral("whole.gif"), Animation(QStringLiteral("none")));
-    QByteArray bytes = TestSupport::ReadFile(gif);
-    const QString cut = dir + QStringLiteral("/cut.gif");
-    ASSERT_TRUE(TestSupport::WriteFile(cut, bytes.left(bytes.size() / 2)));
-    SetFrames(doc, {Plain(qRgb(9, 9, 9))});
+    GifCodec::Animation gif;
+    gif.width = 468;
+    gif.height = 60;
+    gif.globalPalette = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(9, 9, 9)};
+    for (int k = 0; k < pages; ++k) {
+        GifCodec::Page page;
+        page.image = QImage(side ? side : 468, side ? side : 60, QImage::Format_Indexed8);
+        page.image.setColorTable(gif.globalPalette);
+        page.image.fill(uint(k % 3));
+        gif.pages.push_back(page);
+    }
+    QByteArray bytes;
+    EXPECT_EQ(GifCodec::Write(gif, &bytes), GifCodec::Ok);
+    return bytes;
+}
+
+// Files cut short: a lost trailer opens completely, a cut inside a page keeps the pages before
+// it and says the file is damaged, a cut inside the first page is refused with the reader's code
+// and its reason.
+TEST_F(GifImportTest, CutFilesKeepTheirCompletePagesAndSayWhy)
+{
     ctx.m_gifWarnState = 2;
+    const QByteArray two = PlainPages(2), three = PlainPages(3);
+    const QString cut = dir + QStringLiteral("/cut.gif");
+    const QString reason = QStringLiteral("Lead Error Code:3 (the data ends early or is corrupt).");
+
+    SetFrames(doc, {Plain(qRgb(9, 9, 9))});
+    ASSERT_TRUE(TestSupport::WriteFile(cut, three.left(40)));
     EXPECT_FALSE(doc.ReadGif(cut));
-    ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_TRUE(prompts.messages[0].text.startsWith(QStringLiteral("Error: Cannot open file.\nLead Error Code:")));
-    EXPECT_EQ(prompts.messages[0].icon, Prompts::Icon::Stop);
+    EXPECT_TRUE(prompts.WasShown(QStringLiteral("Error: Cannot open file.\n") + reason, Prompts::Icon::Stop));
     ASSERT_EQ(doc.GetFrameCount(), 1);
     EXPECT_EQ(FrameImage(doc, 0), Plain(qRgb(9, 9, 9)));
+
+    prompts.messages.clear();
+    ASSERT_TRUE(TestSupport::WriteFile(cut, three.left(three.size() - 1)));
+    ASSERT_TRUE(doc.ReadGif(cut));
+    EXPECT_TRUE(prompts.messages.empty());
+    ASSERT_EQ(doc.GetFrameCount(), 3);
+    EXPECT_EQ(FrameImage(doc, 2), Plain(qRgb(0, 0, 255)));
+
+    const qsizetype thirdPage = two.size() - 1;
+    ASSERT_TRUE(TestSupport::WriteFile(cut, three.left(thirdPage + (three.size() - thirdPage) / 2)));
+    ASSERT_TRUE(doc.ReadGif(cut));
+    EXPECT_TRUE(prompts.WasShown(QStringLiteral("The file is damaged: only its first 2 frames could be read.\n") + reason,
+                                 Prompts::Icon::Warning));
+    ASSERT_EQ(doc.GetFrameCount(), 2);
+    EXPECT_EQ(FrameImage(doc, 1), Plain(qRgb(0, 255, 0)));
+}
+
+// Files whose frames would need more than the memory budget are refused before their frames are
+// made; pages far larger than the banner are kept only where the banner shows them.
+TEST_F(GifImportTest, FramesBeyondTheMemoryBudgetAreRefused)
+{
+    ctx.m_gifWarnState = 2;
+    ctx.m_memoryBudget = 10 * 468 * 60 * 7; // ten frames
+    const QString gif = dir + QStringLiteral("/many.gif");
+    SetFrames(doc, {Plain(qRgb(9, 9, 9))});
+    ASSERT_TRUE(TestSupport::WriteFile(gif, PlainPages(11)));
+    EXPECT_FALSE(doc.ReadGif(gif));
+    EXPECT_TRUE(prompts.WasShown(QStringLiteral("Cannot open the file \"many.gif\": its frames would need more than the "
+                                                "1 MB of memory a banner may use (setting MemoryBudgetMB)."),
+                                 Prompts::Icon::Stop));
+    ASSERT_EQ(doc.GetFrameCount(), 1);
+    EXPECT_EQ(FrameImage(doc, 0), Plain(qRgb(9, 9, 9)));
+    ASSERT_TRUE(TestSupport::WriteFile(gif, PlainPages(10)));
+    EXPECT_TRUE(doc.ReadGif(gif));
+    EXPECT_EQ(doc.GetFrameCount(), 10);
+
+    ASSERT_TRUE(TestSupport::WriteFile(gif, PlainPages(2, 3000)));
+    ASSERT_TRUE(doc.ReadGif(gif));
+    ASSERT_EQ(doc.GetFrameCount(), 2);
+    EXPECT_EQ(FrameImage(doc, 1), Plain(qRgb(0, 255, 0)));
+    ctx.FileCtrl.SetPageIndex(1);
+    EXPECT_EQ(ctx.FileCtrl.BitmapHandle().image.size(), QSize(468, 60));
 }
 
 TEST_F(GifImportTest, WarningFollowsTheSetting)
@@ -190,6 +255,36 @@ TEST_F(GifImportTest, PagesBecomeFramesWithDelaysBackgroundAndLoop)
     EXPECT_EQ(doc.GetFrameCount(), 1);
     EXPECT_EQ(doc.m_bLoop, 0); // one page never repeats
     EXPECT_EQ(FrameImage(doc, 0), Plain(qRgb(0, 0, 255)));
+}
+
+// A loop count other than for ever is kept through opening and saving; a banner that does not
+// loop is saved without a loop even right after a looping GIF was read.
+TEST_F(GifImportTest, LoopCountSurvivesOpeningAndSaving)
+{
+    ctx.m_gifWarnState = 2;
+    const QString looping = Made(QStringLiteral("looping.gif"), {QStringLiteral("-size"), QStringLiteral("468x60"),
+                                                                QStringLiteral("xc:blue"), QStringLiteral("xc:red")});
+    const QString twice = dir + QStringLiteral("/twice.gif");
+    ASSERT_TRUE(RunTool(QStringLiteral("/usr/bin/gifsicle"), {QStringLiteral("--loopcount=2"), looping, QStringLiteral("-o"), twice}));
+    auto loopInfo = [](const QString &gif) {
+        QByteArray out;
+        EXPECT_EQ(TestSupport::Run(QStringLiteral("/usr/bin/gifsicle"), {QStringLiteral("--info"), gif}, &out), 0);
+        const qsizetype at = out.indexOf("loop");
+        return at < 0 ? QByteArray() : out.mid(at, out.indexOf('\n', at) - at);
+    };
+    ASSERT_EQ(loopInfo(twice), QByteArray("loop count 2"));
+    ASSERT_TRUE(doc.ReadGif(twice));
+    EXPECT_EQ(doc.m_bLoop, 2);
+    const QString saved = dir + QStringLiteral("/saved.gif");
+    ASSERT_TRUE(doc.SaveAsGif(saved));
+    EXPECT_EQ(loopInfo(saved), QByteArray("loop count 2"));
+    EXPECT_EQ(doc.m_bLoop, 2);
+
+    ASSERT_TRUE(doc.ReadGif(looping));
+    EXPECT_EQ(doc.m_bLoop, -1);
+    doc.m_bLoop = 0;
+    ASSERT_TRUE(doc.SaveAsGif(saved));
+    EXPECT_EQ(loopInfo(saved), QByteArray());
 }
 
 TEST_F(GifImportTest, ComposesEveryDisposalAsImageMagickShowsIt)

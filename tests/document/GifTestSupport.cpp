@@ -78,6 +78,20 @@ bool RunTool(const QString &program, const QStringList &args)
     return TestSupport::Run(program, args) == 0;
 }
 
+QRgb BackgroundByImageMagick(const QString &gif)
+{
+    // Flattening a fully transparent first page shows the background colour the file names.
+    QByteArray out;
+    if (TestSupport::Run(QStringLiteral("/usr/bin/convert"),
+                         {gif + QStringLiteral("[0]"), QStringLiteral("-alpha"), QStringLiteral("transparent"),
+                          QStringLiteral("-flatten"), QStringLiteral("-format"), QStringLiteral("%[hex:p{0,0}]"),
+                          QStringLiteral("info:")},
+                         &out)
+        != 0)
+        return 0;
+    return 0xFF000000u | (out.trimmed().left(6).toUInt(nullptr, 16));
+}
+
 std::vector<QImage> CoalescedByImageMagick(const QString &gif, QRgb back)
 {
     const QString dir = TestSupport::NewTempDir();

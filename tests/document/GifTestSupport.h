@@ -31,6 +31,8 @@ void SetFrames(CBannerDoc &doc, const std::vector<QImage> &pictures, std::uint32
 // Runs ImageMagick's `convert in -coalesce` and returns the frames flattened over `back` (the
 // pixels nothing was drawn on, which ImageMagick leaves transparent). Empty on failure.
 std::vector<QImage> CoalescedByImageMagick(const QString &gif, QRgb back);
+// The background colour ImageMagick reads from the GIF (0 on failure).
+QRgb BackgroundByImageMagick(const QString &gif);
 // Runs a tool; true when it exits with 0.
 bool RunTool(const QString &program, const QStringList &args);
 // Peak signal-to-noise ratio of b against a in dB (infinity when equal).

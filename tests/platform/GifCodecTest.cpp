@@ -494,14 +494,35 @@ TEST(GifCodecTest, BadInputGivesErrorsNotCrashes)
     badRecord.insert(19, '\x42');
     EXPECT_EQ(Read(badRecord, &anim), ErrNotGif);
 
-    // Cut anywhere, a file reads as truncated.
+    // Cut anywhere, a file keeps the complete pages before the cut, or is refused as truncated
+    // while its first page is incomplete; without only its trailer it reads whole.
     QByteArray bytes;
     ASSERT_EQ(Write(SampleAnimation(), &bytes), Ok);
+    Animation whole;
+    ASSERT_EQ(Read(bytes, &whole), Ok);
+    ASSERT_GT(whole.pages.size(), 1u);
+    std::size_t kept = 0;
     for (qsizetype n = 0; n < bytes.size(); ++n) {
         SCOPED_TRACE(n);
-        EXPECT_EQ(Read(bytes.left(n), &anim), ErrTruncated);
-        EXPECT_TRUE(anim.pages.empty());
+        const int r = Read(bytes.left(n), &anim);
+        if (r != Ok) {
+            EXPECT_EQ(r, ErrTruncated);
+            EXPECT_TRUE(anim.pages.empty());
+            EXPECT_EQ(kept, 0u);
+            continue;
+        }
+        ASSERT_GE(anim.pages.size(), std::max<std::size_t>(kept, 1));
+        kept = anim.pages.size();
+        EXPECT_EQ(anim.pages.back().image, whole.pages[kept - 1].image);
     }
+    EXPECT_EQ(kept, whole.pages.size());
+    EXPECT_EQ(anim.damage, Ok);
+    ASSERT_EQ(Read(bytes.left(bytes.size() - 3), &anim), Ok);
+    EXPECT_EQ(anim.damage, ErrTruncated);
+    EXPECT_EQ(anim.pages.size(), whole.pages.size() - 1);
+    // Pages beyond the pixels the caller allows are not read at all.
+    EXPECT_EQ(Read(bytes, &anim, -1, false, 10), ErrBudget);
+    EXPECT_TRUE(anim.pages.empty());
 }
 
 TEST(GifCodecTest, PixelsBeyondThePaletteStayReadable)

@@ -5,6 +5,7 @@
 
 #include "TestSupport.h"
 #include "platform/ScriptedPrompts.h"
+#include "platform/imaging/GifCodec.h"
 #include "platform/imaging/ImagingControl.h"
 #include "platform/imaging/ImagingFileDialog.h"
 
@@ -135,7 +136,8 @@ TEST(ImagingFilesTest, GifPagesRoundTripWithEveryAttribute)
     ASSERT_EQ(in.LoadFile(path, 24, 1, -1), 0);
     EXPECT_EQ(in.BackColor(), RGB(0, 0, 255));
     {
-        // Two-colour pages that do not share colours are written with local palettes only.
+        // Two-colour pages that do not share colours are written with local palettes; the
+        // background colour still travels, in a global palette of its own.
         ImagingControl local;
         ImagingBitmap a = Page(4, 2, qRgb(0, 0, 0), 100), b = Page(4, 2, qRgb(255, 0, 0), 100);
         a.image.setPixel(0, 0, qRgb(255, 255, 255));
@@ -145,11 +147,14 @@ TEST(ImagingFilesTest, GifPagesRoundTripWithEveryAttribute)
         local.SetBackColor(RGB(0, 0, 255));
         const QString bare = TestSupport::NewTempDir() + "/local.gif";
         ASSERT_EQ(local.SaveFile(bare, ImagingFormatGif, 1), 0);
-        EXPECT_EQ(quint8(TestSupport::ReadFile(bare)[10]) & 0x80, 0); // no global colour table
+        EXPECT_EQ(quint8(TestSupport::ReadFile(bare)[10]) & 0x87, 0x80); // a global table of 2 entries
         ImagingControl back;
         back.SetBackColor(RGB(1, 1, 1));
         ASSERT_EQ(back.LoadFile(bare, 24, 1, -1), 0);
-        EXPECT_EQ(back.BackColor(), RGB(255, 255, 255));
+        EXPECT_EQ(back.BackColor(), RGB(0, 0, 255));
+        GifCodec::Animation pages;
+        ASSERT_EQ(GifCodec::Read(TestSupport::ReadFile(bare), &pages), GifCodec::Ok);
+        EXPECT_TRUE(pages.pages[0].localPalette && pages.pages[1].localPalette);
         back.SetPageIndex(1);
         EXPECT_EQ(*back.GetBitmapDC(), b.image);
     }

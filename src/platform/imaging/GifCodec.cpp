@@ -4,6 +4,8 @@
 
 #include <gif_lib.h>
 
+#include <QRect>
+
 #include <algorithm>
 #include <cstring>
 
@@ -157,10 +159,20 @@ int ForEachStoredRow(int height, bool interlaced, Row row)
     return GIF_OK;
 }
 
-int ReadRows(GifFileType *gif, QImage *image, bool interlaced)
+// The rows of a page, keeping the part of each that lies in `kept` (page coordinates).
+int ReadRows(GifFileType *gif, const GifImageDesc &desc, const QRect &kept, QImage *image)
 {
-    const int w = image->width();
-    return ForEachStoredRow(image->height(), interlaced, [&](int y) { return DGifGetLine(gif, image->scanLine(y), w); });
+    const int w = desc.Width;
+    if (kept == QRect(0, 0, w, desc.Height))
+        return ForEachStoredRow(desc.Height, desc.Interlace, [&](int y) { return DGifGetLine(gif, image->scanLine(y), w); });
+    std::vector<GifPixelType> line(static_cast<size_t>(w));
+    return ForEachStoredRow(desc.Height, desc.Interlace, [&](int y) {
+        if (DGifGetLine(gif, line.data(), w) == GIF_ERROR)
+            return GIF_ERROR;
+        if (y >= kept.top() && y <= kept.bottom())
+            std::memcpy(image->scanLine(y - kept.top()), line.data() + kept.left(), size_t(kept.width()));
+        return GIF_OK;
+    });
 }
 
 // Every pixel must index the colour table; damaged files get the table padded with black.
@@ -177,8 +189,15 @@ void CoverPixelsWithPalette(QImage *image, QVector<QRgb> palette)
     image->setColorTable(palette);
 }
 
-int ReadImage(GifFileType *gif, const QVector<QRgb> &globalPalette, const Control &control, qint64 *totalPixels,
-              Page *page)
+// Pixels decoded and pixels kept so far, and how many may be kept.
+struct PixelCount {
+    qint64 decoded = 0;
+    qint64 kept = 0;
+    qint64 maxKept = kMaxTotalPixels;
+};
+
+int ReadImage(GifFileType *gif, const QVector<QRgb> &globalPalette, const Control &control, PixelCount *count,
+              bool clipToScreen, Page *page)
 {
     const GifImageDesc &desc = gif->Image;
     const int w = desc.Width;
@@ -187,23 +206,35 @@ int ReadImage(GifFileType *gif, const QVector<QRgb> &globalPalette, const Contro
         return ErrNotGif;
     if (w > kMaxSide || h > kMaxSide || qint64(w) * h > kMaxPagePixels)
         return ErrTooLarge;
-    *totalPixels += qint64(w) * h;
-    if (*totalPixels > kMaxTotalPixels)
+    count->decoded += qint64(w) * h;
+    if (count->decoded > kMaxTotalPixels)
         return ErrTooLarge;
     const QVector<QRgb> palette = desc.ColorMap ? ToPalette(desc.ColorMap) : globalPalette;
     if (palette.isEmpty())
         return ErrNotGif;
 
-    QImage image(w, h, QImage::Format_Indexed8);
-    if (image.isNull())
-        return ErrNoMemory;
-    if (ReadRows(gif, &image, desc.Interlace) == GIF_ERROR)
+    // The part of the page that is kept, in page coordinates.
+    QRect kept(0, 0, w, h);
+    const QRect screen(-desc.Left, -desc.Top, gif->SWidth, gif->SHeight);
+    if (clipToScreen && !screen.isEmpty())
+        kept &= screen;
+    count->kept += qint64(std::max(0, kept.width())) * std::max(0, kept.height());
+    if (count->kept > count->maxKept)
+        return ErrBudget;
+    QImage image;
+    if (!kept.isEmpty()) {
+        image = QImage(kept.size(), QImage::Format_Indexed8);
+        if (image.isNull())
+            return ErrNoMemory;
+    }
+    if (ReadRows(gif, desc, kept, &image) == GIF_ERROR)
         return -1; // giflib error: the caller maps it
-    CoverPixelsWithPalette(&image, palette);
+    if (!image.isNull())
+        CoverPixelsWithPalette(&image, palette);
 
     page->image = std::move(image);
-    page->left = desc.Left;
-    page->top = desc.Top;
+    page->left = desc.Left + (kept.isEmpty() ? 0 : kept.left());
+    page->top = desc.Top + (kept.isEmpty() ? 0 : kept.top());
     page->delayMs = control.delayMs;
     page->disposal = control.disposal;
     page->transparentIndex = control.transparentIndex;
@@ -353,7 +384,8 @@ int ReadInfo(const QByteArray &bytes, int *width, int *height)
     return (w > kMaxSide || h > kMaxSide) ? ErrTooLarge : Ok;
 }
 
-int Read(const QByteArray &bytes, Animation *out, int onlyPage, std::vector<int> *pageBytes)
+int Read(const QByteArray &bytes, Animation *out, int onlyPage, std::vector<int> *pageBytes, bool clipToScreen,
+         qint64 maxKeptPixels)
 {
     *out = Animation();
     int w = 0, h = 0;
@@ -377,32 +409,41 @@ int Read(const QByteArray &bytes, Animation *out, int onlyPage, std::vector<int>
     anim.backgroundIndex = anim.globalPalette.isEmpty() ? -1 : gif->SBackGroundColor;
 
     Control control;
-    qint64 totalPixels = 0;
+    PixelCount pixels;
+    pixels.maxKept = maxKeptPixels;
     int pageNumber = 0;
     qint64 pageStart = in.pos;
     std::vector<int> shares;
-    for (bool done = false; !done;) {
+    int result = Ok;
+    for (bool done = false; !done && result == Ok;) {
+        const qint64 recordStart = in.pos;
         GifRecordType type = UNDEFINED_RECORD_TYPE;
-        if (DGifGetRecordType(gif, &type) == GIF_ERROR)
-            return MapDecodeError(gif->Error, in);
+        if (DGifGetRecordType(gif, &type) == GIF_ERROR) {
+            // Nothing left where a record would start: only the trailer is missing.
+            if (recordStart == in.size && !anim.pages.empty())
+                break;
+            result = MapDecodeError(gif->Error, in);
+            break;
+        }
         switch (type) {
         case IMAGE_DESC_RECORD_TYPE: {
-            if (DGifGetImageDesc(gif) == GIF_ERROR)
-                return MapDecodeError(gif->Error, in);
+            if (DGifGetImageDesc(gif) == GIF_ERROR) {
+                result = MapDecodeError(gif->Error, in);
+                break;
+            }
             const int number = pageNumber++;
             if (onlyPage >= 0 && number != onlyPage) {
                 if (SkipImageData(gif) == GIF_ERROR)
-                    return MapDecodeError(gif->Error, in);
+                    result = MapDecodeError(gif->Error, in);
                 pageStart = in.pos;
                 control = Control();
                 break;
             }
             Page page;
-            const int r = ReadImage(gif, anim.globalPalette, control, &totalPixels, &page);
-            if (r < 0)
-                return MapDecodeError(gif->Error, in);
-            if (r != Ok)
-                return r;
+            const int r = ReadImage(gif, anim.globalPalette, control, &pixels, clipToScreen, &page);
+            result = r < 0 ? MapDecodeError(gif->Error, in) : r;
+            if (result != Ok)
+                break;
             anim.pages.push_back(std::move(page));
             shares.push_back(int(in.pos - pageStart));
             pageStart = in.pos;
@@ -415,16 +456,24 @@ int Read(const QByteArray &bytes, Animation *out, int onlyPage, std::vector<int>
             GifByteType *first = nullptr;
             if (DGifGetExtension(gif, &code, &first) == GIF_ERROR
                 || ReadExtension(gif, code, first, &control, &anim.loopCount) == GIF_ERROR)
-                return MapDecodeError(gif->Error, in);
+                result = MapDecodeError(gif->Error, in);
             break;
         }
         case TERMINATE_RECORD_TYPE:
             done = true;
             break;
         default:
-            return ErrNotGif;
+            result = ErrNotGif;
+            break;
         }
     }
+    // A file cut short keeps the complete pages before the cut.
+    if (result == ErrTruncated && !anim.pages.empty()) {
+        anim.damage = result;
+        result = Ok;
+    }
+    if (result != Ok)
+        return result;
     if (anim.pages.empty())
         return ErrNoPages;
     *out = std::move(anim);

@@ -32,9 +32,12 @@ struct Animation {
     int loopCount = -1;          // -1: no NETSCAPE2.0 block; 0: loop forever; n: n repeats
     std::vector<Page> pages;
     int lossyError = 0;          // write: 0 exact, else the largest channel difference a code may absorb
+    // Read only: Ok, or why reading stopped early (ErrTruncated) after the pages kept.
+    int damage = 0;
 };
 
-enum Result { Ok = 0, ErrOpen = 1, ErrNotGif = 2, ErrTruncated = 3, ErrTooLarge = 4, ErrNoPages = 5, ErrWrite = 6, ErrNoMemory = 7 };
+// The numbers are those of ImagingResult. ErrBudget: the kept pixels exceed what the caller allows.
+enum Result { Ok = 0, ErrOpen = 1, ErrNotGif = 2, ErrTruncated = 3, ErrTooLarge = 4, ErrNoPages = 5, ErrWrite = 6, ErrNoMemory = 7, ErrBudget = 10 };
 
 // Limits applied before allocating: per side, per page, and summed over all decoded pages.
 constexpr int kMaxSide = 16384;
@@ -47,7 +50,13 @@ int ReadInfo(const QByteArray &bytes, int *width, int *height);
 // All pages, or only page onlyPage (ErrNoPages when the file has fewer). On error *out is left empty.
 // *pageBytes, when given, receives each page's share of the file: its bytes from the end of the
 // page before (of the colour tables, for the first) to the end of its image data.
-int Read(const QByteArray &bytes, Animation *out, int onlyPage = -1, std::vector<int> *pageBytes = nullptr);
+// A file that ends where a record would start (a lost trailer) reads completely; one cut inside a
+// record keeps the complete pages before it and says so in `damage`. With clipToScreen each page
+// keeps only its part on the logical screen (a page wholly outside it has a null image), so
+// memory follows the screen's size whatever sizes the pages claim.
+// Reading stops with ErrBudget, before allocating, once the kept pixels would exceed maxKeptPixels.
+int Read(const QByteArray &bytes, Animation *out, int onlyPage = -1, std::vector<int> *pageBytes = nullptr,
+         bool clipToScreen = false, qint64 maxKeptPixels = kMaxTotalPixels);
 // GIF89a with a graphic control extension per page. ErrWrite for pages that cannot be written
 // (not Indexed8, no palette at all, palette over 256 entries, size or offset beyond 65535).
 // *pageBytes, when given, receives each page's bytes in the file (control block to end of data).

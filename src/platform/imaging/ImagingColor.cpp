@@ -1,14 +1,16 @@
 // ImagingControl: colour counting and reduction, and writing GIF files.
 #include "platform/imaging/ImagingControl.h"
 
+#include "platform/AtomicFile.h"
+
 #include "platform/imaging/ColorQuant.h"
 #include "platform/imaging/GifCodec.h"
 
 #include <QHash>
 #include <QSet>
-#include <QSaveFile>
 #include <algorithm>
 #include <array>
+#include <climits>
 
 namespace {
 
@@ -46,6 +48,23 @@ int IndexOf(const QVector<QRgb> &palette, COLORREF color)
         if ((palette[i] & 0xFFFFFFu) == wanted)
             return i;
     return -1;
+}
+
+int NearestIndex(const QVector<QRgb> &palette, COLORREF color)
+{
+    const QRgb wanted = ColorrefToQRgb(color);
+    int best = 0;
+    long bestDistance = LONG_MAX;
+    for (int i = 0; i < palette.size(); ++i) {
+        const long dr = qRed(palette[i]) - qRed(wanted), dg = qGreen(palette[i]) - qGreen(wanted),
+                   db = qBlue(palette[i]) - qBlue(wanted);
+        const long distance = dr * dr + dg * dg + db * db;
+        if (distance < bestDistance) {
+            best = i;
+            bestDistance = distance;
+        }
+    }
+    return best;
 }
 
 QVector<QRgb> Padded(QVector<QRgb> palette, int size)
@@ -438,10 +457,7 @@ int ImagingControl::SaveGif(const QString &path, int bits)
     const int r = EncodeGif(bits, &bytes);
     if (r != ImagingOk)
         return r;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return ImagingErrWrite;
-    return ImagingOk;
+    return AtomicFile::Write(path, bytes, &m_fileError) ? ImagingOk : ImagingErrWrite;
 }
 
 int ImagingControl::EncodeGif(int bits, QByteArray *out, std::vector<int> *pageBytes)
@@ -515,9 +531,6 @@ int ImagingControl::EncodeGif(int bits, QByteArray *out, std::vector<int> *pageB
         if (all.size() != pages.size())
             return ImagingErrArgument;
         shared = Opaque(shared);
-        // The background colour joins the palette when there is room, so it survives the file.
-        if (IndexOf(shared, m_backColor) < 0 && shared.size() < maxColors)
-            shared.push_back(ColorrefToQRgb(m_backColor));
         for (std::size_t i = 0; i < pages.size(); ++i) {
             indexed[i] = all[i];
             palettes[i] = shared;
@@ -544,6 +557,12 @@ int ImagingControl::EncodeGif(int bits, QByteArray *out, std::vector<int> *pageB
         }
         sharedMap = PlaceEntries(&shared, wanted);
     }
+    // The background colour travels in the global palette, so that the file reads back with it:
+    // in an entry of its own when there is room, in a palette of just that colour when every
+    // page has its own.
+    const bool onlyBackground = shared.isEmpty();
+    if (IndexOf(shared, m_backColor) < 0 && shared.size() < std::max(maxColors, PaletteSizeFor(shared.size())))
+        shared.push_back(ColorrefToQRgb(m_backColor) | 0xFF000000u);
     for (std::size_t i = 0; i < pages.size(); ++i) {
         IndexMap map = sharedMap;
         // An own palette is written at the next power of two of its size; growing it further
@@ -572,12 +591,11 @@ int ImagingControl::EncodeGif(int bits, QByteArray *out, std::vector<int> *pageB
     }
     anim.width = width;
     anim.height = height;
-    anim.loopCount = m_animationLoop ? 0 : -1;
+    anim.loopCount = m_animationLoop ? m_animationLoopCount : -1;
     anim.lossyError = m_gifLossy;
-    if (!shared.isEmpty()) {
-        anim.globalPalette = Padded(shared, std::max(maxColors, PaletteSizeFor(shared.size())));
-        anim.backgroundIndex = std::max(0, IndexOf(shared, m_backColor));
-    }
+    anim.globalPalette = Padded(shared, onlyBackground ? 2 : std::max(maxColors, PaletteSizeFor(shared.size())));
+    // A global palette full of the pages' colours has no room: its nearest colour stands in.
+    anim.backgroundIndex = IndexOf(shared, m_backColor) >= 0 ? IndexOf(shared, m_backColor) : NearestIndex(shared, m_backColor);
     for (std::size_t i = 0; i < pages.size(); ++i) {
         const ImagingBitmap &p = *pages[i];
         GifCodec::Page page;

@@ -159,6 +159,10 @@ public:
 
     bool AnimationLoop() const { return m_animationLoop; }
     void SetAnimationLoop(bool on) { m_animationLoop = on; }
+    // How many times a GIF's loop block says to repeat, 0 for ever; read by LoadFile and
+    // written by SaveFile with AnimationLoop on.
+    int AnimationLoopCount() const { return m_animationLoopCount; }
+    void SetAnimationLoopCount(int count) { m_animationLoopCount = std::clamp(count, 0, 65535); }
     // Setting true plays the page list from page 0: each page shows for its delay (at least
     // 10 ms), at its offset, with its disposal and transparency; with AnimationLoop on it
     // repeats, otherwise it stops on the last page, turns false and raises AnimationStopped.
@@ -336,14 +340,22 @@ public:
     // count -1 loads every page from there, otherwise that many. Loading one page (count 1)
     // leaves the control without a page list and the picture in its bitmap; for a GIF that
     // page is placed at its offset on the logical screen over the GIF's background colour.
-    // Loading several pages fills the page list with each page at its own size and offset,
+    // Loading several pages fills the page list with each page at its own size and offset
+    // (GIF pages cut to the logical screen; one wholly outside it has no picture),
     // with delay, disposal, transparency and palette, selects page 0 and sets AnimationLoop
     // from the GIF's loop block. GIF goes through giflib, everything else through Qt's image
     // readers. Results: ImagingErrOpen, ImagingErrFormat, ImagingErrTruncated,
     // ImagingErrTooLarge, ImagingErrNoPages; on failure the control is unchanged.
     int LoadFile(const QString &path, int bits = 24, int page = 0, int count = -1);
+    // After a GIF LoadFile that succeeded on a damaged file (cut inside a page): why it ended
+    // early (ImagingErrTruncated); the pages before the damage were loaded. 0 otherwise.
+    int LoadDamage() const { return m_loadDamage; }
+    // The memory a GIF LoadFile may use for its pages; a file needing more gives ImagingErrBudget
+    // before its pages are decoded.
+    qint64 MemoryBudget() const { return m_memoryBudget; }
+    void SetMemoryBudget(qint64 bytes) { m_memoryBudget = std::max<qint64>(0, bytes); }
     // Writes the page list (or the bitmap) to a file. Format ImagingFormatGif writes every page
-    // with its attributes and, with AnimationLoop on, a loop-forever block, at bits bits per
+    // with its attributes and, with AnimationLoop on, a loop block of AnimationLoopCount, at bits bits per
     // pixel (1..8; pages with more colours are reduced for the file only). BMP, PNG, JPEG
     // (quality 1..100, 0 default), TIFF and WebP write the bitmap through Qt. The file is
     // replaced only when every byte was written.
@@ -360,6 +372,9 @@ public:
     // not their indices.
     bool GifCompactPalette() const { return m_gifCompactPalette; }
     void SetGifCompactPalette(bool on) { m_gifCompactPalette = on; }
+    // Why the last SaveFile gave ImagingErrWrite, in the system's words ("No space left on
+    // device", "the file is read-only"); empty after a success.
+    QString FileErrorString() const { return m_fileError; }
 
 signals:
     // Event 1 after each Repaint, event 3 when the visible area changed (window size or scroll
@@ -407,6 +422,10 @@ private:
     COLORREF m_backColor = 0xFFFFFF;
 
     bool m_animationLoop = false;
+    int m_animationLoopCount = 0;
+    QString m_fileError;
+    int m_loadDamage = 0;
+    qint64 m_memoryBudget = 1024ll * 1024 * 1024;
     bool m_animationRunning = false;
     int m_animationPage = 0;
     QImage m_animationCanvas;

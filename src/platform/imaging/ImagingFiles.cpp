@@ -2,6 +2,7 @@
 // every page attribute; other formats through Qt's image readers and writers.
 #include "platform/imaging/ImagingControl.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/imaging/GifCodec.h"
 
 #include <QFile>
@@ -9,7 +10,6 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSet>
 #include <algorithm>
 
@@ -116,6 +116,24 @@ ImagingBitmap FromGifPage(const GifCodec::Page &page)
 
 } // namespace
 
+QString ImagingResultText(int result)
+{
+    switch (result) {
+    case ImagingOk: return QStringLiteral("no error");
+    case ImagingErrOpen: return QStringLiteral("the file cannot be opened or read");
+    case ImagingErrFormat: return QStringLiteral("the data is not a picture that can be read");
+    case ImagingErrTruncated: return QStringLiteral("the data ends early or is corrupt");
+    case ImagingErrTooLarge: return QStringLiteral("the picture is too large");
+    case ImagingErrNoPages: return QStringLiteral("the file holds no picture");
+    case ImagingErrWrite: return QStringLiteral("the file cannot be written");
+    case ImagingErrNoMemory: return QStringLiteral("there is not enough memory");
+    case ImagingErrNoBitmap: return QStringLiteral("there is no picture");
+    case ImagingErrArgument: return QStringLiteral("a value is out of range");
+    case ImagingErrBudget: return QStringLiteral("the pictures need more memory than is allowed");
+    default: return QStringLiteral("unknown error");
+    }
+}
+
 int ImagingControl::ReadFileInfo(const QString &path, int page)
 {
     Q_UNUSED(page);
@@ -149,6 +167,7 @@ int ImagingControl::ReadFileInfo(const QString &path, int page)
 
 int ImagingControl::LoadFile(const QString &path, int bits, int page, int count)
 {
+    m_loadDamage = 0;
     if (bits < 0 || bits > 32 || count == 0 || count < -1)
         return ImagingErrArgument;
     const int first = std::max(page, 1) - 1;
@@ -171,7 +190,9 @@ int ImagingControl::LoadFile(const QString &path, int bits, int page, int count)
 int ImagingControl::LoadGif(const QByteArray &bytes, int first, int count)
 {
     GifCodec::Animation anim;
-    const int r = GifCodec::Read(bytes, &anim, count == 1 ? first : -1);
+    // Pages of an animation are only ever shown on its screen: they keep only that part.
+    // Each kept pixel is decoded at 8 bits and held at 32.
+    const int r = GifCodec::Read(bytes, &anim, count == 1 ? first : -1, nullptr, count != 1, m_memoryBudget / 5);
     if (r != GifCodec::Ok)
         return r;
     if (anim.pages.empty() || (first >= int(anim.pages.size()) && count != 1))
@@ -221,8 +242,10 @@ int ImagingControl::LoadGif(const QByteArray &bytes, int first, int count)
         m_pageIndex = 0;
         m_bitmap = ImagingBitmap{};
         m_animationLoop = anim.loopCount >= 0;
+        m_animationLoopCount = std::max(0, anim.loopCount);
     }
     m_backColor = back;
+    m_loadDamage = anim.damage;
     BitmapChanged();
     return ImagingOk;
 }
@@ -274,6 +297,7 @@ int ImagingControl::LoadOther(const QString &path, int first, int count)
 int ImagingControl::SaveFile(const QString &path, int format, int bits, int quality, int flags)
 {
     Q_UNUSED(flags);
+    m_fileError.clear();
     if (format == ImagingFormatGif)
         return SaveGif(path, bits);
     const char *qtFormat = nullptr;
@@ -288,13 +312,11 @@ int ImagingControl::SaveFile(const QString &path, int format, int bits, int qual
     const QImage image = Cur().image;
     if (image.isNull())
         return ImagingErrNoBitmap;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return ImagingErrWrite;
-    QImageWriter writer(&file, qtFormat);
-    if (quality > 0)
-        writer.setQuality(std::min(quality, 100));
-    if (!writer.write(image) || !file.commit())
-        return ImagingErrWrite;
-    return ImagingOk;
+    const bool written = AtomicFile::Write(path, [&](QIODevice &file) {
+        QImageWriter writer(&file, qtFormat);
+        if (quality > 0)
+            writer.setQuality(std::min(quality, 100));
+        return writer.write(image);
+    }, &m_fileError);
+    return written ? ImagingOk : ImagingErrWrite;
 }

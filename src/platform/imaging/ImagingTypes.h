@@ -23,7 +23,11 @@ enum ImagingResult : short {
     ImagingErrNoMemory = 7,
     ImagingErrNoBitmap = 8,    // the operation needs a bitmap and there is none
     ImagingErrArgument = 9,    // an argument is out of range (page index, size, bits, format)
+    ImagingErrBudget = 10,     // the pages would need more memory than MemoryBudget allows
 };
+
+// What a result code means, in words for a message ("the data ends early or is corrupt").
+QString ImagingResultText(int result);
 
 // File formats of ReadFileInfo/InfoFormat and SaveFile.
 enum ImagingFormat {
