@@ -1,8 +1,10 @@
 #pragma once
 // Long GIF reads and writes run on the interface thread with the shared hidden controls. Between
 // pages they report how far they got to the registered handler (the editor's progress display,
-// the batch tool's terminal line) and let pending events such as repaints run. User input waits
-// until the work is done, so nothing can change the document halfway through.
+// the batch tool's terminal line) and let pending events such as repaints and timers run. User
+// input and socket notifications wait until the work is done. Whatever else those events would
+// start on a document or the shared controls (commands, closing a window, a recovery save, an
+// estimate) must not run halfway through: while Busy() it goes to WhenIdle instead.
 #include <QElapsedTimer>
 #include <functional>
 
@@ -14,6 +16,14 @@ public:
 
     // One handler for the process; an empty one removes it.
     static void SetHandler(Handler handler);
+    // How often events are let through, at most (tests make it every page).
+    static void SetReportInterval(int ms);
+
+    // True while a GIF read or write is under way.
+    static bool Busy();
+    // Runs `action` from the event loop once no GIF work is under way: queued behind the events
+    // pending then, in the order given.
+    static void WhenIdle(std::function<void()> action);
 
     GifProgress(Task task, int total);
     ~GifProgress();

@@ -1,5 +1,7 @@
 #include "shell/CChildFrame.h"
 
+#include "shell/GifProgressDialog.h"
+
 #include <QCloseEvent>
 
 CChildFrame::CChildFrame(unsigned templateId, QWidget *parent) : QMdiSubWindow(parent), m_templateId(templateId)
@@ -27,6 +29,8 @@ void CChildFrame::SetDocumentTitle(const QString &title)
 
 void CChildFrame::closeEvent(QCloseEvent *event)
 {
+    if (CloseAfterGifWork(this, event))
+        return;
     if (m_queryClose && !m_queryClose()) {
         event->ignore();
         return;

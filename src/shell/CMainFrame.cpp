@@ -6,6 +6,7 @@
 #include "platform/settings/Settings.h"
 #include "resource.h"
 #include "shell/CChildFrame.h"
+#include "shell/GifProgressDialog.h"
 #include "shell/LogoBackgroundWnd.h"
 #include "shell/OpenInBrowser.h"
 
@@ -546,6 +547,8 @@ void CMainFrame::SaveBarState()
 
 void CMainFrame::closeEvent(QCloseEvent *event)
 {
+    if (CloseAfterGifWork(this, event))
+        return;
     SaveBarState();
     SaveWindowPos(CurrentPlacement());
     // Each document is asked about its unsaved changes; a cancel keeps the program running.

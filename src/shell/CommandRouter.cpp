@@ -1,9 +1,12 @@
 #include "shell/CommandRouter.h"
 
+#include "document/GifProgress.h"
+
 #include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QCoreApplication>
 #include <QMenu>
+#include <QPointer>
 #include <QThread>
 
 CommandRouter::CommandRouter(QObject *parent) : QObject(parent)
@@ -66,6 +69,14 @@ bool CommandRouter::Query(unsigned id, CommandState &state) const
 
 bool CommandRouter::Execute(unsigned id)
 {
+    // A command arriving while a GIF is read or written (from a timer) runs once that is done.
+    if (GifProgress::Busy()) {
+        GifProgress::WhenIdle([router = QPointer<CommandRouter>(this), id] {
+            if (router)
+                router->Execute(id);
+        });
+        return false;
+    }
     // The state is asked first: a key whose command is disabled must not act even when the
     // action was enabled at the last refresh.
     CommandState state;

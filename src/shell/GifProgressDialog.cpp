@@ -1,6 +1,20 @@
 #include "shell/GifProgressDialog.h"
 
+#include <QCloseEvent>
+#include <QPointer>
 #include <QProgressDialog>
+
+bool CloseAfterGifWork(QWidget *window, QCloseEvent *event)
+{
+    if (!GifProgress::Busy())
+        return false;
+    event->ignore();
+    GifProgress::WhenIdle([later = QPointer<QWidget>(window)] {
+        if (later)
+            later->close();
+    });
+    return true;
+}
 
 GifProgressDialog::GifProgressDialog(QWidget *parent) : m_parent(parent)
 {

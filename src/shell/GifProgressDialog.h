@@ -8,8 +8,13 @@
 #include <QObject>
 #include <QPointer>
 
+class QCloseEvent;
 class QProgressDialog;
 class QWidget;
+
+// A close request for `window` that arrives while a GIF is read or written (the window system's,
+// delivered between pages) is refused and repeated once the work is done; true when it was.
+bool CloseAfterGifWork(QWidget *window, QCloseEvent *event);
 
 class GifProgressDialog : public QObject {
     Q_OBJECT

@@ -4,6 +4,8 @@
 #include "document/BannerDoc.h"
 #include "document/BannerFile.h"
 #include "document/CoreContext.h"
+#include "document/GifProgress.h"
+#include "platform/imaging/GifCodec.h"
 #include "editor/CFrameView.h"
 #include "platform/settings/AppPaths.h"
 #include "resource.h"
@@ -24,7 +26,9 @@
 #include <QPageSetupDialog>
 #include <QPrinterInfo>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -141,6 +145,46 @@ TEST(CBannerApp, PrintSetupShowsThePageSetupDialogOrSaysThereIsNoPrinter)
         }
     }
     app.MainFrame()->close();
+}
+
+// What the event loop delivers between the pages of a GIF save (a timer's command, a close
+// request) waits until the save is done: the document is saved as it was, then the command
+// runs and the close asks about the change it made.
+TEST(CBannerApp, CommandsAndClosesDuringAGifSaveWaitUntilItEnds)
+{
+    const SampleFiles files = WriteSamples(TestSupport::NewTempDir());
+    CBannerApp app;
+    ASSERT_TRUE(app.InitInstance({files.bnr}));
+    CMainFrame *frame = app.MainFrame();
+    CBannerDoc &doc = OnlyDocument(app);
+    GifProgress::SetReportInterval(0); // events go through after every page
+    bool busyThen = false;
+    QTimer::singleShot(0, frame, [&] {
+        busyThen = GifProgress::Busy();
+        EXPECT_FALSE(frame->Router().Execute(ID_FRAME_DELETE));
+        EXPECT_FALSE(frame->close());
+    });
+    const QString gif = TestSupport::NewTempDir() + QStringLiteral("/saved.gif");
+    EXPECT_TRUE(doc.OnSaveDocument(gif));
+    GifProgress::SetReportInterval(40);
+    EXPECT_TRUE(busyThen);
+    EXPECT_EQ(doc.GetFrameCount(), 3);
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_TRUE(frame->isVisible());
+    GifCodec::Animation written;
+    EXPECT_EQ(GifCodec::Read(TestSupport::ReadFile(gif), &written), GifCodec::Ok);
+    EXPECT_EQ(written.pages.size(), 3u);
+
+    QString asked;
+    int framesThen = 0;
+    auto seen = ShellTest::OnNextModal<QMessageBox>([&](QMessageBox *box) {
+        asked = box->text();
+        framesThen = doc.GetFrameCount();
+        box->button(QMessageBox::No)->click();
+    }, 30000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return *seen && !frame->isVisible(); }, 30000));
+    EXPECT_EQ(asked, QStringLiteral("Save changes to three.bnr?"));
+    EXPECT_EQ(framesThen, 2);
 }
 
 TEST(GifProgressDialog, ShowsOnlyLongWorkAndGoesWhenItEnds)
