@@ -8,7 +8,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    static CoreContext *ctx = new CoreContext;
+    static CoreContext *ctx = [] {
+        auto *context = new CoreContext;
+        // A budget of a few dozen frames, so that inputs within -max_len reach its refusal.
+        context->m_memoryBudget = 16ll * 1024 * 1024;
+        return context;
+    }();
     CBannerDoc doc(*ctx);
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     if (BannerFile::Read(doc, bytes) != BannerFile::ReadResult::Ok)

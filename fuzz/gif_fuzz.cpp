@@ -1,4 +1,5 @@
-// GifCodec::Read on arbitrary bytes: every page, one page, and a rewrite of what was read.
+// GifCodec::Read on arbitrary bytes: every page, one page, pages cut to the screen within a
+// budget, and a rewrite of what was read.
 #include "platform/imaging/GifCodec.h"
 
 #include <cstddef>
@@ -20,5 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             __builtin_trap();
     }
     GifCodec::Read(bytes, &anim, 1);
+    // Pages cut to the screen, within a pixel budget.
+    if (GifCodec::Read(bytes, &anim, -1, true, 1 << 20) == GifCodec::Ok) {
+        for (const GifCodec::Page &page : anim.pages)
+            if (!page.image.isNull() && (page.left + page.image.width() > anim.width || page.top + page.image.height() > anim.height))
+                __builtin_trap();
+    }
     return 0;
 }

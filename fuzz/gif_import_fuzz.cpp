@@ -22,6 +22,8 @@ struct Harness {
         Prompts::Register(&prompts);
         context = new CoreContext;
         context->m_gifWarnState = 2;
+        // A budget of a few dozen frames, so that inputs within -max_len reach its refusal.
+        context->m_memoryBudget = 16ll * 1024 * 1024;
         path = dir.path() + QStringLiteral("/input.gif");
     }
     QGuiApplication *app = nullptr;

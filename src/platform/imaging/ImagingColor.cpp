@@ -2,7 +2,6 @@
 #include "platform/imaging/ImagingControl.h"
 
 #include "platform/AtomicFile.h"
-
 #include "platform/imaging/ColorQuant.h"
 #include "platform/imaging/GifCodec.h"
 
