@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     GifCodec::Read(bytes, &anim, 1);
     // Pages cut to the screen, within a pixel budget.
-    if (GifCodec::Read(bytes, &anim, -1, true, 1 << 20) == GifCodec::Ok) {
+    if (GifCodec::Read(bytes, &anim, -1, nullptr, true, 1 << 20) == GifCodec::Ok) {
         for (const GifCodec::Page &page : anim.pages)
             if (!page.image.isNull() && (page.left + page.image.width() > anim.width || page.top + page.image.height() > anim.height))
                 __builtin_trap();

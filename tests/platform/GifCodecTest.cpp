@@ -521,7 +521,7 @@ TEST(GifCodecTest, BadInputGivesErrorsNotCrashes)
     EXPECT_EQ(anim.damage, ErrTruncated);
     EXPECT_EQ(anim.pages.size(), whole.pages.size() - 1);
     // Pages beyond the pixels the caller allows are not read at all.
-    EXPECT_EQ(Read(bytes, &anim, -1, false, 10), ErrBudget);
+    EXPECT_EQ(Read(bytes, &anim, -1, nullptr, false, 10), ErrBudget);
     EXPECT_TRUE(anim.pages.empty());
 }
 
