@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // Pages cut to the screen, within a pixel budget.
     if (GifCodec::Read(bytes, &anim, -1, nullptr, true, 1 << 20) == GifCodec::Ok) {
         for (const GifCodec::Page &page : anim.pages)
-            if (!page.image.isNull() && (page.left + page.image.width() > anim.width || page.top + page.image.height() > anim.height))
+            if (!page.image.isNull() && anim.width > 0 && anim.height > 0
+                && (page.left + page.image.width() > anim.width || page.top + page.image.height() > anim.height))
                 __builtin_trap();
     }
     return 0;

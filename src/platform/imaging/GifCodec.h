@@ -52,7 +52,8 @@ int ReadInfo(const QByteArray &bytes, int *width, int *height);
 // page before (of the colour tables, for the first) to the end of its image data.
 // A file that ends where a record would start (a lost trailer) reads completely; one cut inside a
 // record keeps the complete pages before it and says so in `damage`. With clipToScreen each page
-// keeps only its part on the logical screen (a page wholly outside it has a null image), so
+// keeps only its part on the logical screen (a page wholly outside it has a null image; a screen
+// of no size keeps whole pages), so
 // memory follows the screen's size whatever sizes the pages claim.
 // Reading stops with ErrBudget, before allocating, once the kept pixels would exceed maxKeptPixels.
 int Read(const QByteArray &bytes, Animation *out, int onlyPage = -1, std::vector<int> *pageBytes = nullptr,
