@@ -20,22 +20,6 @@ constexpr bool kResidentSizeMeaningful = true;
 constexpr bool kResidentSizeMeaningful = true;
 #endif
 
-QByteArray U32(std::uint32_t value)
-{
-    QByteArray bytes(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = char((value >> (8 * i)) & 0xFF);
-    return bytes;
-}
-
-QByteArray LoginBytes(const QByteArray &name, const QByteArray &password)
-{
-    QByteArray bytes = U32(ServerMessageType::LoginRequest);
-    bytes += name.leftJustified(81, '\0', true);
-    bytes += password.leftJustified(81, '\0', true);
-    return bytes;
-}
-
 class BannerdBadClientTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -64,7 +48,7 @@ TEST_F(BannerdBadClientTest, UnknownAndReplyTypeCodesCloseTheConnection)
     for (std::uint32_t code : {0u, 1u, 20222u, 20226u, 0xFFFFFFFFu}) {
         ProtocolClient bad;
         ASSERT_TRUE(bad.Connect(server.ProtocolPort()));
-        bad.Write(U32(code) + QByteArray(300, 'x'));
+        bad.Write(WireU32(code) + QByteArray(300, 'x'));
         EXPECT_TRUE(bad.WaitClosed(3000)) << code;
     }
     ExpectGoodClientServed();
@@ -75,18 +59,18 @@ TEST_F(BannerdBadClientTest, TruncatedMessagesAndGarbageAfterAGoodOne)
     {
         ProtocolClient cut; // half a login, then gone
         ASSERT_TRUE(cut.Connect(server.ProtocolPort()));
-        cut.Write(LoginBytes("ann", "pw").left(90));
+        cut.Write(WireLogin("ann", "pw").left(90));
         cut.Close();
     }
     {
         ProtocolClient partial; // 1 to 3 bytes of a type code, then gone
         ASSERT_TRUE(partial.Connect(server.ProtocolPort()));
-        partial.Write(U32(ServerMessageType::LoginRequest).left(3));
+        partial.Write(WireU32(ServerMessageType::LoginRequest).left(3));
         partial.Close();
     }
     ProtocolClient garbage; // a sound login followed by noise: answered, then closed
     ASSERT_TRUE(garbage.Connect(server.ProtocolPort()));
-    garbage.Write(LoginBytes("ann", "pw") + QByteArray(64 * 1024, char(0xA5)));
+    garbage.Write(WireLogin("ann", "pw") + QByteArray(64 * 1024, char(0xA5)));
     std::unique_ptr<ServerMessage> reply = garbage.NextReply();
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->TypeCode(), ServerMessageType::LoginReply);
@@ -99,8 +83,8 @@ TEST_F(BannerdBadClientTest, PipelinedRequestsAreAnsweredInOrder)
 {
     ProtocolClient eager;
     ASSERT_TRUE(eager.Connect(server.ProtocolPort()));
-    QByteArray page = U32(ServerMessageType::UploadPageRequest) + QByteArray("C:\\x").leftJustified(261, '\0');
-    eager.Write(page + LoginBytes("ann", "pw") + page);
+    QByteArray page = WireU32(ServerMessageType::UploadPageRequest) + QByteArray("C:\\x").leftJustified(261, '\0');
+    eager.Write(page + WireLogin("ann", "pw") + page);
     auto first = eager.NextReply();
     auto second = eager.NextReply(30000);
     auto third = eager.NextReply();
@@ -114,7 +98,7 @@ TEST_F(BannerdBadClientTest, SlowSenderIsCutOffWhileOthersCarryOn)
 {
     ProtocolClient slow;
     ASSERT_TRUE(slow.Connect(server.ProtocolPort()));
-    const QByteArray login = LoginBytes("ann", "pw");
+    const QByteArray login = WireLogin("ann", "pw");
     QElapsedTimer clock;
     clock.start();
     int sent = 0;
@@ -137,7 +121,7 @@ TEST_F(BannerdBadClientTest, ClientThatNeverReadsHoldsOnlyBoundedMemory)
     // its queued replies pass a small bound, so its memory stays flat.
     ProtocolClient flood;
     ASSERT_TRUE(flood.Connect(server.ProtocolPort()));
-    flood.Write(LoginBytes("ann", "pw"));
+    flood.Write(WireLogin("ann", "pw"));
     ASSERT_TRUE(flood.NextReply(30000));
     // Keep the kernel from soaking up the replies on our side.
     flood.Socket().setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
@@ -145,7 +129,7 @@ TEST_F(BannerdBadClientTest, ClientThatNeverReadsHoldsOnlyBoundedMemory)
     ExpectGoodClientServed();
     const qint64 before = server.ResidentKiB();
     ASSERT_GT(before, 0);
-    const QByteArray page = U32(ServerMessageType::UploadPageRequest) + QByteArray(261, '\0');
+    const QByteArray page = WireU32(ServerMessageType::UploadPageRequest) + QByteArray(261, '\0');
     QByteArray burst;
     for (int i = 0; i < 2000; ++i)
         burst += page;

@@ -220,6 +220,20 @@ UploadResult PostBanner(const QString &action, const QByteArray &file, const QSt
     return result;
 }
 
+QByteArray WireU32(std::uint32_t value)
+{
+    QByteArray bytes(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = char((value >> (8 * i)) & 0xFF);
+    return bytes;
+}
+
+QByteArray WireLogin(const QByteArray &name, const QByteArray &password)
+{
+    return WireU32(ServerMessageType::LoginRequest) + name.leftJustified(81, '\0', true)
+        + password.leftJustified(81, '\0', true);
+}
+
 QByteArray MakeGif(int width, int height)
 {
     const QString path = TestSupport::NewTempDir() + QStringLiteral("/made.gif");

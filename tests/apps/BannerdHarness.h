@@ -79,5 +79,8 @@ struct UploadForm {
 };
 UploadForm ParseUploadForm(const QByteArray &page);
 UploadResult PostBanner(const QString &action, const QByteArray &file, const QString &fileName = QStringLiteral("banner.gif"));
+// Raw protocol bytes, for clients that misbehave: a little-endian number, a whole login request.
+QByteArray WireU32(std::uint32_t value);
+QByteArray WireLogin(const QByteArray &name, const QByteArray &password);
 // A GIF of the given size made by ImageMagick.
 QByteArray MakeGif(int width, int height);

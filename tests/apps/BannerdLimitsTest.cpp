@@ -19,21 +19,7 @@
 
 namespace {
 
-QByteArray U32(std::uint32_t value)
-{
-    QByteArray bytes(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = char((value >> (8 * i)) & 0xFF);
-    return bytes;
-}
-
-QByteArray LoginBytes(const QByteArray &name, const QByteArray &password)
-{
-    return U32(ServerMessageType::LoginRequest) + name.leftJustified(81, '\0', true)
-        + password.leftJustified(81, '\0', true);
-}
-
-const QByteArray kPageRequest = U32(ServerMessageType::UploadPageRequest) + QByteArray(261, '\0');
+const QByteArray kPageRequest = WireU32(ServerMessageType::UploadPageRequest) + QByteArray(261, '\0');
 
 // Sends raw bytes to the HTTP side and returns what comes back until it closes.
 QByteArray RawHttp(quint16 port, const QByteArray &request, int timeoutMs = 20000)
@@ -110,7 +96,7 @@ TEST_F(BannerdLimitsTest, LoginDeadlineCountsFromConnectAndUnreadRepliesEndTheCo
     // places taken, a new client gets in once the greedy one is dropped.
     ProtocolClient greedy;
     ASSERT_TRUE(greedy.Connect(server.ProtocolPort()));
-    greedy.Write(LoginBytes("ann", "pw"));
+    greedy.Write(WireLogin("ann", "pw"));
     ASSERT_TRUE(greedy.NextReply(30000));
     greedy.Socket().setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4096);
     greedy.Socket().setReadBufferSize(1);
@@ -286,7 +272,7 @@ TEST_F(BannerdLimitsTest, LoginBurstsAreBoundedAndOldHashesRenewed)
         ASSERT_TRUE(burst.back()->Connect(server.ProtocolPort()));
     }
     for (auto &client : burst) {
-        client->Socket().write(LoginBytes("ann", "pw"));
+        client->Socket().write(WireLogin("ann", "pw"));
         client->Socket().flush();
     }
     int accepted = 0, refused = 0;
@@ -331,8 +317,8 @@ TEST_F(BannerdLimitsTest, GuessesAreLimitedPerAddressAndTheServerKeepsItsFilesPr
     ASSERT_TRUE(gone.Connect(server.ProtocolPort()));
     const QByteArray badPeer = "127.0.0.1:" + QByteArray::number(bad.Socket().localPort()) + ":";
     const QByteArray gonePeer = "127.0.0.1:" + QByteArray::number(gone.Socket().localPort()) + ":";
-    bad.Write(U32(7) + QByteArray(300, 'x'));
-    gone.Write(LoginBytes("ann", "pw").left(20));
+    bad.Write(WireU32(7) + QByteArray(300, 'x'));
+    gone.Write(WireLogin("ann", "pw").left(20));
     gone.Close();
     EXPECT_TRUE(bad.WaitClosed(10000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return server.Log().contains(badPeer) && server.Log().contains(gonePeer); }, 10000));
