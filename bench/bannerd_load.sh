@@ -31,6 +31,7 @@ status=0
 hwm=$(awk '/VmHWM/ {print $2}' /proc/$server/status)
 rss=$(awk '/VmRSS/ {print $2}' /proc/$server/status)
 echo "bannerd peak memory (VmHWM): $((hwm / 1024)) MiB (at start $((start_hwm / 1024)) MiB); resident after the run: $((rss / 1024)) MiB"
-echo "bannerd errors logged: $(grep -c -E 'closing connection|refused' "$work/log" || true)"
+# Every connection logs its end once; only the ends the client did not choose count as errors.
+echo "bannerd errors logged: $(grep -E 'closing connection|refused' "$work/log" | grep -vc 'closed by the client' || true)"
 kill "$server"; wait "$server" 2>/dev/null || true
 exit $status

@@ -83,6 +83,7 @@ public:
     struct GifExportOptions {
         int lossy = 0;       // the lowest lossy level to use (ImagingControl::SetGifLossy)
         qint64 budget = 0;   // bytes; > 0: the least lossy level from `lossy` up whose file fits
+        bool dither = false; // reduce colours with dithering (GifExportSettings.h)
     };
     GifExportOptions m_gifOptions;
 
