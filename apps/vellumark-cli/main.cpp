@@ -170,6 +170,7 @@ int main(int argc, char *argv[])
     Prompts::Register(&prompts);
     CoreContext context;
     context.m_gifWarnState = 2; // a batch tool never shows the animated-GIF warning
+    context.m_batch = true;
     ShowProgressOnTerminal();
 
     QStringList args = app.arguments().mid(1);

@@ -90,6 +90,10 @@ public:
     // Bytes the frames of one banner may take (MemoryBudget.h), read from the settings at start.
     qint64 m_memoryBudget;
 
+    // A batch tool's documents: no undo history, and a document saved as a GIF is not read back
+    // from the file, since nobody looks at it afterwards.
+    bool m_batch = false;
+
     // Set by the shell and the editor at start-up; none: the commands that need them do nothing.
     ViewWindowHost *viewHost = nullptr;
     DocumentDialogs *dialogs = nullptr;

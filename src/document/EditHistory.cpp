@@ -2,6 +2,7 @@
 
 #include "document/BannerDoc.h"
 #include "document/BannerFile.h"
+#include "document/CoreContext.h"
 
 #include <QSignalBlocker>
 #include <vector>
@@ -49,11 +50,15 @@ EditHistory::~EditHistory()
 void EditHistory::Reset()
 {
     m_stack.clear();
+    if (m_doc.Context().m_batch)
+        return;
     m_state = BannerFile::Write(m_doc);
 }
 
 void EditHistory::Record(const QString &text)
 {
+    if (m_doc.Context().m_batch)
+        return;
     QByteArray after = BannerFile::Write(m_doc);
     if (after == m_state)
         return;
@@ -66,6 +71,8 @@ void EditHistory::Record(const QString &text)
 void EditHistory::MarkSaved()
 {
     m_stack.setClean();
+    if (m_doc.Context().m_batch)
+        return;
     // A GIF save reloads the frames from the written file.
     m_state = BannerFile::Write(m_doc);
 }

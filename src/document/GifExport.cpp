@@ -268,6 +268,10 @@ bool CBannerDoc::SaveAsGif(const QString &path)
         return false;
     }
 
+    if (m_context.m_batch) {
+        file.SetPageList(0);
+        return true;
+    }
     // Read back what was written. LoadGif replaces the frames only when it succeeds, so after a
     // failed reload the document keeps the frames it had before the save.
     const int current = m_nCurrentFrame;

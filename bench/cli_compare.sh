@@ -1,0 +1,127 @@
+#!/bin/sh
+# Whole commands as a user runs them: vellumark-cli against ImageMagick on banners of our own
+# making here (ImageMagick draws the frames: plasma or flat backgrounds, moving shapes, text), not
+# from the GIF corpus generator.
+#   bench/cli_compare.sh [BUILD_DIR] [FRAME_COUNTS] [RUNS]
+# For each banner kind (flat, photo) and frame count it times, with /usr/bin/time, the median of
+# RUNS runs (default 3) of
+#   convert: vellumark-cli convert x.bnr out.gif  against
+#            convert -delay 8 f-*.png +dither -layers Optimize -loop 0 im.gif (the same frames)
+#   info:    vellumark-cli info im.gif --json     against  convert im.gif -coalesce null:
+#            (the GIF ImageMagick made, so neither reads its own file)
+# and prints wall seconds, CPU seconds (user + system), maximum resident memory and the ratios
+# ImageMagick / ours (goal >= 10 on wall time). ImageMagick runs with its own thread default
+# (OMP_NUM_THREADS unset, one thread per core) unless the caller sets OMP_NUM_THREADS.
+set -eu
+BUILD=${1:-build}
+COUNTS=${2:-"100 1000"}
+RUNS=${3:-3}
+CLI="$BUILD/bin/vellumark-cli"
+IM=/usr/bin/convert
+[ -x "$CLI" ] || { echo "build the vellumark-cli target first ($CLI)" >&2; exit 2; }
+[ -x "$IM" ] || { echo "ImageMagick's convert is missing" >&2; exit 2; }
+command -v python3 >/dev/null || { echo "python3 is missing" >&2; exit 2; }
+WORK=$(mktemp -d)
+[ -n "${KEEP:-}" ] || trap 'rm -rf "$WORK"' EXIT
+CHUNK=100 # frames drawn per ImageMagick call (its policy caps a picture at 16K pixels a side)
+
+# Draws frames FIRST..FIRST+COUNT-1 of a banner of KIND into DIR as f-NNNN.png and f-NNNN.bmp.
+draw_chunk() {
+  kind=$1 first=$2 count=$3 dir=$4
+  strip="$WORK/strip.png"
+  if [ "$kind" = photo ]; then
+    # Two photographic backgrounds that take turns every 50 frames.
+    tiles=$(awk -v f="$first" -v c="$count" -v w="$WORK" \
+      'BEGIN { for (k = f; k < f + c; ++k) printf "%s/bg%d.png ", w, int(k / 50) % 2 }')
+    # shellcheck disable=SC2086
+    "$IM" $tiles -append +repage "$strip"
+  else
+    "$IM" -size "468x$((60 * count))" xc:'#1d3f7a' "$strip"
+  fi
+  # The whole argument list, one a line (xargs -d keeps the spaces inside the texts): the shapes
+  # as one drawing (the policy refuses drawings from files), then a text per frame.
+  awk -v f="$first" -v c="$count" -v kind="$kind" -v strip="$strip" -v dir="$dir" 'BEGIN {
+    printf "%s\n-draw\n", strip
+    for (j = 0; j < c; ++j) {
+      k = f + j; y = 60 * j
+      band = int(k / 20) % 3 == 0 ? "#e8e8e8" : (int(k / 20) % 3 == 1 ? "#f2b233" : "#7fc97f")
+      printf "fill %s rectangle %d,%d %d,%d ", band, 380, y + 8, 460, y + 52
+      printf "fill #d62728 circle %d,%d %d,%d ", 20 + (k * 9) % 340, y + 30, 20 + (k * 9) % 340 + 14, y + 30
+      if (kind == "photo")
+        printf "fill #ffffff80 ellipse %d,%d 40,12 0,360 ", 60 + (k * 5) % 300, y + 48
+    }
+    printf "\n-font\nDejaVu-Sans-Bold\n-pointsize\n22\n-fill\nwhite\n-stroke\n#202020\n-strokewidth\n1\n"
+    for (j = 0; j < c; ++j) {
+      k = f + j
+      printf "-annotate\n+%d+%d\nSpring sale %d%% off\n", 10 + (k * 3) % 200, 60 * j + 38, k % 90
+    }
+    printf "-crop\n468x60\n+repage\n-scene\n%d\n-write\n%s/f-%%04d.png\n", f, dir
+    printf "-type\nTrueColor\nBMP3:%s/f-%%04d.bmp\n", dir
+  }' | xargs -d '\n' "$IM"
+}
+
+# A .bnr of the BMP frames in DIR: one 24-bit background block per frame, 80 ms each, looping.
+write_bnr() {
+  python3 - "$1" "$2" <<'EOF'
+import glob, struct, sys
+frames = sorted(glob.glob(sys.argv[1] + "/f-*.bmp"))
+out = bytearray(b"Corvantaplex Banner File#####\x1a")
+out += struct.pack("<IIffiIIiI", 1, 0, 468.0, 60.0, 0, 0xFFFFFF, 80, -1, len(frames))
+for name in frames:
+    block = open(name, "rb").read()[14:]  # the DIB after the file header
+    out += struct.pack("<III", 0x7A3F1D, 80, len(block)) + block + struct.pack("<I", 0)
+open(sys.argv[2], "wb").write(out)
+EOF
+}
+
+# Runs a command RUNS times; prints the medians of wall s, CPU s and max RSS KB.
+measure() {
+  : > "$WORK/times"
+  i=0
+  while [ "$i" -lt "$RUNS" ]; do
+    /usr/bin/time -f '%e %U %S %M' -o "$WORK/time1" "$@" > /dev/null
+    cat "$WORK/time1" >> "$WORK/times"
+    i=$((i + 1))
+  done
+  awk '{ w[NR] = $1; c[NR] = $2 + $3; m[NR] = $4 }
+    function median(a, n,   i, j, t) {
+      for (i = 1; i <= n; ++i) for (j = i + 1; j <= n; ++j) if (a[j] < a[i]) { t = a[i]; a[i] = a[j]; a[j] = t }
+      return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
+    }
+    END { printf "%.3f %.3f %d\n", median(w, NR), median(c, NR), median(m, NR) }' "$WORK/times"
+}
+
+row() { # name kind n ours(w c m) im(w c m)
+  echo "$@" | awk '{ printf "%-7s %-5s %5d | %7.3f %7.3f %8d | %7.3f %7.3f %8d | %6.1fx %6.1fx\n",
+    $1, $2, $3, $4, $5, $6, $7, $8, $9, $7 / $4, $8 / $5 }'
+}
+
+"$IM" -size 468x60 -seed 7 plasma:'#3060a0-#f0c070' "$WORK/bg0.png"
+"$IM" -size 468x60 -seed 11 plasma:'#208050-#e05030' -blur 0x0.6 "$WORK/bg1.png"
+
+[ -z "${KEEP:-}" ] || echo "work folder kept: $WORK"
+echo "OMP_NUM_THREADS=${OMP_NUM_THREADS:-unset} runs=$RUNS nproc=$(nproc)"
+printf '%-7s %-5s %5s | %7s %7s %8s | %7s %7s %8s | %7s %7s\n' \
+  command kind n ours_s cpu_s rss_KB im_s cpu_s rss_KB wall cpu
+for kind in flat photo; do
+  for n in $COUNTS; do
+    dir="$WORK/$kind-$n"
+    mkdir -p "$dir"
+    first=0
+    while [ "$first" -lt "$n" ]; do
+      count=$((n - first < CHUNK ? n - first : CHUNK))
+      draw_chunk "$kind" "$first" "$count" "$dir"
+      first=$((first + count))
+    done
+    write_bnr "$dir" "$dir/x.bnr"
+    rm -f "$dir"/f-*.bmp
+    ours=$(measure "$CLI" convert "$dir/x.bnr" "$dir/ours.gif")
+    im=$(measure "$IM" -delay 8 "$dir"/f-*.png +dither -layers Optimize -loop 0 "$dir/im.gif")
+    row convert "$kind" "$n" $ours $im
+    ours=$(measure "$CLI" info "$dir/im.gif" --json)
+    im=$(measure "$IM" "$dir/im.gif" -coalesce null:)
+    row info "$kind" "$n" $ours $im
+    echo "  sizes: x.bnr $(stat -c %s "$dir/x.bnr") ours.gif $(stat -c %s "$dir/ours.gif") im.gif $(stat -c %s "$dir/im.gif")"
+    [ -n "${KEEP:-}" ] || rm -rf "$dir"
+  done
+done
