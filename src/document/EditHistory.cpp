@@ -47,12 +47,15 @@ EditHistory::~EditHistory()
     m_stack.clear();
 }
 
-void EditHistory::Reset()
+void EditHistory::Reset(bool saved)
 {
     m_stack.clear();
     if (m_doc.Context().m_batch)
         return;
     m_state = BannerFile::Write(m_doc);
+    if (!saved)
+        m_stack.resetClean();
+    m_doc.SetModifiedFlag(!saved);
 }
 
 void EditHistory::Record(const QString &text)

@@ -22,7 +22,9 @@ public:
     const QUndoStack &Stack() const { return m_stack; }
 
     // Forgets every step; the document as it is now is the clean state (after a new or a read).
-    void Reset();
+    // A document that was never saved as it is now (a banner recovered after a crash) has no
+    // clean state: it is marked modified, and no undo or redo makes it unmodified.
+    void Reset(bool saved = true);
     // Takes the change just made to the document as one step named `text`; a call that finds
     // the document as the last step left it records nothing.
     void Record(const QString &text);

@@ -13,6 +13,7 @@
 #include "shell/AboutDialog.h"
 #include "shell/CDocManager.h"
 #include "shell/CMainFrame.h"
+#include "shell/CrashRecovery.h"
 #include "shell/CSplash.h"
 #include "shell/CSplashWnd.h"
 #include "shell/DesktopIntegration.h"
@@ -46,6 +47,8 @@ CBannerApp::~CBannerApp()
         QObject::disconnect(m_mainFrame->MdiClient(), nullptr, m_mainFrame.get(), nullptr);
     }
     m_session.reset();
+    // Ending in order: the recovery copies go before the documents.
+    m_recovery.reset();
     m_docManager.reset();
     m_gifProgress.reset();
     m_mainFrame.reset();
@@ -133,6 +136,8 @@ bool CBannerApp::InitInstance(const QStringList &files)
         if (!m_docManager->OpenDocumentFile(file))
             return false;
 
+    m_recovery = std::make_unique<CrashRecovery>(*m_context, *m_docManager, m_mainFrame.get());
+
     // 13. Shown as it was left.
     m_mainFrame->ShowWithPlacement();
     // The started editor takes the keyboard, also on a desktop that gives new windows no focus.
@@ -142,6 +147,13 @@ bool CBannerApp::InitInstance(const QStringList &files)
     // 14. The splash stays in front of the main window until it closes.
     if (m_pSplashThread && m_pSplashThread->Window())
         m_pSplashThread->Window()->BringToFront();
+    // What a crashed editor left is offered once the start is over and the splash no longer
+    // keeps the keys from the main window and its dialogs.
+    if (m_pSplashThread)
+        connect(m_pSplashThread, &QObject::destroyed, m_recovery.get(), &CrashRecovery::OfferRecovered,
+                Qt::QueuedConnection);
+    else
+        QTimer::singleShot(0, m_recovery.get(), &CrashRecovery::OfferRecovered);
     return true;
 }
 

@@ -14,6 +14,7 @@ class CDocManager;
 class CMainFrame;
 class CSplash;
 class CoreContext;
+class CrashRecovery;
 class GifProgressDialog;
 class QtLoginPrompt;
 class QtPrompts;
@@ -42,6 +43,7 @@ public:
     CDocManager *Documents() const { return m_docManager.get(); }
     CoreContext &Context() const { return *m_context; }
     ServerSession &Session() const { return *m_session; }
+    CrashRecovery *Recovery() const { return m_recovery.get(); }
 
     // The recently used files, most recent first (at most four).
     QStringList RecentFiles() const;
@@ -66,4 +68,5 @@ private:
     std::unique_ptr<QtLoginPrompt> m_loginPrompt;
     std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<GifProgressDialog> m_gifProgress;
+    std::unique_ptr<CrashRecovery> m_recovery;
 };

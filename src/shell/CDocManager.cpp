@@ -68,6 +68,7 @@ DocumentCommands *CDocManager::AddDocument(std::unique_ptr<CBannerDoc> doc, cons
             frame->SetDocumentTitle(saved.Title());
     });
     m_docs.push_back(std::move(commands));
+    emit DocumentAdded(*m_docs.back());
     return m_docs.back().get();
 }
 
@@ -135,6 +136,19 @@ bool CDocManager::OpenDocumentFile(const QString &path)
         return false;
     }
     emit DocumentPathUsed(full);
+    return true;
+}
+
+bool CDocManager::OpenRecovered(std::unique_ptr<CBannerDoc> doc, const QString &title)
+{
+    doc->History().Reset(false);
+    CBannerDoc *raw = doc.get();
+    const QString path = doc->GetPathName();
+    AddDocument(std::move(doc), path.isEmpty() ? title : QFileInfo(path).fileName());
+    if (!OpenViewWindow(*raw, ViewKind::BannerView)) {
+        DiscardUnviewedDocuments();
+        return false;
+    }
     return true;
 }
 
@@ -275,6 +289,9 @@ bool CDocManager::CloseWindows(const std::vector<CChildFrame *> &frames)
 
 void CDocManager::DiscardUnviewedDocuments()
 {
+    for (const auto &d : m_docs)
+        if (d->Doc().Views().empty())
+            emit DocumentClosing(d->Doc());
     std::erase_if(m_docs, [](const std::unique_ptr<DocumentCommands> &d) { return d->Doc().Views().empty(); });
 }
 

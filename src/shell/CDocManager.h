@@ -27,6 +27,9 @@ public:
     bool OpenDocumentFile(const QString &path);
     // The open-file dialog, then OpenDocumentFile.
     void OnFileOpen();
+    // A banner recovered after a crash, in a Banner View window: marked modified, with the file
+    // it came from (its path; Save writes there) or, untitled, the title it had.
+    bool OpenRecovered(std::unique_ptr<CBannerDoc> doc, const QString &title);
 
     const std::vector<std::unique_ptr<DocumentCommands>> &Documents() const { return m_docs; }
     DocumentCommands *Find(const CBannerDoc &doc) const;
@@ -48,6 +51,9 @@ public:
 signals:
     // A document was saved under or opened from `path` (the recent-file list).
     void DocumentPathUsed(const QString &path);
+    // A document joined the open ones, or is about to go (its windows are gone).
+    void DocumentAdded(DocumentCommands &document);
+    void DocumentClosing(CBannerDoc &document);
 
 private:
     DocumentCommands *AddDocument(std::unique_ptr<CBannerDoc> doc, const QString &title);

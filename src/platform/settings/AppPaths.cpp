@@ -57,6 +57,11 @@ QString UserDataDir()
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/vellumark");
 }
 
+QString RecoveryDir()
+{
+    return UserDataDir() + QStringLiteral("/Recovery");
+}
+
 QString DesktopDataDir()
 {
     const QString home = Home();

@@ -11,6 +11,8 @@ QString Home();
 QString UserConfigDir();
 // Per-user data folder (VKDir): $VELLUMARK_HOME/data, else $XDG_DATA_HOME/vellumark.
 QString UserDataDir();
+// Where the editors keep copies of their open modified banners for after a crash: <data>/Recovery.
+QString RecoveryDir();
 // Where the desktop entry and mime type are registered: $VELLUMARK_HOME/share, else $XDG_DATA_HOME.
 QString DesktopDataDir();
 // A folder for the user's sockets that only the user may enter: $XDG_RUNTIME_DIR when it is
