@@ -176,9 +176,11 @@ bool ReadBlock(ByteReader &r, std::unique_ptr<PackedDib> *out)
         out->reset();
         return true;
     }
-    const QByteArray bytes = r.Bytes(size);
-    *out = std::make_unique<PackedDib>(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
-    return !r.Failed();
+    const auto *at = reinterpret_cast<const std::uint8_t *>(r.View(size));
+    if (!at)
+        return false;
+    *out = std::make_unique<PackedDib>(std::vector<std::uint8_t>(at, at + size));
+    return true;
 }
 
 void ReadCommon(ByteReader &r, CSprite &s)
@@ -324,9 +326,14 @@ QByteArray Write(const CBannerDoc &doc)
 
 ReadResult Read(CBannerDoc &doc, const QByteArray &bytes)
 {
-    ByteReader r(bytes);
+    return Read(doc, bytes.constData(), std::size_t(bytes.size()));
+}
+
+ReadResult Read(CBannerDoc &doc, const char *data, std::size_t size)
+{
+    ByteReader r(data, size);
     // The magic: its text, ended early by a NUL, must name both words.
-    QByteArray head = bytes.left(30);
+    QByteArray head(data, qsizetype(std::min<std::size_t>(size, 30)));
     if (const qsizetype nul = head.indexOf('\0'); nul >= 0)
         head.truncate(nul);
     if (!head.contains("Corvanta") || !head.contains("Banner"))

@@ -25,6 +25,7 @@ QByteArray Write(const CBannerDoc &doc);
 // without frames gets one new empty frame and a current-frame index outside the frames is
 // clamped; nothing is marked modified. On failure the document is left untouched.
 ReadResult Read(CBannerDoc &doc, const QByteArray &bytes);
+ReadResult Read(CBannerDoc &doc, const char *data, std::size_t size);
 
 // The message a failed read shows for the file at `path` (the file's name, without folders);
 // `budget` is the memory budget a TooLarge file exceeded.

@@ -43,13 +43,19 @@ float ByteReader::F32()
 
 QByteArray ByteReader::Bytes(std::size_t n)
 {
+    const char *at = View(n);
+    return at ? QByteArray(at, qsizetype(n)) : QByteArray();
+}
+
+const char *ByteReader::View(std::size_t n)
+{
     if (m_failed || m_size - m_pos < n) {
         m_failed = true;
-        return {};
+        return nullptr;
     }
-    QByteArray out(m_data + m_pos, qsizetype(n));
+    const char *at = m_data + m_pos;
     m_pos += n;
-    return out;
+    return at;
 }
 
 bool ByteReader::Skip(std::size_t n)

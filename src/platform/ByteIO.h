@@ -19,6 +19,9 @@ public:
     float F32();
     // Copies n bytes; fails (and returns empty) when fewer than n remain.
     QByteArray Bytes(std::size_t n);
+    // The next n bytes where they are, for callers that copy them once into their own storage;
+    // fails (and returns null) when fewer than n remain.
+    const char *View(std::size_t n);
     bool Skip(std::size_t n);
 
     std::size_t Remaining() const { return m_failed ? 0 : m_size - m_pos; }
