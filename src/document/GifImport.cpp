@@ -144,11 +144,10 @@ bool CBannerDoc::LoadGif(const QString &path, ImagingControl &control)
         const QRect rect = QRect(page.left, page.top, page.image.width(), page.image.height()) & canvas->rect();
         const QImage under = page.disposal == 3 ? canvas->copy(rect) : QImage();
         DrawPage(*canvas, page);
-        // Consecutive frames differ only where pages are drawn or disposed of: the block is
-        // carried from frame to frame and only those rectangles are encoded again.
+        // Consecutive frames differ only where pages are drawn or disposed of: each frame's block
+        // is the one before with those rectangles, composed only when someone looks at it.
         changed |= rect;
-        if (block.IsEmpty() || !Dib::Update24(&block, *canvas, changed))
-            block = work.GetAsDIB();
+        block = block.IsEmpty() ? work.GetAsDIB() : PackedDib::Patched(block, *canvas, changed);
         changed = QRect();
         work.ReleaseBitmapDC();
 

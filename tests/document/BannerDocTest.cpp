@@ -155,8 +155,8 @@ TEST(BannerDocTest, FrameCloneSharesNothing)
     EXPECT_EQ(static_cast<const CPrimitiveGraphics *>(first)->m_fill, 1u);
     EXPECT_EQ(copy->Items().back()->ClassName(), "CSprite");
 
-    copy->m_hBackground->bytes[0] = 99;
-    EXPECT_EQ(frame.m_hBackground->bytes[0], 1);
+    copy->m_hBackground->MutableBytes()[0] = 99;
+    EXPECT_EQ(frame.m_hBackground->Bytes()[0], 1);
 
     CBannerFrame bare;
     EXPECT_FALSE(bare.Clone()->HasBackground());

@@ -5,6 +5,8 @@
 #include "platform/imaging/ImagingControl.h"
 
 #include <QRandomGenerator>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -97,9 +99,9 @@ TEST(ImagingDibTest, CreatedBitmapGivesExactBannerBlock)
     EXPECT_EQ(r.U32(), 0u);
     EXPECT_EQ(r.U32(), 84240u);
     // Pixels are stored blue, green, red.
-    EXPECT_EQ(dib.bytes[40], 30);
-    EXPECT_EQ(dib.bytes[41], 20);
-    EXPECT_EQ(dib.bytes[42], 10);
+    EXPECT_EQ(dib.Bytes()[40], 30);
+    EXPECT_EQ(dib.Bytes()[41], 20);
+    EXPECT_EQ(dib.Bytes()[42], 10);
 }
 
 TEST(ImagingDibTest, UpdatingARectangleGivesTheBlockOfTheChangedPicture)
@@ -128,6 +130,52 @@ TEST(ImagingDibTest, UpdatingARectangleGivesTheBlockOfTheChangedPicture)
     EXPECT_EQ(other, kept);
     PackedDib eight = MakeHeader(10, 10, 8, 0, 0, 100 + 256 * 4);
     EXPECT_FALSE(Dib::Update24(&eight, small, QRect(0, 0, 2, 2)));
+}
+
+TEST(ImagingDibTest, PatchedBlocksComposeToTheBlockOfTheirPicture)
+{
+    // Odd width (padded rows), header fields of the first block kept; rectangles may reach out.
+    const PackedDib first = MakeDib24(13, 7, 5, 2835);
+    DibHeaderExtras extras;
+    QImage picture = Dib::Decode(first, &extras);
+    ASSERT_FALSE(picture.isNull());
+    QRandomGenerator rng(9);
+    std::vector<PackedDib> blocks{first}, expected{first};
+    for (int i = 1; i < 300; ++i) {
+        const QRect changed(int(rng.bounded(15)) - 2, int(rng.bounded(9)) - 2, int(rng.bounded(8)), int(rng.bounded(6)));
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                if (changed.contains(x, y))
+                    picture.setPixel(x, y, qRgb(int(rng.bounded(256)), i & 0xFF, x ^ y));
+        blocks.push_back(PackedDib::Patched(blocks.back(), picture, changed));
+        expected.push_back(Dib::Encode24(picture, extras));
+    }
+    // Read out of order, from two threads at once: every block has its picture's bytes.
+    EXPECT_FALSE(blocks[150].IsComposed());
+    EXPECT_EQ(blocks[150].Size(), first.Size());
+    std::thread other([&] { EXPECT_EQ(blocks[299], expected[299]); });
+    EXPECT_EQ(blocks[150], expected[150]);
+    other.join();
+    for (std::size_t i = 0; i < blocks.size(); ++i)
+        ASSERT_EQ(blocks[i], expected[i]) << i;
+    // A copy changed in place leaves the block it was copied from alone.
+    PackedDib copy = blocks[200];
+    copy.MutableBytes()[40] ^= 0xFF;
+    EXPECT_EQ(blocks[200], expected[200]);
+    EXPECT_NE(copy, blocks[200]);
+    // A base that is not the picture's 24-bit block gives the picture's whole block.
+    EXPECT_EQ(PackedDib::Patched(MakeHeader(13, 7, 8, 0, 0, 100 + 256 * 4), picture, QRect(0, 0, 2, 2)),
+              Dib::Encode24(picture));
+
+    // Long runs, composed or never read, go without using the stack for each block.
+    for (bool compose : {false, true}) {
+        PackedDib last = first;
+        for (int i = 0; i < 60000; ++i)
+            last = PackedDib::Patched(last, picture, QRect(i % 13, i % 7, 1, 1));
+        if (compose) {
+            EXPECT_EQ(last, Dib::Encode24(picture, extras));
+        }
+    }
 }
 
 TEST(ImagingDibTest, ReadsPaletteBitfieldAndTopDownBlocks)

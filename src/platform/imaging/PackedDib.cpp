@@ -2,9 +2,11 @@
 
 #include "platform/ByteIO.h"
 
+#include <atomic>
 #include <bit>
 #include <climits>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
@@ -195,19 +197,43 @@ QImage Decode(const std::uint8_t *data, std::size_t size, DibHeaderExtras *extra
 }
 
 namespace {
+// Writes n pixels as 3 bytes each: blue, green, red.
+void PutRow24(const QRgb *s, int n, std::uint8_t *d)
+{
+    for (int x = 0; x < n; ++x, d += 3) {
+        d[0] = std::uint8_t(qBlue(s[x]));
+        d[1] = std::uint8_t(qGreen(s[x]));
+        d[2] = std::uint8_t(qRed(s[x]));
+    }
+}
+
 // Writes pixels [x0, x1) of the picture's rows [y0, y1) into a 24-bit bottom-up pixel array.
 void Put24(const QImage &image, int x0, int x1, int y0, int y1, std::uint8_t *pixels, std::size_t stride)
 {
     const int h = image.height();
-    for (int y = y0; y < y1; ++y) {
-        const auto *s = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        std::uint8_t *d = pixels + std::size_t(h - 1 - y) * stride + std::size_t(x0) * 3;
-        for (int x = x0; x < x1; ++x, d += 3) {
-            d[0] = std::uint8_t(qBlue(s[x]));
-            d[1] = std::uint8_t(qGreen(s[x]));
-            d[2] = std::uint8_t(qRed(s[x]));
-        }
-    }
+    for (int y = y0; y < y1; ++y)
+        PutRow24(reinterpret_cast<const QRgb *>(image.constScanLine(y)) + x0, x1 - x0,
+                 pixels + std::size_t(h - 1 - y) * stride + std::size_t(x0) * 3);
+}
+
+std::size_t Stride24(int width)
+{
+    return (std::size_t(width) * 3 + 3) & ~std::size_t(3);
+}
+
+// Whether the block is one Encode24 makes of a picture of the image's size (an RGB32 image).
+bool IsBlock24Of(const PackedDib &block, const QImage &image)
+{
+    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32)
+        return false;
+    const int w = image.width(), h = image.height();
+    if (block.Size() != 40 + Stride24(w) * std::size_t(h))
+        return false;
+    if (!block.IsComposed())
+        return true; // patched blocks are made only on such blocks, and keep their size
+    ByteReader header(reinterpret_cast<const char *>(block.Data()), 40);
+    return header.U32() == 40 && header.I32() == w && header.I32() == h && header.U16() == 1 && header.U16() == 24
+        && header.U32() == kBiRgb;
 }
 } // namespace
 
@@ -219,7 +245,7 @@ PackedDib Encode24(const QImage &source, const DibHeaderExtras &extras)
         ? source
         : source.convertToFormat(QImage::Format_RGB32);
     const int w = image.width(), h = image.height();
-    const std::size_t stride = (std::size_t(w) * 3 + 3) & ~std::size_t(3);
+    const std::size_t stride = Stride24(w);
     const std::size_t imageBytes = stride * std::size_t(h);
     std::vector<std::uint8_t> out(40 + imageBytes, 0);
     ByteWriter header;
@@ -241,20 +267,124 @@ PackedDib Encode24(const QImage &source, const DibHeaderExtras &extras)
 
 bool Update24(PackedDib *block, const QImage &image, const QRect &rect)
 {
-    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32)
-        return false;
-    const int w = image.width(), h = image.height();
-    const std::size_t stride = (std::size_t(w) * 3 + 3) & ~std::size_t(3);
-    if (block->Size() != 40 + stride * std::size_t(h))
-        return false;
-    ByteReader header(reinterpret_cast<const char *>(block->Data()), 40);
-    if (header.U32() != 40 || header.I32() != w || header.I32() != h || header.U16() != 1 || header.U16() != 24
-        || header.U32() != kBiRgb)
+    if (!IsBlock24Of(*block, image))
         return false;
     const QRect r = rect & image.rect();
     if (!r.isEmpty())
-        Put24(image, r.left(), r.right() + 1, r.top(), r.bottom() + 1, block->bytes.data() + 40, stride);
+        Put24(image, r.left(), r.right() + 1, r.top(), r.bottom() + 1, block->MutableBytes().data() + 40,
+              Stride24(image.width()));
     return true;
 }
 
 } // namespace Dib
+
+// ---- Patched blocks ----------------------------------------------------------------------------
+
+struct PackedDib::Patch {
+    PackedDib base;   // let go of once composed
+    QRect rect;       // where the pixels go, in picture coordinates (rows top-down)
+    int height = 0;   // of the picture
+    std::size_t stride = 0;
+    std::size_t size = 0;
+    std::vector<std::uint8_t> pixels; // the rectangle's rows top-down, 3 bytes a pixel (B, G, R)
+    std::atomic<bool> composed{false};
+    std::vector<std::uint8_t> bytes;  // the composed block
+
+    ~Patch()
+    {
+        // A long run of patches, each the last owner of the one before, goes one after the
+        // other, not by recursion.
+        std::shared_ptr<Patch> next = std::move(base.m_patch);
+        while (next && next.use_count() == 1) {
+            std::shared_ptr<Patch> after = std::move(next->base.m_patch);
+            next = std::move(after);
+        }
+    }
+};
+
+namespace {
+// Composing may happen on any thread that reads a picture; one at a time is plenty.
+std::mutex &ComposeMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+} // namespace
+
+PackedDib PackedDib::Patched(const PackedDib &base, const QImage &image, const QRect &rect)
+{
+    if (!Dib::IsBlock24Of(base, image))
+        return Dib::Encode24(image);
+    const QRect r = rect & image.rect();
+    if (r.isEmpty())
+        return base;
+    auto patch = std::make_shared<Patch>();
+    patch->base = base;
+    patch->rect = r;
+    patch->height = image.height();
+    patch->stride = Dib::Stride24(image.width());
+    patch->size = base.Size();
+    patch->pixels.resize(std::size_t(r.width()) * 3 * std::size_t(r.height()));
+    const std::size_t rowBytes = std::size_t(r.width()) * 3;
+    for (int y = 0; y < r.height(); ++y)
+        Dib::PutRow24(reinterpret_cast<const QRgb *>(image.constScanLine(r.top() + y)) + r.left(), r.width(),
+                      patch->pixels.data() + std::size_t(y) * rowBytes);
+    PackedDib out;
+    out.m_patch = std::move(patch);
+    return out;
+}
+
+void PackedDib::Compose(Patch *patch)
+{
+    const std::lock_guard<std::mutex> lock(ComposeMutex());
+    // The patches down to a composed one (or a block of its own), composed from there up.
+    std::vector<Patch *> run;
+    for (Patch *p = patch; p && !p->composed.load(std::memory_order_relaxed); p = p->base.m_patch.get())
+        run.push_back(p);
+    for (auto it = run.rbegin(); it != run.rend(); ++it) {
+        Patch &p = **it;
+        p.bytes = p.base.m_patch ? p.base.m_patch->bytes : p.base.m_bytes;
+        const std::size_t rowBytes = std::size_t(p.rect.width()) * 3;
+        for (int y = 0; y < p.rect.height(); ++y) {
+            const int row = p.height - 1 - (p.rect.top() + y);
+            std::memcpy(p.bytes.data() + 40 + std::size_t(row) * p.stride + std::size_t(p.rect.left()) * 3,
+                        p.pixels.data() + std::size_t(y) * rowBytes, rowBytes);
+        }
+        p.pixels = {};
+        p.composed.store(true, std::memory_order_release);
+        p.base = PackedDib();
+    }
+}
+
+std::size_t PackedDib::Size() const
+{
+    return m_patch ? m_patch->size : m_bytes.size();
+}
+
+const std::vector<std::uint8_t> &PackedDib::Bytes() const
+{
+    if (!m_patch)
+        return m_bytes;
+    if (!m_patch->composed.load(std::memory_order_acquire))
+        Compose(m_patch.get());
+    return m_patch->bytes;
+}
+
+std::vector<std::uint8_t> &PackedDib::MutableBytes()
+{
+    if (m_patch) {
+        m_bytes = Bytes();
+        m_patch.reset();
+    }
+    return m_bytes;
+}
+
+bool PackedDib::IsComposed() const
+{
+    return !m_patch || m_patch->composed.load(std::memory_order_acquire);
+}
+
+bool PackedDib::operator==(const PackedDib &o) const
+{
+    return Size() == o.Size() && (Size() == 0 || std::memcmp(Data(), o.Data(), Size()) == 0);
+}

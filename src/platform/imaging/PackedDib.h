@@ -2,37 +2,61 @@
 // A packed device-independent bitmap: BITMAPINFOHEADER (40 bytes, little-endian), the colour
 // table if any, then the pixel rows bottom-up, each padded to a multiple of 4 bytes. This is
 // the picture block that frames, image items and the clipboards own; the bytes are the block,
-// so copying a PackedDib copies the picture (blocks are never shared between owners).
+// and a copy of a PackedDib is a picture of its own (bytes shared between copies are never
+// changed in place).
 //
 // Pictures made by this system are 24 bits per pixel: a 468 x 60 block is 40 + 60 * 1404 =
 // 84,280 bytes.
+//
+// A block can also be made as another block with a rectangle of new pixels (Patched): it keeps
+// only that rectangle and a reference to the other block, and composes its bytes the first time
+// they are read. Frames read from a GIF share the pixels their pages do not change this way, so a
+// reader that never looks at the pictures holds only what each page changed. A composed block
+// lets go of the block it was made from.
 #include <QByteArray>
 #include <QImage>
+#include <QRect>
 #include <QVector>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 struct PackedDib {
-    std::vector<std::uint8_t> bytes;
-
     PackedDib() = default;
-    explicit PackedDib(std::vector<std::uint8_t> b) : bytes(std::move(b)) {}
+    explicit PackedDib(std::vector<std::uint8_t> b) : m_bytes(std::move(b)) {}
     static PackedDib FromByteArray(const QByteArray &b)
     {
         return PackedDib(std::vector<std::uint8_t>(b.begin(), b.end()));
     }
+    // The block of `image` when `base` is the block Dib::Encode24 makes of a picture of the image's
+    // size that agrees with it outside `rect`; its bytes are composed when first read. Any other
+    // base gives the image's whole block at once.
+    static PackedDib Patched(const PackedDib &base, const QImage &image, const QRect &rect);
+
     QByteArray ToByteArray() const
     {
-        return QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()));
+        return QByteArray(reinterpret_cast<const char *>(Data()), qsizetype(Size()));
     }
 
     // An empty block stands for "no picture".
-    bool IsEmpty() const { return bytes.empty(); }
-    std::size_t Size() const { return bytes.size(); }
-    const std::uint8_t *Data() const { return bytes.data(); }
+    bool IsEmpty() const { return Size() == 0; }
+    std::size_t Size() const;
+    const std::uint8_t *Data() const { return Bytes().data(); }
+    const std::vector<std::uint8_t> &Bytes() const;
+    // The bytes to change in place; a block made by Patched is composed and then owns them alone.
+    std::vector<std::uint8_t> &MutableBytes();
+    // False while a patched block holds only its rectangle of pixels, its bytes not composed yet.
+    bool IsComposed() const;
 
-    bool operator==(const PackedDib &o) const = default;
+    bool operator==(const PackedDib &o) const;
+
+private:
+    struct Patch;
+    static void Compose(Patch *patch);
+
+    std::vector<std::uint8_t> m_bytes;
+    std::shared_ptr<Patch> m_patch; // set: the bytes are the patch's, composed on first read
 };
 
 // The header fields of a DIB that a QImage does not carry. They travel with a picture read
