@@ -179,7 +179,7 @@ vk_save_untitled() {
     vk_pointer_to "$VK_WIN"
     vk_mark
     vk_key ctrl+s
-    dialog=$(vk_wait_window '.*' 15) || vk_fail "Ctrl+S opened no Save As dialog"
+    dialog=$(vk_wait_window '^Save As$' 15) || vk_fail "Ctrl+S opened no Save As dialog"
     vk_pointer_to "$dialog"
     vk_type "$1"
     vk_key Return
