@@ -19,6 +19,7 @@
 #include "shell/DesktopIntegration.h"
 #include "shell/FramePrinting.h"
 #include "shell/GifProgressDialog.h"
+#include "shell/KeyboardReturn.h"
 #include "shell/LogoBackgroundWnd.h"
 #include "shell/SingleInstance.h"
 
@@ -101,6 +102,7 @@ bool CBannerApp::InitInstance(const QStringList &files)
         return false;
     m_mainFrame->SetApplicationTarget(this);
     m_gifProgress = std::make_unique<GifProgressDialog>(m_mainFrame.get());
+    new KeyboardReturn(m_mainFrame.get(), this);
     m_mainFrame->SetLoggedInTest([this] { return m_session->IsLoggedIn(); });
     connect(m_session.get(), &ServerSession::loginStateChanged, m_mainFrame.get(),
             [this] { m_mainFrame->Router().UpdateAll(); });
