@@ -3,15 +3,16 @@
 // its views what changed through update hints. It handles the Frame menu and the two view toggles;
 // windows and dialogs come from the shell through the core context's hooks.
 #include "document/BannerFrame.h"
+#include "document/CoreContext.h"
 #include "document/DocumentView.h"
 #include "document/EditHistory.h"
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
-class CoreContext;
 class ImagingControl;
 
 class CBannerDoc {
@@ -93,6 +94,24 @@ public:
     // The message of a GIF export that no lossy level brings within the size budget.
     static QString BudgetMessage(qint64 smallest, qint64 budget);
 
+    enum class GifStatus {
+        Ready,              // the pages are ready to be written
+        NoTransparentColor, // every colour is taken: the export says VKERR_SEL_TRANSCOLOR
+        OverBudget,         // no lossy level brings the file within the options' budget
+        Stopped,            // the caller asked to stop
+        NotEncoded,         // the pages could not be encoded
+    };
+    struct GifOutcome {
+        GifStatus status = GifStatus::Ready;
+        int bits = 8;     // the colour depth of the file
+        qint64 bytes = 0; // MeasureGif: the file's size; OverBudget: the smallest file reached
+    };
+    // What SaveAsGif would write now with `options`, encoded in memory through this document's
+    // context's controls, with no prompt, no progress and no change to the document; `stop` is
+    // asked after every page and ends the work early when it says so. Renders and encodes every
+    // frame: work for another thread with a context of its own.
+    GifOutcome MeasureGif(const CoreContext::GifExportOptions &options, const std::function<bool()> &stop);
+
     // Views observe the document; they add themselves on creation and remove themselves before
     // they go.
     void AddView(DocumentView *view);
@@ -144,6 +163,10 @@ public:
     std::vector<std::unique_ptr<CBannerFrame>> m_frames;
 
 private:
+    // Everything SaveAsGif does before the file is written: renders every frame into FileCtrl and
+    // makes the pages what the file holds; `pageDone(k)` after page k, false stops. On any status
+    // but Ready the page list is gone.
+    GifOutcome PrepareGif(const CoreContext::GifExportOptions &options, const std::function<bool(int)> &pageDone);
     void ToggleView(ViewKind kind);
     void DeleteCurrentFrame();
     // Saves under a new name; on success the document takes it and it enters the recent files.

@@ -55,6 +55,13 @@ public:
 class CoreContext {
 public:
     CoreContext();
+    // A context for work on another thread (the background GIF size estimate): its controls and
+    // item context serve only the thread that makes it, which also destroys it; it reads no
+    // settings and installs nothing for other threads.
+    struct ForThisThread {
+        qint64 memoryBudget;
+    };
+    explicit CoreContext(ForThisThread thread);
     ~CoreContext();
     CoreContext(const CoreContext &) = delete;
     CoreContext &operator=(const CoreContext &) = delete;
@@ -106,4 +113,5 @@ public:
 private:
     ItemContext m_items;
     ItemContext *m_previousItems = nullptr;
+    bool m_thisThreadOnly = false;
 };

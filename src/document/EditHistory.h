@@ -33,6 +33,10 @@ public:
     void Undo();
     void Redo();
 
+    // The banner file bytes of the document as the history last saw it (after the last step,
+    // undo, redo, reset or save): a snapshot that costs nothing to copy.
+    const QByteArray &State() const { return m_state; }
+
     // Bytes the steps hold, and the bound they are kept under.
     qint64 Bytes() const { return m_bytes; }
     qint64 Budget() const { return m_budget; }

@@ -1,7 +1,7 @@
 // CBannerDoc: saving as an animated GIF. Every frame is rendered with its items; every page after
 // the first keeps only the rectangle that changed, with the unchanged pixels in it transparent;
 // the file is written through FileCtrl and the document is read back from it, so it shows
-// exactly what was saved.
+// exactly what was saved. Measuring the GIF goes the same road into memory, silently.
 #include "document/BannerDoc.h"
 
 #include "document/BannerFile.h"
@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -81,37 +82,44 @@ void WarnOfShortFrames(CoreContext &context, const CBannerDoc &doc)
 // The lossy levels a size budget tries, least lossy first.
 constexpr int kBudgetLevels[] = {4, 8, 12, 16, 24, 32, 48, 64, 96, 128, 192, 255};
 
-// Sets the least lossy level from `from` up whose file fits `budget` bytes; false when none does
-// (*smallest: the fewest bytes reached) or the pages cannot be encoded (*smallest then 0).
-bool FitBudget(ImagingControl &file, int bits, int from, qint64 budget, qint64 *smallest)
+// Sets the least lossy level from `from` up whose file fits `budget` bytes and returns that
+// file's size; 0 when none does (*smallest: the fewest bytes reached), when the pages cannot be
+// encoded (*smallest then 0) or when `goOn` says to stop after a level (*stopped).
+qint64 FitBudget(ImagingControl &file, int bits, int from, qint64 budget, const std::function<bool()> &goOn,
+                 qint64 *smallest, bool *stopped)
 {
     std::vector<int> levels{from};
     for (int level : kBudgetLevels)
         if (level > from)
             levels.push_back(level);
     *smallest = 0;
+    *stopped = false;
     for (int level : levels) {
         file.SetGifLossy(level);
         QByteArray bytes;
         if (file.EncodeGif(bits, &bytes) != 0)
-            return false;
+            return 0;
         *smallest = *smallest ? std::min<qint64>(*smallest, bytes.size()) : bytes.size();
         if (bytes.size() <= budget)
-            return true;
+            return bytes.size();
+        if (!goOn()) {
+            *stopped = true;
+            return 0;
+        }
     }
-    return false;
+    return 0;
 }
 
-} // namespace
-
-QString CBannerDoc::BudgetMessage(qint64 smallest, qint64 budget)
+// After the pages were written: the control's next file is exact again.
+void EndGifWriting(ImagingControl &file)
 {
-    return QStringLiteral("Error saving banner.\nThe smallest GIF reached has %1 bytes; the size budget is %2 bytes.")
-        .arg(smallest)
-        .arg(budget);
+    file.SetGifLossy(0);
+    file.SetGifCompactPalette(false);
 }
 
-COLORREF CBannerDoc::ChooseTransparentColor(ImagingControl &control, int *index)
+// A colour no page uses for the transparent pixels, and its palette index; index -1 when there
+// is none.
+COLORREF FindTransparentColor(ImagingControl &control, int *index)
 {
     *index = -1;
     // Every colour of every page, and the largest number of colours on one page.
@@ -147,10 +155,8 @@ COLORREF CBannerDoc::ChooseTransparentColor(ImagingControl &control, int *index)
         used = GifColours::PageColours();
         m = count(used, nullptr);
     }
-    if (m >= 256) {
-        Prompts::Instance().Message(kTransColorMessage, Prompts::Icon::None);
+    if (m >= 256)
         return 0;
-    }
     // A colour that no page uses, preferably one far from all of them (not agreeing in the top
     // five bits of every channel with any colour used), so that it stays apart from the pictures
     // in any palette.
@@ -167,32 +173,51 @@ COLORREF CBannerDoc::ChooseTransparentColor(ImagingControl &control, int *index)
         }
     }
     const std::optional<COLORREF> unused = used.FirstUnused();
-    if (!unused) {
-        Prompts::Instance().Message(kTransColorMessage, Prompts::Icon::None);
+    if (!unused)
         return 0;
-    }
     *index = m;
     return *unused;
 }
 
-bool CBannerDoc::SaveAsGif(const QString &path)
+} // namespace
+
+QString CBannerDoc::BudgetMessage(qint64 smallest, qint64 budget)
+{
+    return QStringLiteral("Error saving banner.\nThe smallest GIF reached has %1 bytes; the size budget is %2 bytes.")
+        .arg(smallest)
+        .arg(budget);
+}
+
+COLORREF CBannerDoc::ChooseTransparentColor(ImagingControl &control, int *index)
+{
+    const COLORREF colour = FindTransparentColor(control, index);
+    if (*index == -1)
+        Prompts::Instance().Message(kTransColorMessage, Prompts::Icon::None);
+    return colour;
+}
+
+CBannerDoc::GifOutcome CBannerDoc::PrepareGif(const CoreContext::GifExportOptions &options,
+                                              const std::function<bool(int)> &pageDone)
 {
     ImagingControl &file = m_context.FileCtrl;
-    WarnOfShortFrames(m_context, *this);
     RenderAllFrames(&file);
     file.SetCoordinateUnits(3);
     const int n = file.PageCount();
-    GifProgress progress(GifProgress::Task::Export, n);
+    GifOutcome outcome;
+    const auto stop = [&file, &outcome](GifStatus status) {
+        EndGifWriting(file);
+        file.SetPageList(0);
+        outcome.status = status;
+        return outcome;
+    };
 
     if (n > 1) {
         file.SetPageIndex(0);
         file.SetPageTransparent(false);
         int index = -1;
-        const COLORREF colour = ChooseTransparentColor(file, &index);
-        if (index == -1) {
-            file.SetPageList(0);
-            return false;
-        }
+        const COLORREF colour = FindTransparentColor(file, &index);
+        if (index == -1)
+            return stop(GifStatus::NoTransparentColor);
         file.SetPageIndex(0);
         file.SetPageDisposal(1);
         file.SetPageUserPaletteEntry(index, colour);
@@ -225,7 +250,8 @@ bool CBannerDoc::SaveAsGif(const QString &path)
             file.TrimBitmap(changed.left(), changed.top(), changed.width(), changed.height());
             file.SetPageLeft(changed.left());
             file.SetPageTop(changed.top());
-            progress.Step(k);
+            if (!pageDone(k))
+                return stop(GifStatus::Stopped);
         }
     }
 
@@ -244,20 +270,42 @@ bool CBannerDoc::SaveAsGif(const QString &path)
         file.ReduceColors(bits, 2, 0, 0);
     // The file carries the banner's own colour, not that of the last GIF this control read.
     file.SetBackColor(m_frames.empty() ? m_crDefaultBackground : m_frames.front()->m_crBackground);
-    const CoreContext::GifExportOptions &options = m_context.m_gifOptions;
     file.SetGifLossy(options.lossy);
     file.SetGifCompactPalette(true);
-    qint64 smallest = 0;
-    if (options.budget > 0 && !FitBudget(file, bits, options.lossy, options.budget, &smallest) && smallest > 0) {
-        file.SetPageList(0);
-        file.SetGifLossy(0);
-        file.SetGifCompactPalette(false);
-        Prompts::Instance().Message(BudgetMessage(smallest, options.budget), Prompts::Icon::Stop);
+    outcome.bits = bits;
+    if (options.budget > 0) {
+        bool stopped = false;
+        qint64 smallest = 0;
+        outcome.bytes = FitBudget(file, bits, options.lossy, options.budget, [&] { return pageDone(n); }, &smallest, &stopped);
+        if (stopped)
+            return stop(GifStatus::Stopped);
+        if (outcome.bytes == 0 && smallest > 0) {
+            outcome.bytes = smallest;
+            return stop(GifStatus::OverBudget);
+        }
+    }
+    return outcome;
+}
+
+bool CBannerDoc::SaveAsGif(const QString &path)
+{
+    ImagingControl &file = m_context.FileCtrl;
+    WarnOfShortFrames(m_context, *this);
+    GifProgress progress(GifProgress::Task::Export, GetFrameCount());
+    const GifOutcome pages = PrepareGif(m_context.m_gifOptions, [&progress](int k) {
+        progress.Step(k);
+        return true;
+    });
+    if (pages.status == GifStatus::NoTransparentColor) {
+        Prompts::Instance().Message(kTransColorMessage, Prompts::Icon::None);
         return false;
     }
-    const int written = file.SaveFile(path, ImagingFormatGif, bits, 0, 0);
-    file.SetGifLossy(0);
-    file.SetGifCompactPalette(false);
+    if (pages.status == GifStatus::OverBudget) {
+        Prompts::Instance().Message(BudgetMessage(pages.bytes, m_context.m_gifOptions.budget), Prompts::Icon::Stop);
+        return false;
+    }
+    const int written = file.SaveFile(path, ImagingFormatGif, pages.bits, 0, 0);
+    EndGifWriting(file);
     if (written != 0) {
         file.SetPageList(0);
         // A file that could not be written says why, as a banner file does.
@@ -283,4 +331,23 @@ bool CBannerDoc::SaveAsGif(const QString &path)
     UpdateAllViews(nullptr, hintCurrentFrame);
     SetModifiedFlag(false);
     return true;
+}
+
+CBannerDoc::GifOutcome CBannerDoc::MeasureGif(const CoreContext::GifExportOptions &options,
+                                              const std::function<bool()> &stop)
+{
+    GifOutcome outcome = PrepareGif(options, [&stop](int) { return !stop(); });
+    if (outcome.status != GifStatus::Ready)
+        return outcome;
+    ImagingControl &file = m_context.FileCtrl;
+    // A budget that was met was met by a file already encoded.
+    if (outcome.bytes == 0) {
+        QByteArray bytes;
+        if (file.EncodeGif(outcome.bits, &bytes) != 0)
+            outcome.status = GifStatus::NotEncoded;
+        outcome.bytes = bytes.size();
+    }
+    EndGifWriting(file);
+    file.SetPageList(0);
+    return outcome;
 }

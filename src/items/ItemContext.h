@@ -2,7 +2,7 @@
 // What items reach without a parameter: the two hidden imaging controls of the image item and the
 // property dialogs that the editor registers at start-up. The application's core context installs
 // one ItemContext for its lifetime; with none installed the controls are missing and the dialogs
-// answer Cancel.
+// answer Cancel. A worker thread's own context (InstallForThread) takes precedence on that thread.
 #include "platform/Colorref.h"
 
 #include <cstdint>
@@ -39,4 +39,8 @@ struct ItemContext {
     static ItemContext &Current();
     // Installs `context` (nothing: back to the empty one) and returns the one it replaces.
     static ItemContext *Install(ItemContext *context);
+    // Installs `context` for the calling thread only, over the one Install set (nothing: back to
+    // that one), and returns the thread's previous one. A worker thread that renders frames
+    // installs its own controls so it never touches the interface thread's.
+    static ItemContext *InstallForThread(ItemContext *context);
 };
