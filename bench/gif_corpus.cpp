@@ -3,11 +3,15 @@
 // editor's own GIF export and import of the same banners.
 //   gif_corpus export flat|photo FRAMES OUTDIR [--no-frames]   frames in OUTDIR/frames, ours in OUTDIR/ours.gif
 //   gif_corpus export flat|photo FRAMES OUTDIR --lossy N   the same banner, ours-lossy.gif at level N
+//   gif_corpus estimate flat|photo FRAMES OUTDIR   times the background size estimate of the banner
+//                                                 and compares it with the exported file
 //   gif_corpus import GIF                        times opening the GIF as a banner
 //   gif_corpus psnr GIF FRAMESDIR                 mean PSNR of the GIF's frames against the PNG frames
 // Prints key=value lines (milliseconds, bytes) on standard output.
 #include "document/BannerDoc.h"
+#include "document/BannerFile.h"
 #include "document/CoreContext.h"
+#include "document/GifSizeEstimate.h"
 #include "items/PrimitiveGraphics.h"
 #include "items/Text.h"
 #include "platform/ScriptedPrompts.h"
@@ -94,6 +98,28 @@ int Export(CoreContext &context, bool photo, int frames, const QString &outDir, 
     return 0;
 }
 
+// The estimate measures on the thread it is called from, as the editor's worker does.
+int Estimate(CoreContext &context, bool photo, int frames, const QString &outDir)
+{
+    CBannerDoc doc(context);
+    BuildBanner(doc, photo, frames);
+    const QByteArray banner = BannerFile::Write(doc);
+    QElapsedTimer timer;
+    timer.start();
+    const CBannerDoc::GifOutcome estimate =
+        GifSizeEstimate::Measure(banner, context.m_gifOptions, context.m_memoryBudget, [] { return false; });
+    const qint64 ns = timer.nsecsElapsed();
+    QDir().mkpath(outDir);
+    const QString gif = outDir + QStringLiteral("/estimated.gif");
+    if (estimate.status != CBannerDoc::GifStatus::Ready || !doc.SaveAsGif(gif))
+        return 1;
+    const qint64 exported = QFileInfo(gif).size();
+    std::printf("estimate_ms=%.1f\nestimate_bytes=%lld\nexport_bytes=%lld\nestimate_error_pct=%.3f\n", ns / 1e6,
+                static_cast<long long>(estimate.bytes), static_cast<long long>(exported),
+                100.0 * double(estimate.bytes - exported) / double(exported));
+    return 0;
+}
+
 int Import(CoreContext &context, const QString &gif)
 {
     context.m_gifWarnState = 2;
@@ -155,11 +181,13 @@ int main(int argc, char *argv[])
     } else if ((args.size() == 4 || args.size() == 5) && args[0] == QLatin1String("export")) {
         result = Export(context, args[1] == QLatin1String("photo"), args[2].toInt(), args[3],
                         args.size() == 4 || args[4] != QLatin1String("--no-frames"));
+    } else if (args.size() == 4 && args[0] == QLatin1String("estimate")) {
+        result = Estimate(context, args[1] == QLatin1String("photo"), args[2].toInt(), args[3]);
     } else if (args.size() == 2 && args[0] == QLatin1String("import")) {
         result = Import(context, args[1]);
     } else {
         std::fputs("usage: gif_corpus export flat|photo FRAMES OUTDIR [--no-frames | --lossy N] | import GIF"
-                   " | psnr GIF FRAMESDIR\n", stderr);
+                   " | estimate flat|photo FRAMES OUTDIR | psnr GIF FRAMESDIR\n", stderr);
     }
     for (const auto &m : prompts.messages)
         std::fprintf(stderr, "%s\n", qPrintable(m.text));

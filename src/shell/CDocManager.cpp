@@ -3,6 +3,7 @@
 #include "StringTable.h"
 #include "document/BackgroundDialog.h"
 #include "document/BannerDoc.h"
+#include "document/GifSizeEstimate.h"
 #include "editor/CFrameView.h"
 #include "platform/Prompts.h"
 #include "resource.h"
@@ -37,6 +38,9 @@ CDocManager::CDocManager(CoreContext &context, CMainFrame &frame) : m_context(co
     m_context.viewHost = this;
     m_context.dialogs = this;
     m_context.addToRecentFiles = [this](const QString &path) { emit DocumentPathUsed(path); };
+    // The estimate yields to the interface and to the user's other work.
+    m_estimates.setMaxThreadCount(1);
+    m_estimates.setThreadPriority(QThread::LowPriority);
 }
 
 CDocManager::~CDocManager()
@@ -62,6 +66,7 @@ DocumentCommands *CDocManager::AddDocument(std::unique_ptr<CBannerDoc> doc, cons
 {
     auto commands = std::make_unique<DocumentCommands>(std::move(doc), title);
     commands->SetBackgroundDialogAvailable(true);
+    commands->SetGifEstimate(std::make_unique<GifSizeEstimate>(commands->Doc(), m_estimates));
     commands->SetSavedHandler([this](DocumentCommands &saved) {
         saved.SetTitle(QFileInfo(saved.Doc().GetPathName()).fileName());
         for (CChildFrame *frame : WindowsOf(saved.Doc()))

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QThreadPool>
 #include <memory>
 #include <vector>
 
@@ -67,6 +68,9 @@ private:
 
     CoreContext &m_context;
     CMainFrame &m_frame;
+    // The documents' GIF size estimates: one at a time, beside the interface thread. Declared
+    // before the documents so that it waits for the last measurement after they went.
+    QThreadPool m_estimates;
     std::vector<std::unique_ptr<DocumentCommands>> m_docs;
     int m_untitled = 0;
     // Documents whose question CloseWindows asked already; their windows close without another.

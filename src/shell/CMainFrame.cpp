@@ -6,6 +6,7 @@
 #include "platform/settings/Settings.h"
 #include "resource.h"
 #include "shell/CChildFrame.h"
+#include "shell/GifEstimatePane.h"
 #include "shell/GifProgressDialog.h"
 #include "shell/LogoBackgroundWnd.h"
 #include "shell/OpenInBrowser.h"
@@ -213,6 +214,7 @@ void CMainFrame::CreateStatusBar()
         m_panes[id] = label;
         SetStatusPane(id, QString::fromLatin1(text));
     }
+    new GifEstimatePane(*this);
 }
 
 // ---------------------------------------------------------------------------------------------

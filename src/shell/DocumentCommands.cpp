@@ -1,6 +1,7 @@
 #include "shell/DocumentCommands.h"
 
 #include "document/BannerDoc.h"
+#include "document/GifSizeEstimate.h"
 #include "resource.h"
 
 DocumentCommands::DocumentCommands(std::unique_ptr<CBannerDoc> doc, QString title)
@@ -9,6 +10,11 @@ DocumentCommands::DocumentCommands(std::unique_ptr<CBannerDoc> doc, QString titl
 }
 
 DocumentCommands::~DocumentCommands() = default;
+
+void DocumentCommands::SetGifEstimate(std::unique_ptr<GifSizeEstimate> estimate)
+{
+    m_gifEstimate = std::move(estimate);
+}
 
 bool DocumentCommands::OnCommand(unsigned id)
 {
@@ -38,6 +44,9 @@ bool DocumentCommands::OnCommand(unsigned id)
         const bool saved = id == ID_FILE_SAVE ? d.OnFileSave() : d.OnFileSaveAs();
         if (saved && m_saved && (d.GetPathName() != before || id == ID_FILE_SAVE_AS))
             m_saved(*this);
+        // A GIF save reloads the frames from the file; the options may have changed too.
+        if (saved && m_gifEstimate)
+            m_gifEstimate->Refresh();
         break;
     }
     default: return false;

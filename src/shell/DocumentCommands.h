@@ -8,6 +8,7 @@
 #include <memory>
 
 class CBannerDoc;
+class GifSizeEstimate;
 
 class DocumentCommands : public CommandTarget {
 public:
@@ -20,6 +21,9 @@ public:
 
     // Called after a save that gave the document a new path (title and recent files follow).
     void SetSavedHandler(std::function<void(DocumentCommands &)> saved) { m_saved = std::move(saved); }
+    // The live size of the document's GIF, shown in the status bar; none until one is given.
+    void SetGifEstimate(std::unique_ptr<GifSizeEstimate> estimate);
+    GifSizeEstimate *GifEstimate() const { return m_gifEstimate.get(); }
     // Whether Frame > Load Background has its dialog.
     void SetBackgroundDialogAvailable(bool available) { m_backgroundDialog = available; }
 
@@ -28,6 +32,7 @@ public:
 
 private:
     std::unique_ptr<CBannerDoc> m_doc;
+    std::unique_ptr<GifSizeEstimate> m_gifEstimate; // watches m_doc: goes first
     QString m_title;
     std::function<void(DocumentCommands &)> m_saved;
     bool m_backgroundDialog = false;

@@ -1,0 +1,206 @@
+// The live GIF size in the status bar on the real editor: it is the size of the file the export
+// writes (also when the export fits a budget), red above the budget, the active document's, and
+// measured beside the interface: input is handled while a 1000-frame measurement runs, and a
+// change then stops it and measures the banner again.
+#include "FramesTestSupport.h"
+#include "TestSupport.h"
+#include "document/GifExportSettings.h"
+#include "document/GifSizeEstimate.h"
+#include "items/PrimitiveGraphics.h"
+#include "items/Text.h"
+#include "platform/imaging/ImagingWindow.h"
+#include "platform/imaging/PackedDib.h"
+#include "resource.h"
+#include "shell/GifEstimatePane.h"
+#include "shell/LogoBackgroundWnd.h"
+
+#include <QFileInfo>
+#include <QMdiSubWindow>
+#include <QMouseEvent>
+#include <QSemaphore>
+#include <atomic>
+#include <cmath>
+#include <map>
+#include <mutex>
+
+namespace {
+class GifEstimateTest : public FramesFixture {
+protected:
+    void SetUp() override
+    {
+        FramesFixture::SetUp();
+        dir = TestSupport::NewTempDir();
+        pane = frame->findChild<GifEstimatePane *>();
+        ASSERT_TRUE(pane);
+        estimate = EstimateOf(*doc);
+        estimate->SetDelay(0);
+        ASSERT_TRUE(WaitFor([this] { return !estimate->Measuring(); }));
+    }
+    void TearDown() override
+    {
+        GifExportSettings::Write(GifExportSettings::Stored{});
+        FramesFixture::TearDown();
+    }
+    GifSizeEstimate *EstimateOf(const CBannerDoc &d) const
+    {
+        return app.Documents()->Find(d)->GifEstimate();
+    }
+    bool Measured() const
+    {
+        return WaitFor([this] { return !estimate->Measuring() && estimate->HasSize(); });
+    }
+    // The size of the file a save as GIF writes now, with the options it would take from the
+    // settings; the document then holds what the file shows.
+    qint64 ExportedBytes(const QString &name)
+    {
+        app.Context().m_gifOptions = GifExportSettings::ExportOptions(GifExportSettings::Read());
+        const QString path = dir + "/" + name;
+        EXPECT_TRUE(doc->OnSaveDocument(path));
+        return QFileInfo(path).size();
+    }
+    bool PaneIsRed() const { return pane->palette().color(QPalette::WindowText) == QColor(Qt::red); }
+    void PostMouse(QEvent::Type type, QPoint at, Qt::MouseButtons buttons)
+    {
+        QWidget *viewport = banner->Window()->viewport();
+        QCoreApplication::postEvent(viewport, new QMouseEvent(type, at, viewport->mapToGlobal(at), Qt::LeftButton,
+                                                              buttons, Qt::NoModifier));
+    }
+
+    QString dir;
+    GifEstimatePane *pane = nullptr;
+    GifSizeEstimate *estimate = nullptr;
+};
+
+QImage Photo()
+{
+    QImage image(468, 60, QImage::Format_RGB32);
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 468; ++x)
+            image.setPixel(x, y, qRgb((x * 7 + y * 3) % 256, int(127 + 120 * std::sin(x / 23.0)), (x * y) % 251));
+    return image;
+}
+} // namespace
+
+TEST_F(GifEstimateTest, IsTheExportedSizeOfTheActiveDocumentAndRedAboveTheBudget)
+{
+    // Moving shapes and changing text over a photograph on some frames, a plain colour on others.
+    const PackedDib photo = Dib::Encode24(Photo());
+    doc->DeleteContents();
+    for (int k = 0; k < 12; ++k) {
+        auto f = std::make_unique<CBannerFrame>(k % 3 ? std::make_unique<PackedDib>(photo) : nullptr, RGB(250, 240, 200), 100);
+        auto ball = std::make_unique<CPrimitiveGraphics>(CRect(10 + 20 * k, 8, 50 + 20 * k, 48));
+        ball->m_shape = 2;
+        ball->m_fill = 1;
+        ball->m_fillColor = RGB(200, 40, 40);
+        f->AddItem(std::move(ball));
+        auto text = std::make_unique<CText>(CRect(150, 20, 290, 50));
+        text->m_text = QStringLiteral("Sale %1%").arg(10 + k);
+        text->m_penWidth = 14;
+        f->AddItem(std::move(text));
+        doc->m_frames.push_back(std::move(f));
+    }
+    doc->SetCurrentFrame(0);
+    doc->History().Record(QStringLiteral("Frames"));
+    ASSERT_TRUE(Measured());
+    EXPECT_TRUE(pane->isVisible());
+    EXPECT_EQ(pane->text(), estimate->Text());
+    EXPECT_TRUE(pane->text().startsWith(QStringLiteral("GIF ")) && pane->text().endsWith(QStringLiteral(" KB")));
+    EXPECT_FALSE(PaneIsRed()); // the default budget of 150 KB holds a dozen frames
+    const qint64 exact = ExportedBytes("exact.gif");
+    EXPECT_EQ(estimate->Bytes(), exact);
+
+    // A budget the export is asked to fit: it goes lossy, and the estimate with it (of the
+    // banner as the save reloaded it).
+    GifExportSettings::Stored fit;
+    fit.budgetKB = exact * 85 / 100 / 1024;
+    fit.fitBudget = true;
+    ASSERT_TRUE(GifExportSettings::Write(fit));
+    estimate->Refresh();
+    ASSERT_TRUE(Measured());
+    const qint64 fitted = ExportedBytes("fitted.gif");
+    EXPECT_LT(fitted, exact);
+    EXPECT_EQ(estimate->Bytes(), fitted);
+    EXPECT_FALSE(PaneIsRed());
+
+    // Only shown against the budget: red above it, never without one.
+    GifExportSettings::Stored tight;
+    tight.budgetKB = exact / 2 / 1024;
+    ASSERT_TRUE(GifExportSettings::Write(tight));
+    estimate->Refresh();
+    ASSERT_TRUE(Measured());
+    EXPECT_GT(estimate->Bytes(), estimate->Budget());
+    EXPECT_TRUE(PaneIsRed());
+    tight.budgetKB = 0;
+    ASSERT_TRUE(GifExportSettings::Write(tight));
+    estimate->Refresh();
+    ASSERT_TRUE(Measured());
+    EXPECT_FALSE(PaneIsRed());
+
+    // Another banner's window shows that banner's estimate, and back.
+    ASSERT_TRUE(Run(ID_FILE_NEW));
+    CFrameView *other = ActiveBannerView();
+    ASSERT_TRUE(other && other != banner);
+    EXPECT_EQ(pane->Shown(), EstimateOf(other->GetDocument()));
+    ASSERT_TRUE(WaitFor([&] { return !pane->Shown()->Measuring(); }));
+    EXPECT_NE(pane->text(), estimate->Text());
+    for (QMdiSubWindow *w : frame->MdiClient()->subWindowList())
+        if (qobject_cast<CChildFrame *>(w)->View() == banner)
+            frame->MdiClient()->setActiveSubWindow(w);
+    EXPECT_EQ(pane->Shown(), estimate);
+    EXPECT_EQ(pane->text(), estimate->Text());
+}
+
+TEST_F(GifEstimateTest, InputIsHandledWhileAThousandFrameEstimateRunsAndTheLastChangeWins)
+{
+    // The first measurement of the long banner is held at its 100th page until released.
+    QSemaphore held, release;
+    std::atomic<bool> returned{false};
+    std::mutex lock;
+    std::map<int, int> lastPage; // measurement -> the last page it reached
+    int measurements = 0;
+    estimate->SetPageHook([&](int page) {
+        int current;
+        {
+            const std::lock_guard<std::mutex> guard(lock);
+            if (page == 1)
+                ++measurements;
+            current = measurements;
+            lastPage[current] = page;
+        }
+        if (current == 1 && page == 100) {
+            held.release();
+            release.tryAcquire(1, 60000);
+            returned = true;
+        }
+    });
+    std::vector<COLORREF> colours;
+    for (int k = 0; k < 1000; ++k)
+        colours.push_back(RGB(k % 256, (k * 7) % 256, 128));
+    MakeFrames(colours, 100);
+    doc->History().Record(QStringLiteral("Frames"));
+    ASSERT_TRUE(WaitFor([&] { return held.available() > 0; }));
+
+    // A rectangle drawn with the mouse, through the event queue, while the measurement is held.
+    Run(ID_TOOLS_RECTANGLE);
+    const QPoint from = banner->Control().BitmapToClient(QPoint(10, 10));
+    const QPoint to = banner->Control().BitmapToClient(QPoint(60, 40));
+    PostMouse(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    PostMouse(QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
+    PostMouse(QEvent::MouseMove, to, Qt::LeftButton);
+    PostMouse(QEvent::MouseButtonRelease, to, Qt::NoButton);
+    const bool drawn = WaitFor([&] { return doc->GetFrame(0)->Items().size() == 1; });
+    EXPECT_FALSE(returned);
+    EXPECT_TRUE(estimate->Measuring());
+    release.release();
+    ASSERT_TRUE(drawn);
+
+    ASSERT_TRUE(Measured());
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        EXPECT_EQ(lastPage[1], 100); // stopped at once by the change
+        EXPECT_EQ(lastPage[measurements], 999);
+    }
+    EXPECT_EQ(pane->text(), estimate->Text());
+    estimate->SetPageHook(nullptr);
+    EXPECT_EQ(estimate->Bytes(), ExportedBytes("final.gif"));
+}
