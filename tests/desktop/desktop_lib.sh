@@ -40,7 +40,7 @@ vk_setup() {
         for i in $(seq 1 100); do
             kill -0 "$VK_XVFB_PID" 2>/dev/null || break
             # Only once the lock names our server is an answer on :n its answer.
-            [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$VK_XVFB_PID" ] &&
+            [ "$(tr -d ' \n' 2>/dev/null <"/tmp/.X$n-lock")" = "$VK_XVFB_PID" ] &&
                 DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1 && { export DISPLAY=":$n"; return 0; }
             sleep 0.1
         done
