@@ -1,6 +1,7 @@
 #include "shell/DesktopIntegration.h"
 
 #include "StringTable.h"
+#include "platform/AtomicFile.h"
 #include "platform/settings/AppPaths.h"
 #include "platform/settings/Settings.h"
 #include "resource.h"
@@ -8,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace {
@@ -20,8 +20,7 @@ bool WriteIfChanged(const QString &path, const QByteArray &bytes)
     existing.close();
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+    return AtomicFile::Write(path, bytes);
 }
 
 QByteArray ReadResource(const QString &path)

@@ -108,6 +108,12 @@ TEST_F(SettingsTest, FailedWriteLeavesThePreviousFileIntact)
     QString text;
     EXPECT_EQ(ReadSettingString(SettingsHive::User, kKey, "DefUsrName", &text), 0);
     EXPECT_EQ(text, rootBypassesPermissions ? "after" : "before");
+    // A store the user made read-only is refused like any other read-only file, not replaced.
+    const QByteArray kept = TestSupport::ReadFile(file);
+    QFile::setPermissions(file, QFile::ReadOwner);
+    EXPECT_EQ(WriteSettingString(SettingsHive::User, kKey, "DefUsrName", "replaced"), -1);
+    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_EQ(TestSupport::ReadFile(file), kept);
 }
 
 TEST_F(SettingsTest, DamagedStoreIsKeptAsideAndReportedOnceBeforeItIsReplaced)

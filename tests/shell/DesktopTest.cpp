@@ -56,6 +56,12 @@ TEST(DesktopIntegration, RegistersEntryMimeTypeIconsAndClassesRecords)
     QTest::qWait(20);
     ASSERT_TRUE(DesktopIntegration::RegisterFileType(exe));
     EXPECT_EQ(QFileInfo(root + QStringLiteral("/applications/vellumark.desktop")).lastModified(), before);
+    // An entry the user made read-only is kept as it is, and the registration says it failed.
+    const QString entryPath = root + QStringLiteral("/applications/vellumark.desktop");
+    QFile::setPermissions(entryPath, QFile::ReadOwner);
+    EXPECT_FALSE(DesktopIntegration::RegisterFileType(QStringLiteral("/opt/other/vellumark")));
+    QFile::setPermissions(entryPath, QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_EQ(TestSupport::ReadFile(entryPath), entry);
 }
 
 TEST(SingleInstance, SecondStartHandsItsFilesToTheRunningEditor)

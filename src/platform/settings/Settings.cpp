@@ -1,4 +1,5 @@
 #include "platform/settings/Settings.h"
+#include "platform/AtomicFile.h"
 #include "platform/settings/AppPaths.h"
 
 #include <QDir>
@@ -7,7 +8,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLockFile>
-#include <QSaveFile>
 
 #include <map>
 #include <mutex>
@@ -17,7 +17,7 @@
 // A hive's contents are kept between operations and read again only when its file changed on
 // disk (another running editor wrote it), so the idle refreshes that read settings many times
 // a second cost a stat each. Writes run under a lock file and replace the file atomically
-// (QSaveFile), so a crash mid-write leaves the previous settings intact. A file that cannot be
+// (AtomicFile), so a crash mid-write leaves the previous settings intact. A file that cannot be
 // parsed is moved aside to "<name>.bad" before anything replaces it, and reported once.
 namespace {
 
@@ -123,11 +123,7 @@ QJsonObject LoadKeys(SettingsHive hive, bool locked = false)
 bool SaveKeys(SettingsHive hive, const QJsonObject &keys)
 {
     const QString path = HiveFile(hive);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = QJsonDocument(QJsonObject{{QStringLiteral("keys"), keys}}).toJson();
-    if (file.write(bytes) != bytes.size() || !file.commit())
+    if (!AtomicFile::Write(path, QJsonDocument(QJsonObject{{QStringLiteral("keys"), keys}}).toJson()))
         return false;
     std::lock_guard guard(g_cacheMutex);
     g_cache[hive] = CachedHive{path, StampOf(path), keys, true};
