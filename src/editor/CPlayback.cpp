@@ -37,8 +37,10 @@ void CPlayback::Play()
     control.SetRepaintOnChange(false);
     m_view.GetDocument().RenderAllFrames(&control);
     control.SetRepaintOnChange(true);
-    // The application's flag decides, whatever the document's own loop value set above.
+    // The application's flag decides whether it repeats; a banner that holds a repeat count
+    // (from a GIF) repeats that often, as a browser would show it, any other for ever.
     control.SetAnimationLoop(g_loop);
+    control.SetAnimationLoopCount(g_loop && m_view.GetDocument().m_bLoop > 0 ? m_view.GetDocument().m_bLoop : 0);
     control.SetAnimationRunning(true);
 }
 

@@ -124,13 +124,23 @@ TEST_F(PlaybackTest, PlayShowsEveryPageOnceThenEditingResumesOnTheShownFrame)
     EXPECT_TRUE(Enabled(ID_ANIMATION_FIRSTFRAME));
 }
 
-TEST_F(PlaybackTest, LoopingRunRepeatsUntilEscAndEditsShowAfterStop)
+TEST_F(PlaybackTest, LoopingRunRepeatsItsCountOrUntilEscAndEditsShowAfterStop)
 {
     MakeFrames({kRed, kGreen}, 20);
     CSprite *item = AddFilledRect(CRect(190, 20, 210, 40));
     banner->Select(item, false);
     ASSERT_TRUE(Run(ID_ANIMATION_LOOP));
+    // A banner that holds a GIF's repeat count plays once and then that many times more.
+    doc->m_bLoop = 2;
     RecordSurface();
+    ASSERT_TRUE(Run(ID_ANIMATION_PLAY));
+    ASSERT_TRUE(WaitFor([&] { return !banner->Control().AnimationRunning(); }));
+    EXPECT_EQ(shown, (std::vector<QRgb>{0, Rgb(kGreen), 0, Rgb(kGreen), 0, Rgb(kGreen), 0}));
+    EXPECT_EQ(banner->Selection(), std::vector<CSprite *>{item});
+
+    // One that repeats for ever runs until it is stopped.
+    doc->m_bLoop = -1;
+    shown.clear();
     ASSERT_TRUE(Run(ID_ANIMATION_PLAY));
     ASSERT_TRUE(WaitFor([&] { return shown.size() >= 4; }));
     EXPECT_EQ(std::vector<QRgb>(shown.begin(), shown.begin() + 4),

@@ -40,6 +40,7 @@ void ImagingControl::SetAnimationRunning(bool on)
     m_animationCanvas = QImage(w, h, QImage::Format_RGB32);
     m_animationCanvas.fill(ColorrefToQRgb(m_backColor));
     m_animationRunning = true;
+    m_animationRepeats = 0;
     ShowAnimationPage(0);
 }
 
@@ -89,11 +90,12 @@ void ImagingControl::AnimationStep()
         ShowAnimationPage(next);
         return;
     }
-    if (m_animationLoop && PageCount() > 0) {
+    if (m_animationLoop && PageCount() > 0 && (m_animationLoopCount == 0 || m_animationRepeats < m_animationLoopCount)) {
+        ++m_animationRepeats;
         ShowAnimationPage(0);
         return;
     }
-    // A run without looping ends on the last page.
+    // A run without looping, or past its repeats, ends on the last page.
     m_pageIndex = std::max(0, PageCount() - 1);
     m_animationRunning = false;
     m_animationCanvas = QImage();

@@ -159,13 +159,14 @@ public:
 
     bool AnimationLoop() const { return m_animationLoop; }
     void SetAnimationLoop(bool on) { m_animationLoop = on; }
-    // How many times a GIF's loop block says to repeat, 0 for ever; read by LoadFile and
-    // written by SaveFile with AnimationLoop on.
+    // How many times a GIF's loop block says to repeat, 0 for ever; read by LoadFile, written
+    // by SaveFile with AnimationLoop on, and the repeats a looping animation plays.
     int AnimationLoopCount() const { return m_animationLoopCount; }
     void SetAnimationLoopCount(int count) { m_animationLoopCount = std::clamp(count, 0, 65535); }
     // Setting true plays the page list from page 0: each page shows for its delay (at least
     // 10 ms), at its offset, with its disposal and transparency; with AnimationLoop on it
-    // repeats, otherwise it stops on the last page, turns false and raises AnimationStopped.
+    // repeats (AnimationLoopCount times, or for ever at 0), then it stops on the last page,
+    // turns false and raises AnimationStopped.
     bool AnimationRunning() const { return m_animationRunning; }
     void SetAnimationRunning(bool on);
 
@@ -428,6 +429,7 @@ private:
     qint64 m_memoryBudget = 1024ll * 1024 * 1024;
     bool m_animationRunning = false;
     int m_animationPage = 0;
+    int m_animationRepeats = 0; // of the running animation, so far
     QImage m_animationCanvas;
     QTimer *m_animationTimer = nullptr;
 
