@@ -345,6 +345,7 @@ int PutPage(GifFileType *gif, const Page &page, int centiseconds, const QVector<
     });
     // giflib has just written the code size of the colour table as the last byte; the page is
     // coded at the size its indices need instead, and the data goes out as raw sub-blocks.
+    // Patched in place: giflib 5.2's EGifPutImageDesc always writes that byte (EGifPutCode does not).
     auto *bytes = static_cast<QByteArray *>(gif->UserData);
     const int codeSize = GifLzw::MinCodeSize(indices.data(), indices.size());
     if (bytes->isEmpty())
