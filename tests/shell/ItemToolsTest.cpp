@@ -1,30 +1,20 @@
 // The mouse tools on the real Banner View, driven by mouse events: creation, selection, moving,
 // resizing, copying, freehand strokes, editing by double-click, and the feedback they draw.
 #include "FramesTestSupport.h"
-#include "document/BannerDoc.h"
-#include "document/BannerFrame.h"
-#include "editor/CFrameView.h"
 #include "editor/CItemTool.h"
-#include "editor/EditorState.h"
 #include "items/ItemContext.h"
-#include "items/ItemDrawing.h"
 #include "items/Polyline.h"
 #include "items/PrimitiveGraphics.h"
 #include "items/Text.h"
-#include "platform/ScriptedPrompts.h"
 #include "platform/imaging/ImagingWindow.h"
 #include "resource.h"
-#include "shell/CBannerApp.h"
 #include "shell/CChildFrame.h"
 #include "shell/CMainFrame.h"
-#include "shell/CDocManager.h"
-#include "shell/DocumentCommands.h"
-#include "shell/LogoBackgroundWnd.h"
 #include "shell/FrameDelayDialog.h"
+#include "shell/LogoBackgroundWnd.h"
 #include "ShellTestSupport.h"
 #include "TestSupport.h"
 
-#include <QAction>
 #include <QScrollBar>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -140,6 +130,24 @@ protected:
         EXPECT_TRUE(shown == view->Control().WindowSurface());
     }
     QRgb Pixel(QPoint p) const { return view->Control().WindowSurface().pixel(p) & 0xFFFFFF; }
+    // An empty frame at this zoom, scrolled to its left edge.
+    void StartOver(float zoom)
+    {
+        view->SetSelection({});
+        while (!Items().empty())
+            Doc().GetCurrentFrame()->RemoveItem(Items().front().get());
+        view->Control().SetZoomPercent(zoom);
+        QCoreApplication::processEvents();
+        view->Window()->horizontalScrollBar()->setValue(0);
+        view->Window()->InvalidateAll();
+        QCoreApplication::processEvents();
+    }
+    void DoubleClick(QPoint p)
+    {
+        QMouseEvent event(QEvent::MouseButtonDblClick, QPointF(p), Viewport()->mapToGlobal(QPointF(p)), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(Viewport(), &event);
+    }
 
     FakeItemDialogs dialogs;
     ItemDialogs *saved = nullptr;
@@ -147,8 +155,22 @@ protected:
 };
 } // namespace
 
-TEST_F(ItemToolsTest, CreationToolsSpanItemsOnceAndHandBackToTheSelectTool)
+TEST_F(ItemToolsTest, EveryToolComposesABannerThatSavesAndReadsBackAsDrawn)
 {
+    const auto activateBannerView = [this] {
+        for (QMdiSubWindow *w : frame->MdiClient()->subWindowList())
+            if (qobject_cast<CChildFrame *>(w)->View() == view)
+                frame->MdiClient()->setActiveSubWindow(w);
+        ASSERT_EQ(frame->ActiveChildFrame()->View(), view);
+    };
+    const auto setDelay = [this](const char *ms) {
+        auto seen = ShellTest::OnNextModal<FrameDelayDialog>([ms](FrameDelayDialog *dialog) {
+            dialog->DelayEdit()->setText(QString::fromLatin1(ms));
+            dialog->accept();
+        });
+        ASSERT_TRUE(Run(ID_FRAME_DELAY));
+        EXPECT_TRUE(*seen);
+    };
     EXPECT_TRUE(Checked(ID_TOOLS_SELECT));
     ASSERT_TRUE(Run(ID_TOOLS_ELLIPSE));
     EXPECT_TRUE(Checked(ID_TOOLS_ELLIPSE));
@@ -189,249 +211,22 @@ TEST_F(ItemToolsTest, CreationToolsSpanItemsOnceAndHandBackToTheSelectTool)
     EXPECT_TRUE(Checked(ID_TOOLS_SELECT));
     ExpectNoFeedbackLeft();
 
+    Run(ID_TOOLS_ELLIPSE);
+    Drag(At(70, 10), At(120, 50));
     // A line keeps its direction; a text item opens its dialog on creation.
     Run(ID_TOOLS_LINE);
-    Drag(At(300, 50), At(250, 5));
+    Drag(At(130, 50), At(180, 10));
     auto *line = dynamic_cast<CPrimitiveGraphics *>(Items().back().get());
     ASSERT_TRUE(line);
     EXPECT_EQ(line->m_shape, CPrimitiveGraphics::kLine);
-    EXPECT_EQ(line->m_position, CRect(250, 5, 300, 50));
+    EXPECT_EQ(line->m_position, CRect(180, 10, 130, 50));
     Run(ID_TOOLS_TEXT);
-    Drag(At(100, 5), At(180, 45));
+    Drag(At(190, 5), At(300, 40));
     auto *text = dynamic_cast<CText *>(Items().back().get());
     ASSERT_TRUE(text);
     EXPECT_EQ(text->m_text, QStringLiteral("Hello"));
     EXPECT_EQ(dialogs.shown, 1);
     ExpectNoFeedbackLeft();
-}
-
-TEST_F(ItemToolsTest, ClicksAndNetsSelectAndAClickReplacesTheSelectionByCopies)
-{
-    CSprite *a = AddRect({10, 10, 40, 30});
-    CSprite *b = AddRect({50, 10, 90, 30});
-    CSprite *c = AddRect({100, 10, 140, 30});
-    Press(At(20, 20));
-    // The press selects; the release replaces the item by an equal copy in its place.
-    EXPECT_EQ(view->Selection(), std::vector<CSprite *>{a});
-    Release(At(20, 20));
-    ASSERT_EQ(Items().size(), 3u);
-    CSprite *a2 = Items().front().get();
-    EXPECT_EQ(a2->m_position, CRect(10, 10, 40, 30));
-    EXPECT_EQ(std::next(Items().begin())->get(), b);
-    EXPECT_EQ(view->Selection(), std::vector<CSprite *>{a2});
-    EXPECT_TRUE(Doc().IsModified());
-
-    // Shift adds, Shift on a selected item removes.
-    QTest::mouseClick(Viewport(), Qt::LeftButton, Qt::ShiftModifier, At(120, 20));
-    ASSERT_EQ(view->Selection().size(), 2u);
-    EXPECT_EQ(view->Selection()[1]->m_position, CRect(100, 10, 140, 30));
-    QTest::mouseClick(Viewport(), Qt::LeftButton, Qt::ShiftModifier, At(20, 20));
-    ASSERT_EQ(view->Selection().size(), 1u);
-    EXPECT_EQ(view->Selection()[0]->m_position, CRect(100, 10, 140, 30));
-    (void)c;
-
-    // A net from lower right to upper left selects what it touches; with Shift it adds.
-    Drag(At(95, 35), At(45, 2));
-    ASSERT_EQ(view->Selection().size(), 1u);
-    EXPECT_EQ(view->Selection()[0], b);
-    ExpectNoFeedbackLeft();
-    Drag(At(5, 5), At(15, 15), Qt::ShiftModifier);
-    ASSERT_EQ(view->Selection().size(), 2u);
-    EXPECT_EQ(view->Selection()[1]->m_position, CRect(10, 10, 40, 30));
-    // A net on empty ground without Shift empties the selection.
-    Drag(At(300, 40), At(310, 50));
-    EXPECT_TRUE(view->Selection().empty());
-    ExpectNoFeedbackLeft();
-}
-
-TEST_F(ItemToolsTest, DraggingMovesResizesAndCtrlCopiesAtTheZoom)
-{
-    view->Control().SetZoomPercent(200);
-    QCoreApplication::processEvents();
-    CSprite *a = AddRect({10, 5, 30, 15});
-    CSprite *b = AddRect({40, 5, 60, 15});
-    view->Select(a, false);
-    view->Select(b, true);
-    // Two selected: a press on a's handle point moves the whole selection.
-    Drag(At(10, 5), At(15, 8));
-    ASSERT_EQ(Items().size(), 2u);
-    EXPECT_EQ(Items().front()->m_position, CRect(15, 8, 35, 18));
-    EXPECT_EQ(Items().back()->m_position, CRect(45, 8, 65, 18));
-    EXPECT_EQ(view->Selection().size(), 2u);
-    ExpectNoFeedbackLeft();
-
-    // One selected: its bottom-right handle resizes it, past the opposite corner too; the
-    // cursor over handle 1 of the inverted result is mirrored.
-    CSprite *first = Items().front().get();
-    view->Select(first, false);
-    Move(At(35, 18));
-    EXPECT_EQ(view->Control().MouseCursor(), int(CSprite::kCursorSizeNWSE));
-    Move(At(25, 18));
-    EXPECT_EQ(view->Control().MouseCursor(), int(CSprite::kCursorSizeNS));
-    Press(At(35, 18));
-    Move(At(20, 12));
-    Move(At(5, 2));
-    EXPECT_EQ(Items().front()->m_position, CRect(15, 8, 35, 18)); // unchanged until the release
-    Release(At(5, 2));
-    CSprite *resized = Items().front().get();
-    EXPECT_EQ(resized->m_position, CRect(15, 8, 5, 2));
-    Move(At(15, 8));
-    EXPECT_EQ(view->Control().MouseCursor(), int(CSprite::kCursorSizeNWSE));
-    Move(At(5, 8));
-    EXPECT_EQ(view->Control().MouseCursor(), int(CSprite::kCursorSizeNESW));
-    ExpectNoFeedbackLeft();
-
-    // Ctrl at the release copies: the originals stay, the moved copies go in front, selected.
-    Doc().SetModifiedFlag(false);
-    view->Select(Items().back().get(), false);
-    Drag(At(50, 10), At(50, 20), {}, Qt::ControlModifier);
-    ASSERT_EQ(Items().size(), 3u);
-    EXPECT_EQ(std::next(Items().begin())->get()->m_position, CRect(45, 8, 65, 18));
-    EXPECT_EQ(Items().back()->m_position, CRect(45, 18, 65, 28));
-    EXPECT_EQ(view->Selection(), std::vector<CSprite *>{Items().back().get()});
-    EXPECT_TRUE(Doc().IsModified());
-    // Ctrl without movement duplicates in place.
-    QTest::mouseClick(Viewport(), Qt::LeftButton, Qt::ControlModifier, At(50, 20));
-    ASSERT_EQ(Items().size(), 4u);
-    EXPECT_EQ(Items().back()->m_position, CRect(45, 18, 65, 28));
-    ExpectNoFeedbackLeft();
-}
-
-TEST_F(ItemToolsTest, ScrollingDuringADragKeepsItsFeedbackExact)
-{
-    view->Control().SetZoomPercent(400);
-    QCoreApplication::processEvents();
-    QScrollBar *bar = view->Window()->horizontalScrollBar();
-    AddRect({10, 5, 30, 12});
-    Press(At(20, 8));
-    Move(At(60, 8));
-    bar->setValue(40); // the wheel, say: the view repaints under the outlines
-    QCoreApplication::processEvents();
-    Move(At(25, 9));
-    Release(At(25, 9));
-    EXPECT_EQ(Items().front()->m_position, CRect(15, 6, 35, 13));
-    ExpectNoFeedbackLeft();
-    Press(At(60, 2));
-    Move(At(70, 10));
-    bar->setValue(0);
-    QCoreApplication::processEvents();
-    Move(At(80, 12));
-    Release(At(80, 12));
-    ExpectNoFeedbackLeft();
-}
-
-TEST_F(ItemToolsTest, ADragWhoseReleaseWentToPlaybackEndsWithoutAChange)
-{
-    AddRect({10, 10, 40, 30});
-    Doc().AddFrame(Doc().GetCurrentFrame()->Clone()); // something to play
-    Doc().SetModifiedFlag(false);
-    Press(At(20, 20));
-    Move(At(30, 25));
-    ASSERT_TRUE(Run(ID_ANIMATION_PLAY));
-    Release(At(30, 25)); // the view ignores the mouse while the banner plays
-    ASSERT_TRUE(Run(ID_ANIMATION_STOP));
-    Move(At(50, 25));
-    Move(At(60, 25));
-    EXPECT_EQ(Items().front()->m_position, CRect(10, 10, 40, 30));
-    EXPECT_FALSE(Doc().IsModified());
-    ExpectNoFeedbackLeft();
-    // The next drag starts afresh.
-    Drag(At(20, 20), At(25, 20));
-    EXPECT_EQ(Items().front()->m_position, CRect(15, 10, 45, 30));
-}
-
-TEST_F(ItemToolsTest, FreehandRecordsEveryNewFramePixelOnce)
-{
-    view->Control().SetZoomPercent(400);
-    QCoreApplication::processEvents();
-    ASSERT_TRUE(Run(ID_TOOLS_FREEHAND));
-    Press(At(2, 2));
-    Move(At(12, 2));
-    const QPoint onSegment = At(7, 2);
-    EXPECT_EQ(Pixel(onSegment), 0u);
-    // A move within the same frame pixel adds no point and keeps the segment shown.
-    Move(At(12, 2) + QPoint(1, 1));
-    EXPECT_EQ(Pixel(onSegment), 0u);
-    Move(At(12, 8));
-    Release(At(12, 8));
-    ASSERT_EQ(Items().size(), 1u);
-    auto *stroke = dynamic_cast<CPolyline *>(Items().front().get());
-    ASSERT_TRUE(stroke);
-    EXPECT_EQ(stroke->m_points, (std::vector<CPoint>{{2, 2}, {12, 2}, {12, 8}}));
-    EXPECT_EQ(stroke->m_position, CRect(2, 2, 12, 8));
-    EXPECT_EQ(view->Selection(), std::vector<CSprite *>{stroke});
-    EXPECT_TRUE(Doc().IsModified());
-    EXPECT_TRUE(Checked(ID_TOOLS_SELECT));
-    ExpectNoFeedbackLeft();
-    // A click alone is a stroke of one point.
-    Run(ID_TOOLS_FREEHAND);
-    QTest::mouseClick(Viewport(), Qt::LeftButton, {}, At(50, 20));
-    ASSERT_EQ(Items().size(), 2u);
-    EXPECT_EQ(static_cast<CPolyline *>(Items().back().get())->m_points.size(), 1u);
-}
-
-TEST_F(ItemToolsTest, DoubleClickEditMarksTheDocumentModifiedOnlyWhenConfirmed)
-{
-    AddRect({10, 10, 40, 30});
-    QTest::mouseClick(Viewport(), Qt::LeftButton, {}, At(20, 20));
-    ASSERT_EQ(view->Selection().size(), 1u);
-    const auto doubleClick = [this] {
-        QMouseEvent event(QEvent::MouseButtonDblClick, QPointF(At(20, 20)), Viewport()->mapToGlobal(QPointF(At(20, 20))),
-                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(Viewport(), &event);
-    };
-    Doc().SetModifiedFlag(false);
-    dialogs.confirm = false;
-    doubleClick();
-    EXPECT_EQ(dialogs.shown, 1);
-    EXPECT_FALSE(Doc().IsModified());
-    dialogs.confirm = true;
-    doubleClick();
-    EXPECT_EQ(dialogs.shown, 2);
-    EXPECT_EQ(view->Selection()[0]->m_lineColor, 0x0000FFu);
-    EXPECT_TRUE(Doc().IsModified());
-}
-
-TEST_F(ItemToolsTest, PastingAFrameDropsTheSelectionOfTheItemsItReplaced)
-{
-    AddRect({10, 10, 40, 30});
-    ASSERT_TRUE(Run(ID_FRAME_COPY));
-    CSprite *b = AddRect({50, 10, 90, 30});
-    view->Select(Items().front().get(), false);
-    view->Select(b, true);
-    ASSERT_TRUE(Run(ID_FRAME_PASTE));
-    for (CSprite *item : view->Selection())
-        ASSERT_TRUE(Doc().GetCurrentFrame()->Contains(item));
-    // Nothing of the old frame is left to copy, cut or delete.
-    EXPECT_FALSE(Run(ID_EDIT_COPY));
-    EXPECT_FALSE(Run(ID_EDIT_DELETE));
-    EXPECT_EQ(Items().size(), 1u);
-}
-
-TEST_F(ItemToolsTest, ABannerComposedWithTheMouseSavesAndReadsBackAsDrawn)
-{
-    const auto activateBannerView = [this] {
-        for (QMdiSubWindow *w : frame->MdiClient()->subWindowList())
-            if (qobject_cast<CChildFrame *>(w)->View() == view)
-                frame->MdiClient()->setActiveSubWindow(w);
-        ASSERT_EQ(frame->ActiveChildFrame()->View(), view);
-    };
-    const auto setDelay = [this](const char *ms) {
-        auto seen = ShellTest::OnNextModal<FrameDelayDialog>([ms](FrameDelayDialog *dialog) {
-            dialog->DelayEdit()->setText(QString::fromLatin1(ms));
-            dialog->accept();
-        });
-        ASSERT_TRUE(Run(ID_FRAME_DELAY));
-        EXPECT_TRUE(*seen);
-    };
-    Run(ID_TOOLS_RECTANGLE);
-    Drag(At(10, 10), At(60, 40));
-    Run(ID_TOOLS_ELLIPSE);
-    Drag(At(70, 10), At(120, 50));
-    Run(ID_TOOLS_LINE);
-    Drag(At(130, 50), At(180, 10));
-    Run(ID_TOOLS_TEXT);
-    Drag(At(190, 5), At(300, 40));
     Run(ID_TOOLS_FREEHAND);
     Press(At(310, 10));
     Move(At(330, 30));
@@ -494,4 +289,185 @@ TEST_F(ItemToolsTest, ABannerComposedWithTheMouseSavesAndReadsBackAsDrawn)
         EXPECT_EQ(gif.GetFrame(i)->m_nDelay, banner.GetFrame(i)->m_nDelay);
         EXPECT_TRUE(Render(*gif.GetFrame(i)) == pictures[std::size_t(i)]) << i;
     }
+}
+
+TEST_F(ItemToolsTest, ClicksNetsAndDoubleClicksSelectAndEditAndPlaybackOrAPastedFrameEndWhatTheyHeld)
+{
+    CSprite *a = AddRect({10, 10, 40, 30});
+    CSprite *b = AddRect({50, 10, 90, 30});
+    AddRect({100, 10, 140, 30});
+    Press(At(20, 20));
+    // The press selects; the release replaces the item by an equal copy in its place.
+    EXPECT_EQ(view->Selection(), std::vector<CSprite *>{a});
+    Release(At(20, 20));
+    ASSERT_EQ(Items().size(), 3u);
+    CSprite *a2 = Items().front().get();
+    EXPECT_EQ(a2->m_position, CRect(10, 10, 40, 30));
+    EXPECT_EQ(std::next(Items().begin())->get(), b);
+    EXPECT_EQ(view->Selection(), std::vector<CSprite *>{a2});
+    EXPECT_TRUE(Doc().IsModified());
+
+    // Shift adds, Shift on a selected item removes.
+    QTest::mouseClick(Viewport(), Qt::LeftButton, Qt::ShiftModifier, At(120, 20));
+    ASSERT_EQ(view->Selection().size(), 2u);
+    EXPECT_EQ(view->Selection()[1]->m_position, CRect(100, 10, 140, 30));
+    QTest::mouseClick(Viewport(), Qt::LeftButton, Qt::ShiftModifier, At(20, 20));
+    ASSERT_EQ(view->Selection().size(), 1u);
+    EXPECT_EQ(view->Selection()[0]->m_position, CRect(100, 10, 140, 30));
+
+    // A net from lower right to upper left selects what it touches; with Shift it adds.
+    Drag(At(95, 35), At(45, 2));
+    ASSERT_EQ(view->Selection().size(), 1u);
+    EXPECT_EQ(view->Selection()[0], b);
+    ExpectNoFeedbackLeft();
+    Drag(At(5, 5), At(15, 15), Qt::ShiftModifier);
+    ASSERT_EQ(view->Selection().size(), 2u);
+    EXPECT_EQ(view->Selection()[1]->m_position, CRect(10, 10, 40, 30));
+    // A net on empty ground without Shift empties the selection.
+    Drag(At(300, 40), At(310, 50));
+    EXPECT_TRUE(view->Selection().empty());
+    ExpectNoFeedbackLeft();
+
+    // A double click edits the selected item; only a confirmed edit marks the document modified.
+    QTest::mouseClick(Viewport(), Qt::LeftButton, {}, At(20, 20));
+    ASSERT_EQ(view->Selection().size(), 1u);
+    Doc().SetModifiedFlag(false);
+    dialogs.confirm = false;
+    DoubleClick(At(20, 20));
+    EXPECT_EQ(dialogs.shown, 1);
+    EXPECT_FALSE(Doc().IsModified());
+    dialogs.confirm = true;
+    DoubleClick(At(20, 20));
+    EXPECT_EQ(dialogs.shown, 2);
+    EXPECT_EQ(view->Selection()[0]->m_lineColor, 0x0000FFu);
+    EXPECT_TRUE(Doc().IsModified());
+
+    // A drag whose release went to playback ends without a change.
+    Doc().AddFrame(Doc().GetCurrentFrame()->Clone()); // something to play
+    Doc().SetModifiedFlag(false);
+    Press(At(20, 20));
+    Move(At(30, 25));
+    ASSERT_TRUE(Run(ID_ANIMATION_PLAY));
+    Release(At(30, 25)); // the view ignores the mouse while the banner plays
+    ASSERT_TRUE(Run(ID_ANIMATION_STOP));
+    Move(At(50, 25));
+    Move(At(60, 25));
+    EXPECT_EQ(Items().front()->m_position, CRect(10, 10, 40, 30));
+    EXPECT_FALSE(Doc().IsModified());
+    ExpectNoFeedbackLeft();
+    // The next drag starts afresh.
+    Drag(At(20, 20), At(25, 20));
+    EXPECT_EQ(Items().front()->m_position, CRect(15, 10, 45, 30));
+
+    // Pasting a frame drops the selection of the items it replaced: nothing of the old frame is
+    // left to copy, cut or delete.
+    ASSERT_TRUE(Run(ID_FRAME_COPY));
+    CSprite *added = AddRect({200, 10, 240, 30});
+    view->Select(Items().front().get(), false);
+    view->Select(added, true);
+    ASSERT_TRUE(Run(ID_FRAME_PASTE));
+    for (CSprite *item : view->Selection())
+        ASSERT_TRUE(Doc().GetCurrentFrame()->Contains(item));
+    EXPECT_FALSE(Run(ID_EDIT_COPY));
+    EXPECT_FALSE(Run(ID_EDIT_DELETE));
+    EXPECT_EQ(Items().size(), 3u);
+}
+
+TEST_F(ItemToolsTest, DragsAtTheZoomMoveResizeCopyScrollAndDrawStrokesWithExactFeedback)
+{
+    StartOver(200);
+    CSprite *a = AddRect({10, 5, 30, 15});
+    CSprite *b = AddRect({40, 5, 60, 15});
+    view->Select(a, false);
+    view->Select(b, true);
+    // Two selected: a press on a's handle point moves the whole selection.
+    Drag(At(10, 5), At(15, 8));
+    ASSERT_EQ(Items().size(), 2u);
+    EXPECT_EQ(Items().front()->m_position, CRect(15, 8, 35, 18));
+    EXPECT_EQ(Items().back()->m_position, CRect(45, 8, 65, 18));
+    EXPECT_EQ(view->Selection().size(), 2u);
+    ExpectNoFeedbackLeft();
+
+    // One selected: its bottom-right handle resizes it, past the opposite corner too; the
+    // cursor over handle 1 of the inverted result is mirrored.
+    CSprite *first = Items().front().get();
+    view->Select(first, false);
+    Move(At(35, 18));
+    EXPECT_EQ(view->Control().MouseCursor(), int(CSprite::kCursorSizeNWSE));
+    Move(At(25, 18));
+    EXPECT_EQ(view->Control().MouseCursor(), int(CSprite::kCursorSizeNS));
+    Press(At(35, 18));
+    Move(At(20, 12));
+    Move(At(5, 2));
+    EXPECT_EQ(Items().front()->m_position, CRect(15, 8, 35, 18)); // unchanged until the release
+    Release(At(5, 2));
+    CSprite *resized = Items().front().get();
+    EXPECT_EQ(resized->m_position, CRect(15, 8, 5, 2));
+    Move(At(15, 8));
+    EXPECT_EQ(view->Control().MouseCursor(), int(CSprite::kCursorSizeNWSE));
+    Move(At(5, 8));
+    EXPECT_EQ(view->Control().MouseCursor(), int(CSprite::kCursorSizeNESW));
+    ExpectNoFeedbackLeft();
+
+    // Ctrl at the release copies: the originals stay, the moved copies go in front, selected.
+    Doc().SetModifiedFlag(false);
+    view->Select(Items().back().get(), false);
+    Drag(At(50, 10), At(50, 20), {}, Qt::ControlModifier);
+    ASSERT_EQ(Items().size(), 3u);
+    EXPECT_EQ(std::next(Items().begin())->get()->m_position, CRect(45, 8, 65, 18));
+    EXPECT_EQ(Items().back()->m_position, CRect(45, 18, 65, 28));
+    EXPECT_EQ(view->Selection(), std::vector<CSprite *>{Items().back().get()});
+    EXPECT_TRUE(Doc().IsModified());
+    // Ctrl without movement duplicates in place.
+    QTest::mouseClick(Viewport(), Qt::LeftButton, Qt::ControlModifier, At(50, 20));
+    ASSERT_EQ(Items().size(), 4u);
+    EXPECT_EQ(Items().back()->m_position, CRect(45, 18, 65, 28));
+    ExpectNoFeedbackLeft();
+
+    // Scrolling during a drag (the wheel, say) repaints under the outlines, which stay exact.
+    StartOver(400);
+    QScrollBar *bar = view->Window()->horizontalScrollBar();
+    AddRect({10, 5, 30, 12});
+    Press(At(20, 8));
+    Move(At(60, 8));
+    bar->setValue(40);
+    QCoreApplication::processEvents();
+    Move(At(25, 9));
+    Release(At(25, 9));
+    EXPECT_EQ(Items().front()->m_position, CRect(15, 6, 35, 13));
+    ExpectNoFeedbackLeft();
+    Press(At(60, 2));
+    Move(At(70, 10));
+    bar->setValue(0);
+    QCoreApplication::processEvents();
+    Move(At(80, 12));
+    Release(At(80, 12));
+    ExpectNoFeedbackLeft();
+
+    // Freehand records every new frame pixel once.
+    StartOver(400);
+    ASSERT_TRUE(Run(ID_TOOLS_FREEHAND));
+    Press(At(2, 2));
+    Move(At(12, 2));
+    const QPoint onSegment = At(7, 2);
+    EXPECT_EQ(Pixel(onSegment), 0u);
+    // A move within the same frame pixel adds no point and keeps the segment shown.
+    Move(At(12, 2) + QPoint(1, 1));
+    EXPECT_EQ(Pixel(onSegment), 0u);
+    Move(At(12, 8));
+    Release(At(12, 8));
+    ASSERT_EQ(Items().size(), 1u);
+    auto *stroke = dynamic_cast<CPolyline *>(Items().front().get());
+    ASSERT_TRUE(stroke);
+    EXPECT_EQ(stroke->m_points, (std::vector<CPoint>{{2, 2}, {12, 2}, {12, 8}}));
+    EXPECT_EQ(stroke->m_position, CRect(2, 2, 12, 8));
+    EXPECT_EQ(view->Selection(), std::vector<CSprite *>{stroke});
+    EXPECT_TRUE(Doc().IsModified());
+    EXPECT_TRUE(Checked(ID_TOOLS_SELECT));
+    ExpectNoFeedbackLeft();
+    // A click alone is a stroke of one point.
+    Run(ID_TOOLS_FREEHAND);
+    QTest::mouseClick(Viewport(), Qt::LeftButton, {}, At(50, 20));
+    ASSERT_EQ(Items().size(), 2u);
+    EXPECT_EQ(static_cast<CPolyline *>(Items().back().get())->m_points.size(), 1u);
 }
