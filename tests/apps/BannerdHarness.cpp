@@ -214,10 +214,24 @@ UploadResult PostBanner(const QString &action, const QByteArray &file, const QSt
         return result;
     result.httpStatus = response->status;
     result.body = QByteArray::fromStdString(response->body);
-    result.status = QRegularExpression(QStringLiteral("<meta name=\"VKUpload_Status\" content=\"([^\"]*)\">"))
-                        .match(QString::fromUtf8(result.body))
-                        .captured(1);
+    result.status = UploadStatus(result.body);
     return result;
+}
+
+UploadForm LoggedInForm(ProtocolClient &client, quint16 port, const QString &user, const QString &password)
+{
+    if (client.Socket().state() != QAbstractSocket::ConnectedState && !client.Connect(port))
+        return {};
+    if (client.Login(user, password) != 0)
+        return {};
+    return ParseUploadForm(client.UploadPage());
+}
+
+QString UploadStatus(const QByteArray &page)
+{
+    return QRegularExpression(QStringLiteral("<meta name=\"VKUpload_Status\" content=\"([^\"]*)\">"))
+        .match(QString::fromUtf8(page))
+        .captured(1);
 }
 
 QByteArray WireU32(std::uint32_t value)

@@ -78,6 +78,11 @@ struct UploadForm {
     int fileInputs = 0;
 };
 UploadForm ParseUploadForm(const QByteArray &page);
+// Connects (unless connected), logs in and returns the form of the user's upload page; empty
+// when any step fails.
+UploadForm LoggedInForm(ProtocolClient &client, quint16 port, const QString &user, const QString &password);
+// The content of a result page's VKUpload_Status META element.
+QString UploadStatus(const QByteArray &page);
 UploadResult PostBanner(const QString &action, const QByteArray &file, const QString &fileName = QStringLiteral("banner.gif"));
 // Raw protocol bytes, for clients that misbehave: a little-endian number, a whole login request.
 QByteArray WireU32(std::uint32_t value);

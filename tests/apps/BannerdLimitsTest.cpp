@@ -39,16 +39,6 @@ QByteArray RawHttp(quint16 port, const QByteArray &request, int timeoutMs = 2000
     return answer + socket.readAll();
 }
 
-QString StatusWord(const QByteArray &answer)
-{
-    const QByteArray key = "name=\"VKUpload_Status\" content=\"";
-    const qsizetype at = answer.indexOf(key);
-    if (at < 0)
-        return {};
-    const qsizetype from = at + key.size();
-    return QString::fromLatin1(answer.mid(from, answer.indexOf('"', from) - from));
-}
-
 class BannerdLimitsTest : public ::testing::Test {
 protected:
     void StartWith(const QStringList &args)
@@ -59,13 +49,8 @@ protected:
     // A logged-in client's upload form address.
     QString FormAction(ProtocolClient &client)
     {
-        if (client.Socket().state() != QAbstractSocket::ConnectedState && !client.Connect(server.ProtocolPort()))
-            return {};
-        if (client.Login(QStringLiteral("ann"), QStringLiteral("pw")) != 0)
-            return {};
-        return ParseUploadForm(client.UploadPage()).action;
+        return LoggedInForm(client, server.ProtocolPort(), QStringLiteral("ann"), QStringLiteral("pw")).action;
     }
-
     // Waits for the server to log a text.
     bool LogShows(const QByteArray &text)
     {
@@ -77,9 +62,12 @@ protected:
 
 } // namespace
 
-TEST_F(BannerdLimitsTest, LoginDeadlineCountsFromConnectAndUnreadRepliesEndTheConnection)
+TEST_F(BannerdLimitsTest, ProtocolConnectionsEndAtTheLoginDeadlineOrWithRepliesUnreadAndFilesArePrivate)
 {
-    ASSERT_NO_FATAL_FAILURE(StartWith({"--login-timeout", "2", "--reply-timeout", "2", "--max-connections", "2"}));
+    ASSERT_NO_FATAL_FAILURE(StartWith(
+        {"--login-timeout", "2", "--reply-timeout", "2", "--max-connections", "2"}));
+    EXPECT_EQ(QFileInfo(server.Db()).permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteOther), 0);
+    EXPECT_EQ(QFileInfo(server.DataDir()).permissions() & (QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther), 0);
     // Page requests without a login do not keep a connection alive.
     ProtocolClient lingering;
     ASSERT_TRUE(lingering.Connect(server.ProtocolPort()));
@@ -122,7 +110,7 @@ TEST_F(BannerdLimitsTest, LoginDeadlineCountsFromConnectAndUnreadRepliesEndTheCo
     EXPECT_TRUE(LogShows("replies not taken in time")) << server.Log().toStdString();
 }
 
-TEST_F(BannerdLimitsTest, SlowHttpClientsHoldOnlyTheirOwnConnection)
+TEST_F(BannerdLimitsTest, HttpRequestsAreBoundedInTimeNumberAndSizeAndUnreadableOnesAnswered)
 {
     ASSERT_NO_FATAL_FAILURE(StartWith({"--max-http-connections", "64"}));
     ProtocolClient client;
@@ -196,15 +184,7 @@ TEST_F(BannerdLimitsTest, SlowHttpClientsHoldOnlyTheirOwnConnection)
     EXPECT_EQ(cut, 0);
     for (const pollfd &p : silent)
         ::close(p.fd < 0 ? -1 - p.fd : p.fd);
-    EXPECT_EQ(server.StoredFiles().size(), 1);
-}
 
-TEST_F(BannerdLimitsTest, OversizedAndUnreadableRequestsGetTheirErrorPages)
-{
-    ASSERT_NO_FATAL_FAILURE(StartWith({}));
-    ProtocolClient client;
-    const QString action = FormAction(client);
-    ASSERT_FALSE(action.isEmpty());
     const QByteArray path = QUrl(action).path().toLatin1();
 
     // Endless header lines: refused once past a few kilobytes, not collected in memory.
@@ -229,16 +209,19 @@ TEST_F(BannerdLimitsTest, OversizedAndUnreadableRequestsGetTheirErrorPages)
     for (int i = 0; i < 5000; ++i)
         manyParts += part("p" + QByteArray::number(i) + ".gif", "x");
     QByteArray damaged = gif.left(13) + QByteArray(gif.size() - 13, char(0xFF));
-    EXPECT_EQ(StatusWord(post(part(QByteArray(10000, 'n') + ".gif", gif) + "--b--\r\n")), "ERR_FILEFORMAT");
-    EXPECT_EQ(StatusWord(post(manyParts + "--b--\r\n")), "ERR_FILEFORMAT");
-    EXPECT_EQ(StatusWord(post("--b\r\nthis is no part at all")), "ERR_FILEFORMAT");
-    EXPECT_EQ(StatusWord(post(part("banner.gif", damaged) + "--b--\r\n")), "ERR_FILEFORMAT");
-    EXPECT_EQ(StatusWord(post(part("banner.gif", gif) + "--b--\r\n")), "Success");
+    EXPECT_EQ(UploadStatus(post(part(QByteArray(10000, 'n') + ".gif", gif) + "--b--\r\n")), "ERR_FILEFORMAT");
+    EXPECT_EQ(UploadStatus(post(manyParts + "--b--\r\n")), "ERR_FILEFORMAT");
+    EXPECT_EQ(UploadStatus(post("--b\r\nthis is no part at all")), "ERR_FILEFORMAT");
+    EXPECT_EQ(UploadStatus(post(part("banner.gif", damaged) + "--b--\r\n")), "ERR_FILEFORMAT");
+    QByteArray another = gif; // a banner other than the one uploaded above: one colour differs
+    another[13] = char(another[13] ^ 1);
+    EXPECT_EQ(UploadStatus(post(part("banner.gif", another) + "--b--\r\n")), "Success");
     EXPECT_TRUE(RawHttp(server.HttpPort(), "GET /nothing HTTP/1.1\r\nHost: x\r\n\r\n").startsWith("HTTP/1.1 404"));
-    EXPECT_EQ(server.StoredFiles().size(), 1);
+    EXPECT_EQ(server.StoredFiles().size(), 2);
 }
 
-TEST_F(BannerdLimitsTest, LoginBurstsAreBoundedAndOldHashesRenewed)
+
+TEST_F(BannerdLimitsTest, LoginBurstsAndGuessesAreBoundedOldHashesRenewedAndEveryEndLoggedOnce)
 {
     ASSERT_GE(sodium_init(), 0);
     ASSERT_EQ(server.AddUser(QStringLiteral("ann"), "pw"), 0);
@@ -251,7 +234,8 @@ TEST_F(BannerdLimitsTest, LoginBurstsAreBoundedAndOldHashesRenewed)
         ASSERT_TRUE(accounts.Open(server.Db(), &why));
         ASSERT_TRUE(accounts.ReplaceHash(QStringLiteral("ann"), accounts.HashOf(QStringLiteral("ann")).value(), old));
     }
-    ASSERT_TRUE(server.Start({"--hash-threads", "1", "--max-waiting-logins", "3"})) << server.Log().toStdString();
+    ASSERT_TRUE(server.Start({"--hash-threads", "1", "--max-waiting-logins", "3", "--max-failed-logins", "4"}))
+        << server.Log().toStdString();
     ProtocolClient first;
     ASSERT_TRUE(first.Connect(server.ProtocolPort()));
     EXPECT_EQ(first.Login(QStringLiteral("ann"), QStringLiteral("pw")), 0);
@@ -288,13 +272,6 @@ TEST_F(BannerdLimitsTest, LoginBurstsAreBoundedAndOldHashesRenewed)
     ProtocolClient again;
     ASSERT_TRUE(again.Connect(server.ProtocolPort()));
     EXPECT_EQ(again.Login(QStringLiteral("ann"), QStringLiteral("pw")), 0);
-}
-
-TEST_F(BannerdLimitsTest, GuessesAreLimitedPerAddressAndTheServerKeepsItsFilesPrivate)
-{
-    ASSERT_NO_FATAL_FAILURE(StartWith({"--max-failed-logins", "4"}));
-    EXPECT_EQ(QFileInfo(server.Db()).permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteOther), 0);
-    EXPECT_EQ(QFileInfo(server.DataDir()).permissions() & (QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther), 0);
 
     // Reconnecting does not buy new guesses: after four wrong ones even the right password is
     // refused from this address. A name with a line break cannot forge a log line.

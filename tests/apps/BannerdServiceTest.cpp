@@ -23,9 +23,7 @@ protected:
 // Logs in as ann and returns the form of her upload page.
 UploadForm LoggedInForm(ProtocolClient &client, quint16 port)
 {
-    if (!client.Connect(port) || client.Login(QStringLiteral("ann"), QStringLiteral("banner pass")) != 0)
-        return {};
-    return ParseUploadForm(client.UploadPage());
+    return LoggedInForm(client, port, QStringLiteral("ann"), QStringLiteral("banner pass"));
 }
 } // namespace
 
