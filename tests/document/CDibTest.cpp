@@ -76,7 +76,7 @@ TEST(CDib, PaletteFollowsTheColourTableOrTheHalftonePaletteForTrueColour)
     EXPECT_TRUE(indexed.Palette().IsEmpty());
 }
 
-TEST(CDib, DrawsTheWholeBitmapAtTheOriginOrTheGivenRectangles)
+TEST(CDib, DrawsWithoutRectanglesAtTheOriginAPartStretchedByWholePixelsAndMinusOneAsItsOwnSize)
 {
     QImage picture(6, 4, QImage::Format_RGB32);
     for (int y = 0; y < 4; ++y)
@@ -84,28 +84,24 @@ TEST(CDib, DrawsTheWholeBitmapAtTheOriginOrTheGivenRectangles)
             picture.setPixel(x, y, qRgb(x * 40, y * 60, 7));
     CDib dib;
     ASSERT_TRUE(dib.Attach(Dib::Encode24(picture)));
-    for (bool drawDib : {true, false}) {
-        QImage target(10, 10, QImage::Format_RGB32);
-        target.fill(Qt::black);
-        QPainter p(&target);
-        EXPECT_TRUE(dib.Draw(p, nullptr, nullptr, drawDib, nullptr, false));
-        p.end();
-        EXPECT_EQ(target.copy(0, 0, 6, 4), picture) << drawDib;
-        EXPECT_EQ(target.pixel(6, 0), qRgb(0, 0, 0));
-        EXPECT_EQ(target.pixel(0, 4), qRgb(0, 0, 0));
-    }
-    // A source part, stretched to twice its size by whole rows and columns.
-    QImage target(10, 10, QImage::Format_RGB32);
-    target.fill(Qt::black);
-    QPainter p(&target);
-    const CRect source(2, 1, 4, 3), destination(1, 1, 5, 5);
-    EXPECT_TRUE(CDib::DrawBitmap(p, dib, &destination, &source));
-    // With DrawDib's -1 extents: the bitmap's own size at the destination's corner.
-    const CRect whole(0, 0, -1, -1), at(4, 5, 3, 4);
-    EXPECT_TRUE(dib.Draw(p, &at, &whole));
+    QImage whole(10, 10, QImage::Format_RGB32), parts(10, 10, QImage::Format_RGB32);
+    whole.fill(Qt::black);
+    parts.fill(Qt::black);
+    QPainter p(&whole);
+    EXPECT_TRUE(dib.Draw(p, nullptr, nullptr, true, nullptr, false));
     p.end();
-    EXPECT_EQ(target.pixel(1, 1), picture.pixel(2, 1));
-    EXPECT_EQ(target.pixel(2, 2), picture.pixel(2, 1));
-    EXPECT_EQ(target.pixel(3, 4), picture.pixel(3, 2));
-    EXPECT_EQ(target.copy(4, 5, 6, 4), picture);
+    EXPECT_EQ(whole.copy(0, 0, 6, 4), picture);
+    EXPECT_EQ(whole.pixel(6, 0), qRgb(0, 0, 0));
+    EXPECT_EQ(whole.pixel(0, 4), qRgb(0, 0, 0));
+    // A source part at twice its size, by whole rows and columns; with DrawDib's -1 extents, the
+    // bitmap's own size at the destination's corner.
+    p.begin(&parts);
+    const CRect source(2, 1, 4, 3), destination(1, 1, 5, 5), own(0, 0, -1, -1), at(4, 5, 3, 4);
+    EXPECT_TRUE(CDib::DrawBitmap(p, dib, &destination, &source));
+    EXPECT_TRUE(dib.Draw(p, &at, &own));
+    p.end();
+    EXPECT_EQ(parts.pixel(1, 1), picture.pixel(2, 1));
+    EXPECT_EQ(parts.pixel(2, 2), picture.pixel(2, 1));
+    EXPECT_EQ(parts.pixel(3, 4), picture.pixel(3, 2));
+    EXPECT_EQ(parts.copy(4, 5, 6, 4), picture);
 }
