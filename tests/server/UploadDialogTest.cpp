@@ -179,8 +179,7 @@ TEST(UploadDialog, UploadsThroughTheFormOfARealServerAndSurvivesItsEnd)
 
     CBannerApp app;
     ASSERT_TRUE(app.InitInstance({}));
-    ScriptedPrompts prompts;
-    Prompts::Register(&prompts);
+    ShellTest::ScopedPrompts prompts;
     QtUploadPrompt uploadPrompt(app.MainFrame());
     UploadPrompt::Register(&uploadPrompt);
     CommandRouter &router = app.MainFrame()->Router();
@@ -246,6 +245,5 @@ TEST(UploadDialog, UploadsThroughTheFormOfARealServerAndSurvivesItsEnd)
     EXPECT_EQ(prompts.messages.size(), 1u); // only "Login successful."
 
     UploadPrompt::Register(nullptr);
-    Prompts::Register(nullptr);
     app.MainFrame()->close();
 }

@@ -56,22 +56,11 @@ void Drag(BackgroundDialog &dialog, QPoint from, QPoint to)
     QTest::mouseRelease(vp, Qt::LeftButton, {}, to);
 }
 
-struct Fixture {
-    Fixture()
-    {
-        Prompts::Register(&prompts);
-        doc.OnNewDocument();
-    }
-    ~Fixture() { Prompts::Register(nullptr); }
-    ScriptedPrompts prompts;
-    CoreContext context;
-    CBannerDoc doc{context};
-};
 } // namespace
 
 TEST(BackgroundDialog, StartsFromTheFramesBackgroundAndZoomsDownToTenPercent)
 {
-    Fixture f;
+    ShellTest::DialogFixture f;
     // Without a background: no zoom, and OK leaves no picture.
     f.context.WorkCtrl.CreateBitmap(10, 10);
     {
@@ -125,7 +114,7 @@ TEST(BackgroundDialog, StartsFromTheFramesBackgroundAndZoomsDownToTenPercent)
 
 TEST(BackgroundDialog, LockKeepsTheRectangleOnTheShownPictureAndASmallPictureIsPaddedWhite)
 {
-    Fixture f;
+    ShellTest::DialogFixture f;
     const QString path = WritePicture(300, 40);
     f.prompts.fileChoices.push_back(Prompts::FileChoice{path, 1});
     BackgroundDialog dialog(468.0f, 60.0f, f.doc);
@@ -170,8 +159,7 @@ TEST(BackgroundDialog, FrameMenuCropsAPictureIntoTheFramesBackgroundAndTheSavedB
 {
     CBannerApp app;
     ASSERT_TRUE(app.InitInstance({}));
-    ScriptedPrompts prompts;
-    Prompts::Register(&prompts);
+    ShellTest::ScopedPrompts prompts;
     CommandRouter &r = app.MainFrame()->Router();
     CBannerDoc &doc = app.Documents()->Documents().front()->Doc();
     r.UpdateAll();
@@ -180,9 +168,7 @@ TEST(BackgroundDialog, FrameMenuCropsAPictureIntoTheFramesBackgroundAndTheSavedB
     // The items reach the editor's property dialogs.
     CPrimitiveGraphics line(CRect(0, 0, 9, 9));
     line.m_shape = CPrimitiveGraphics::kLine;
-    auto propertiesSeen = ShellTest::OnNextModal<ItemPropertiesDialog>([](ItemPropertiesDialog *d) { d->reject(); });
-    EXPECT_FALSE(line.EditProperties());
-    EXPECT_TRUE(*propertiesSeen);
+    EXPECT_FALSE(ShellTest::EditWith<ItemPropertiesDialog>(line, [](ItemPropertiesDialog *d) { d->reject(); }));
 
     // Cancel leaves the frame and the document as they were.
     auto cancelled = ShellTest::OnNextModal<BackgroundDialog>([](BackgroundDialog *dialog) {
@@ -223,6 +209,5 @@ TEST(BackgroundDialog, FrameMenuCropsAPictureIntoTheFramesBackgroundAndTheSavedB
     ASSERT_TRUE(reread.GetFrame(0)->HasBackground());
     for (QPoint p : {QPoint(0, 0), QPoint(467, 59)})
         EXPECT_EQ(Pixel(*reread.GetFrame(0)->m_hBackground, p.x(), p.y()), At(p.x() + 100, p.y() + 20) & 0xFFFFFF);
-    Prompts::Register(nullptr);
     app.MainFrame()->close();
 }

@@ -1,12 +1,9 @@
 // The item property dialogs as the items open them through EditProperties.
 #include "ShellTestSupport.h"
-#include "document/CoreContext.h"
-#include "editor/EditorItemDialogs.h"
 #include "editor/ItemPropertiesDialog.h"
 #include "editor/TextPropertiesDialog.h"
 #include "items/PrimitiveGraphics.h"
 #include "items/Text.h"
-#include "platform/ScriptedPrompts.h"
 #include "platform/imaging/ImagingControl.h"
 #include "platform/widgets/CColorButton.h"
 #include "resource.h"
@@ -24,18 +21,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-struct Dialogs {
-    Dialogs()
-    {
-        context.SetItemDialogs(&dialogs);
-        Prompts::Register(&prompts);
-    }
-    ~Dialogs() { Prompts::Register(nullptr); }
-    CoreContext context;
-    EditorItemDialogs dialogs;
-    ScriptedPrompts prompts;
-};
-
 QPushButton *Button(QWidget *dialog, int id)
 {
     return dialog->findChild<QPushButton *>(QString::number(id));
@@ -46,20 +31,6 @@ QPushButton *ButtonText(QWidget *dialog, const char *text)
     QPushButton *b = ShellTest::ButtonWithText(dialog, QLatin1String(text));
     EXPECT_TRUE(b) << text;
     return b;
-}
-
-// Runs the item's EditProperties with `handle` driving the dialog it opens.
-template <typename D, typename Item>
-bool Edit(Item &item, std::function<void(D *)> handle)
-{
-    // Focus is judged once the window system has made the dialog the active window.
-    auto seen = ShellTest::OnNextModal<D>([&](D *dialog) {
-        EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
-        handle(dialog);
-    });
-    const bool ok = item.EditProperties();
-    EXPECT_TRUE(*seen);
-    return ok;
 }
 
 QImage DrawnAt(const CText &item, float zoom)
@@ -76,7 +47,7 @@ QImage DrawnAt(const CText &item, float zoom)
 
 TEST(TextPropertiesDialog, EditsCopiesOfTextFontAndColourThatReachTheItemOnlyOnOk)
 {
-    Dialogs d;
+    ShellTest::DialogFixture d;
     CText item(CRect(0, 0, 400, 100));
     item.m_text = QStringLiteral("old");
     item.m_lineColor = RGB(1, 2, 3);
@@ -88,7 +59,7 @@ TEST(TextPropertiesDialog, EditsCopiesOfTextFontAndColourThatReachTheItemOnlyOnO
     for (bool ok : {false, true}) {
         d.prompts.fontChoices.push_back(font);
         d.prompts.colorChoices.push_back(RGB(200, 0, 0));
-        const bool result = Edit<TextPropertiesDialog>(item, [&](TextPropertiesDialog *dialog) {
+        const bool result = ShellTest::EditWith<TextPropertiesDialog>(item, [&](TextPropertiesDialog *dialog) {
             EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Text Properties"));
             QPlainTextEdit *edit = dialog->TextEdit();
             EXPECT_TRUE(edit->hasFocus());
@@ -143,11 +114,11 @@ TEST(TextPropertiesDialog, EditsCopiesOfTextFontAndColourThatReachTheItemOnlyOnO
 
 TEST(ItemPropertiesDialog, OffersTheFillOnlyWhereItCanFillAndTakesWidthsFromOneToTwenty)
 {
-    Dialogs d;
+    ShellTest::DialogFixture d;
     CPrimitiveGraphics line(CRect(0, 0, 50, 50));
     line.m_shape = CPrimitiveGraphics::kLine;
     line.m_penWidth = 3;
-    EXPECT_TRUE(Edit<ItemPropertiesDialog>(line, [&](ItemPropertiesDialog *dialog) {
+    EXPECT_TRUE(ShellTest::EditWith<ItemPropertiesDialog>(line, [&](ItemPropertiesDialog *dialog) {
         EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Item properties"));
         EXPECT_FALSE(dialog->FillCheck()->isEnabled());
         EXPECT_FALSE(dialog->FillColorLabel()->isEnabled());
@@ -178,7 +149,7 @@ TEST(ItemPropertiesDialog, OffersTheFillOnlyWhereItCanFillAndTakesWidthsFromOneT
     box.m_penWidth = 5;
     for (bool ok : {false, true}) {
         d.prompts.colorChoices = {RGB(10, 20, 30), RGB(40, 50, 60)};
-        const bool result = Edit<ItemPropertiesDialog>(box, [&](ItemPropertiesDialog *dialog) {
+        const bool result = ShellTest::EditWith<ItemPropertiesDialog>(box, [&](ItemPropertiesDialog *dialog) {
             EXPECT_TRUE(dialog->FillCheck()->isEnabled());
             EXPECT_TRUE(dialog->FillColorButton()->isVisible());
             EXPECT_EQ(dialog->FillColorButton()->GetColor(), RGB(2, 2, 2));

@@ -1,12 +1,20 @@
 #pragma once
-// Helpers of the shell tests: answering modal dialogs that the code under test runs.
+// Helpers of the shell tests: answering modal dialogs that the code under test runs, and the
+// set-up of the dialog tests.
+#include "document/BannerDoc.h"
+#include "document/CoreContext.h"
+#include "editor/EditorItemDialogs.h"
+#include "platform/ScriptedPrompts.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QPushButton>
 #include <QElapsedTimer>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <gtest/gtest.h>
 
 namespace ShellTest {
 // The dialog's push button with this text, or none.
@@ -44,4 +52,38 @@ std::shared_ptr<bool> OnNextModal(std::function<void(T *)> handle, int timeoutMs
     timer->start();
     return seen;
 }
+
+// Runs the item's EditProperties with `handle` driving the dialog it opens; its result.
+template <typename D, typename Item>
+bool EditWith(Item &item, std::function<void(D *)> handle)
+{
+    // Focus is judged once the window system has made the dialog the active window.
+    auto seen = OnNextModal<D>([&](D *dialog) {
+        EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
+        handle(dialog);
+    });
+    const bool ok = item.EditProperties();
+    EXPECT_TRUE(*seen);
+    return ok;
+}
+
+// Scripted answers to every prompt while it lives.
+struct ScopedPrompts : ScriptedPrompts {
+    ScopedPrompts() { Prompts::Register(this); }
+    ~ScopedPrompts() { Prompts::Register(nullptr); }
+};
+
+// A dialog test's world without the application: scripted prompts, a display-free context whose
+// items open the editor's property dialogs, and a new banner in it.
+struct DialogFixture {
+    DialogFixture()
+    {
+        context.SetItemDialogs(&itemDialogs);
+        doc.OnNewDocument();
+    }
+    ScopedPrompts prompts;
+    CoreContext context;
+    EditorItemDialogs itemDialogs;
+    CBannerDoc doc{context};
+};
 } // namespace ShellTest
