@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "GifPictureSupport.h"
 #include "TestSupport.h"
 #include "platform/ByteIO.h"
 #include "platform/imaging/GifCodec.h"
@@ -61,23 +62,6 @@ QImage PageToArgb(const Page &page)
             out.setPixel(x, y, i == page.transparentIndex ? 0u : (pal.value(i) | 0xff000000u));
         }
     return out;
-}
-
-// Compares colours where both are opaque and requires the same transparency.
-::testing::AssertionResult SamePicture(const QImage &expected, QImage actual)
-{
-    actual = actual.convertToFormat(QImage::Format_ARGB32);
-    if (expected.size() != actual.size())
-        return ::testing::AssertionFailure() << "size differs";
-    for (int y = 0; y < expected.height(); ++y)
-        for (int x = 0; x < expected.width(); ++x) {
-            const QRgb e = expected.pixel(x, y), a = actual.pixel(x, y);
-            const bool et = qAlpha(e) == 0, at = qAlpha(a) == 0;
-            if (et != at || (!et && (e & 0xffffff) != (a & 0xffffff)))
-                return ::testing::AssertionFailure()
-                    << "pixel " << x << "," << y << " expected " << std::hex << e << " got " << a;
-        }
-    return ::testing::AssertionSuccess();
 }
 
 // What `gifsicle --info` says about one image.

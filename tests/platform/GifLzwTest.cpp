@@ -1,6 +1,7 @@
 // Our LZW image data, decoded back by giflib, ImageMagick and gifsicle.
 #include <gtest/gtest.h>
 
+#include "GifPictureSupport.h"
 #include "TestSupport.h"
 #include "platform/imaging/GifCodec.h"
 #include "platform/imaging/GifLzw.h"
@@ -69,17 +70,6 @@ std::vector<int> CodeSizes(const QByteArray &gif)
     return sizes;
 }
 
-::testing::AssertionResult SameColours(const QImage &expected, const QImage &actual)
-{
-    if (expected.size() != actual.size())
-        return ::testing::AssertionFailure() << "size " << actual.width() << "x" << actual.height();
-    for (int y = 0; y < expected.height(); ++y)
-        for (int x = 0; x < expected.width(); ++x)
-            if ((expected.pixel(x, y) & 0xffffff) != (actual.pixel(x, y) & 0xffffff))
-                return ::testing::AssertionFailure() << "pixel " << x << "," << y;
-    return ::testing::AssertionSuccess();
-}
-
 } // namespace
 
 TEST(GifLzwTest, PagesOfEveryCodeSizeDecodeAlikeInGiflibImageMagickAndGifsicle)
@@ -130,12 +120,12 @@ TEST(GifLzwTest, PagesOfEveryCodeSizeDecodeAlikeInGiflibImageMagickAndGifsicle)
     for (std::size_t i = 0; i < a.pages.size(); ++i) {
         SCOPED_TRACE(i);
         const QImage &expected = a.pages[i].image;
-        EXPECT_TRUE(SameColours(expected, back.pages[i].image));
-        EXPECT_TRUE(SameColours(expected, QImage(dir + QStringLiteral("/im-%1.png").arg(i))));
+        EXPECT_TRUE(SamePicture(expected, back.pages[i].image));
+        EXPECT_TRUE(SamePicture(expected, QImage(dir + QStringLiteral("/im-%1.png").arg(i))));
         Animation flipped;
         ASSERT_EQ(Read(TestSupport::ReadFile(dir + QStringLiteral("/gs.%1").arg(i, 3, 10, QLatin1Char('0'))), &flipped), Ok);
         ASSERT_EQ(flipped.pages.size(), 1u);
-        EXPECT_TRUE(SameColours(expected.mirrored(true, false), flipped.pages[0].image));
+        EXPECT_TRUE(SamePicture(expected.mirrored(true, false), flipped.pages[0].image));
     }
 }
 
