@@ -7,7 +7,10 @@
 #include <QRect>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 namespace GifCodec {
 namespace {
@@ -304,7 +307,71 @@ int PutLoop(GifFileType *gif, int loopCount)
     return GIF_OK;
 }
 
-int PutPage(GifFileType *gif, const Page &page, int centiseconds, const QVector<QRgb> &global, int lossyError)
+bool UsesLocalPalette(const Page &page, const QVector<QRgb> &global)
+{
+    const QVector<QRgb> palette = page.image.colorTable();
+    return !palette.isEmpty() && (page.localPalette || !SameColors(palette, global));
+}
+
+// A page's image data: the code size its indices need and the LZW sub-blocks.
+struct CodedPage {
+    int codeSize = 0;
+    QByteArray data;
+};
+
+CodedPage CodePage(const Page &page, const QVector<QRgb> &global, int lossyError)
+{
+    const QImage &img = page.image;
+    const int w = img.width();
+    const int h = img.height();
+    // The indices in stored order, masked to the colour table as giflib's own encoder does.
+    const QVector<QRgb> palette = img.colorTable();
+    const QVector<QRgb> &table = UsesLocalPalette(page, global) ? palette : global;
+    const std::uint8_t mask = std::uint8_t((1 << std::max(BitsForColors(int(table.size())), 2)) - 1);
+    std::vector<std::uint8_t> indices(std::size_t(w) * std::size_t(h));
+    std::uint8_t *at = indices.data();
+    ForEachStoredRow(h, page.interlaced, [&](int y) {
+        const uchar *line = img.constScanLine(y);
+        for (int x = 0; x < w; ++x)
+            *at++ = line[x] & mask;
+        return GIF_OK;
+    });
+    CodedPage out;
+    out.codeSize = GifLzw::MinCodeSize(indices.data(), indices.size());
+    GifLzw::Lossy lossy;
+    lossy.maxError = lossyError;
+    lossy.palette = &table;
+    lossy.transparentIndex = page.transparentIndex;
+    out.data = GifLzw::Encode(indices.data(), indices.size(), out.codeSize, lossy);
+    return out;
+}
+
+// Every page coded, on a thread per core: pages are coded independently, so the bytes are the
+// same whichever thread codes which page.
+std::vector<CodedPage> CodePages(const Animation &animation)
+{
+    std::vector<CodedPage> coded(animation.pages.size());
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t i = next++; i < coded.size(); i = next++)
+            coded[i] = CodePage(animation.pages[i], animation.globalPalette, animation.lossyError);
+    };
+    const std::size_t threads = std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), coded.size());
+    std::vector<std::thread> helpers;
+    for (std::size_t t = 1; t < threads; ++t) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error &) {
+            break; // no more threads to be had: the ones there are do the rest
+        }
+    }
+    work();
+    for (std::thread &helper : helpers)
+        helper.join();
+    return coded;
+}
+
+int PutPage(GifFileType *gif, const Page &page, int centiseconds, const QVector<QRgb> &global, const CodedPage &coded)
 {
     GraphicsControlBlock gcb;
     gcb.DisposalMode = page.disposal;
@@ -317,9 +384,8 @@ int PutPage(GifFileType *gif, const Page &page, int centiseconds, const QVector<
         return GIF_ERROR;
 
     const QImage &img = page.image;
-    const QVector<QRgb> palette = img.colorTable();
-    const bool local = !palette.isEmpty() && (page.localPalette || !SameColors(palette, global));
-    MapDeleter map{local ? MakeColorMap(palette) : nullptr};
+    const bool local = UsesLocalPalette(page, global);
+    MapDeleter map{local ? MakeColorMap(img.colorTable()) : nullptr};
     if (local && !map.map)
         return GIF_ERROR;
     if (!local && gif->Image.ColorMap) {
@@ -327,36 +393,16 @@ int PutPage(GifFileType *gif, const Page &page, int centiseconds, const QVector<
         GifFreeMapObject(gif->Image.ColorMap);
         gif->Image.ColorMap = nullptr;
     }
-    const int w = img.width();
-    const int h = img.height();
-    if (EGifPutImageDesc(gif, page.left, page.top, w, h, page.interlaced, map.map) == GIF_ERROR)
+    if (EGifPutImageDesc(gif, page.left, page.top, img.width(), img.height(), page.interlaced, map.map) == GIF_ERROR)
         return GIF_ERROR;
-
-    // The indices in stored order, masked to the colour table as giflib's own encoder does.
-    const QVector<QRgb> &table = local ? palette : global;
-    const std::uint8_t mask = std::uint8_t((1 << std::max(BitsForColors(int(table.size())), 2)) - 1);
-    std::vector<std::uint8_t> indices(std::size_t(w) * std::size_t(h));
-    std::uint8_t *at = indices.data();
-    ForEachStoredRow(h, page.interlaced, [&](int y) {
-        const uchar *line = img.constScanLine(y);
-        for (int x = 0; x < w; ++x)
-            *at++ = line[x] & mask;
-        return GIF_OK;
-    });
     // giflib has just written the code size of the colour table as the last byte; the page is
     // coded at the size its indices need instead, and the data goes out as raw sub-blocks.
     // Patched in place: giflib 5.2's EGifPutImageDesc always writes that byte (EGifPutCode does not).
     auto *bytes = static_cast<QByteArray *>(gif->UserData);
-    const int codeSize = GifLzw::MinCodeSize(indices.data(), indices.size());
     if (bytes->isEmpty())
         return GIF_ERROR;
-    bytes->back() = char(codeSize);
-    GifLzw::Lossy lossy;
-    lossy.maxError = lossyError;
-    lossy.palette = &table;
-    lossy.transparentIndex = page.transparentIndex;
-    const QByteArray data = GifLzw::Encode(indices.data(), indices.size(), codeSize, lossy);
-    bytes->append(data);
+    bytes->back() = char(coded.codeSize);
+    bytes->append(coded.data);
     return EGifPutCodeNext(gif, nullptr); // the empty block that ends the data
 }
 
@@ -512,6 +558,7 @@ int Write(const Animation &animation, QByteArray *out, std::vector<int> *pageByt
             return ErrWrite;
     }
 
+    const std::vector<CodedPage> coded = CodePages(animation);
     QByteArray bytes;
     int error = 0;
     GifFileType *gif = EGifOpen(&bytes, WriteBytes, &error);
@@ -533,7 +580,7 @@ int Write(const Animation &animation, QByteArray *out, std::vector<int> *pageByt
         pageBytes->clear();
     for (size_t i = 0; ok && i < animation.pages.size(); ++i) {
         const qsizetype before = bytes.size();
-        ok = PutPage(gif, animation.pages[i], delays[i], global, animation.lossyError) != GIF_ERROR;
+        ok = PutPage(gif, animation.pages[i], delays[i], global, coded[i]) != GIF_ERROR;
         if (pageBytes)
             pageBytes->push_back(int(bytes.size() - before));
     }
