@@ -22,7 +22,9 @@
 #include <QImageWriter>
 #include <QJsonDocument>
 #include <cstdio>
+#include <cstring>
 #include <limits>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -164,7 +166,11 @@ int main(int argc, char *argv[])
         if (::mkdir(runtime.constData(), 0700) == 0 || QFileInfo(QString::fromLocal8Bit(runtime)).isDir())
             qputenv("XDG_RUNTIME_DIR", runtime);
     }
-    QGuiApplication app(argc, argv);
+    // Only painting frames (convert, render, the GIF report) needs the GUI application, for its
+    // fonts; describing a banner starts faster without it.
+    const bool paints = !(argc == 4 && std::strcmp(argv[1], "info") == 0 && std::strcmp(argv[3], "--json") == 0);
+    const std::unique_ptr<QCoreApplication> app = paints ? std::make_unique<QGuiApplication>(argc, argv)
+                                                         : std::make_unique<QCoreApplication>(argc, argv);
 
     ConsolePrompts prompts;
     Prompts::Register(&prompts);
@@ -173,7 +179,7 @@ int main(int argc, char *argv[])
     context.m_batch = true;
     ShowProgressOnTerminal();
 
-    QStringList args = app.arguments().mid(1);
+    QStringList args = QCoreApplication::arguments().mid(1);
     qint64 lossy = 0, budget = 0;
     if (!args.isEmpty() && args[0] == QLatin1String("convert")
         && (!TakeOption(&args, QStringLiteral("--lossy"), 0, 255, &lossy)
