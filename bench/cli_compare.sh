@@ -12,6 +12,8 @@
 # and prints wall seconds, CPU seconds (user + system), maximum resident memory and the ratios
 # ImageMagick / ours (goal >= 10 on wall time). ImageMagick runs with its own thread default
 # (OMP_NUM_THREADS unset, one thread per core) unless the caller sets OMP_NUM_THREADS.
+# BEFORE=OTHER_BUILD_DIR adds rows for that build's vellumark-cli against the same ImageMagick
+# runs (an earlier build, for a before and after table); KEEP=1 keeps the work folder.
 set -eu
 BUILD=${1:-build}
 COUNTS=${2:-"100 1000"}
@@ -92,7 +94,7 @@ measure() {
 }
 
 row() { # name kind n ours(w c m) im(w c m)
-  echo "$@" | awk '{ printf "%-7s %-5s %5d | %7.3f %7.3f %8d | %7.3f %7.3f %8d | %6.1fx %6.1fx\n",
+  echo "$@" | awk '{ printf "%-14s %-5s %5d | %7.3f %7.3f %8d | %7.3f %7.3f %8d | %6.1fx %6.1fx\n",
     $1, $2, $3, $4, $5, $6, $7, $8, $9, $7 / $4, $8 / $5 }'
 }
 
@@ -101,7 +103,7 @@ row() { # name kind n ours(w c m) im(w c m)
 
 [ -z "${KEEP:-}" ] || echo "work folder kept: $WORK"
 echo "OMP_NUM_THREADS=${OMP_NUM_THREADS:-unset} runs=$RUNS nproc=$(nproc)"
-printf '%-7s %-5s %5s | %7s %7s %8s | %7s %7s %8s | %7s %7s\n' \
+printf '%-14s %-5s %5s | %7s %7s %8s | %7s %7s %8s | %7s %7s\n' \
   command kind n ours_s cpu_s rss_KB im_s cpu_s rss_KB wall cpu
 for kind in flat photo; do
   for n in $COUNTS; do
@@ -115,13 +117,17 @@ for kind in flat photo; do
     done
     write_bnr "$dir" "$dir/x.bnr"
     rm -f "$dir"/f-*.bmp
-    ours=$(measure "$CLI" convert "$dir/x.bnr" "$dir/ours.gif")
     im=$(measure "$IM" -delay 8 "$dir"/f-*.png +dither -layers Optimize -loop 0 "$dir/im.gif")
-    row convert "$kind" "$n" $ours $im
-    ours=$(measure "$CLI" info "$dir/im.gif" --json)
-    im=$(measure "$IM" "$dir/im.gif" -coalesce null:)
-    row info "$kind" "$n" $ours $im
-    echo "  sizes: x.bnr $(stat -c %s "$dir/x.bnr") ours.gif $(stat -c %s "$dir/ours.gif") im.gif $(stat -c %s "$dir/im.gif")"
+    coalesce=$(measure "$IM" "$dir/im.gif" -coalesce null:)
+    for cli in "$CLI" ${BEFORE:+"$BEFORE/bin/vellumark-cli"}; do
+      tag=$([ "$cli" = "$CLI" ] && echo "" || echo "-before")
+      ours=$(measure "$cli" convert "$dir/x.bnr" "$dir/ours$tag.gif")
+      row "convert$tag" "$kind" "$n" $ours $im
+      ours=$(measure "$cli" info "$dir/im.gif" --json)
+      row "info$tag" "$kind" "$n" $ours $coalesce
+    done
+    same=$([ -z "${BEFORE:-}" ] || { cmp -s "$dir/ours.gif" "$dir/ours-before.gif" && echo ", the same bytes as before" || echo ", NOT the bytes of before"; })
+    echo "  sizes: x.bnr $(stat -c %s "$dir/x.bnr") ours.gif $(stat -c %s "$dir/ours.gif")$same, im.gif $(stat -c %s "$dir/im.gif")"
     [ -n "${KEEP:-}" ] || rm -rf "$dir"
   done
 done
