@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -98,23 +99,6 @@ bool CBannerDoc::LoadGif(const QString &path, ImagingControl &control)
     control.SetCoordinateUnits(3);
     const qint64 budget = m_context.m_memoryBudget;
     control.SetMemoryBudget(budget);
-    const int result = control.LoadFile(path, 24, 1, -1);
-    const int pages = result == 0 ? control.PageCount() : 0;
-    if (result == ImagingErrBudget
-        || (result == 0 && MemoryBudget::FramesNeed(pages, int(m_fWidth), int(m_fHeight)) > budget)) {
-        control.SetPageList(0);
-        ShowStop(MemoryBudget::RefusalMessage(path, budget));
-        return false;
-    }
-    if (result != 0) {
-        ShowReadError(result);
-        return false;
-    }
-    if (pages < 1) {
-        ShowReadError(ImagingErrNoPages);
-        return false;
-    }
-    const COLORREF back = control.BackColor();
     const int width = int(m_fWidth);
     const int height = int(m_fHeight);
 
@@ -122,32 +106,50 @@ bool CBannerDoc::LoadGif(const QString &path, ImagingControl &control)
     // page drawn at its offset through its transparency; a page's disposal applies after it was
     // shown (2 clears its rectangle to the background, 3 restores what lay under it).
     ImagingControl &work = m_context.WorkCtrl;
-    work.SetCoordinateUnits(3);
-    work.SetPageList(0);
-    work.CreateBitmap(m_fWidth, m_fHeight, 24);
-    work.FillColor(back);
-
     std::vector<std::unique_ptr<CBannerFrame>> frames;
-    frames.reserve(std::size_t(std::max(pages, 0)));
-    GifProgress progress(GifProgress::Task::Import, pages);
+    std::optional<GifProgress> progress;
+    COLORREF back = 0;
+    bool tooLarge = false, noCanvas = false;
     PackedDib block; // the composed picture as a frame's background block
+    QImage shown;    // the picture of that block
     QRect changed;   // where the composed picture changed since the block was last brought up to date
-    for (int k = 0; k < pages; ++k) {
-        control.SetPageIndex(k);
-        const ImagingBitmap page = control.BitmapHandle();
+    const int result = control.ReadGifPages(path, [&](int k, int pages, const ImagingBitmap &page) {
+        if (k == 0) {
+            if (MemoryBudget::FramesNeed(pages, width, height) > budget) {
+                tooLarge = true;
+                return false;
+            }
+            back = control.BackColor();
+            work.SetCoordinateUnits(3);
+            work.SetPageList(0);
+            work.CreateBitmap(m_fWidth, m_fHeight, 24);
+            work.FillColor(back);
+            frames.reserve(std::size_t(pages));
+            progress.emplace(GifProgress::Task::Import, pages);
+        }
         QImage *canvas = work.GetBitmapDC();
         if (!canvas || canvas->width() != width || canvas->height() != height) {
             work.ReleaseBitmapDC();
-            ShowReadError(ImagingErrNoMemory);
+            noCanvas = true;
             return false;
         }
         const QRect rect = QRect(page.left, page.top, page.image.width(), page.image.height()) & canvas->rect();
         const QImage under = page.disposal == 3 ? canvas->copy(rect) : QImage();
         DrawPage(*canvas, page);
         // Consecutive frames differ only where pages are drawn or disposed of: each frame's block
-        // is the one before with those rectangles, composed only when someone looks at it.
+        // is the one before with the pixels that changed there, composed only when someone looks
+        // at it.
         changed |= rect;
-        block = block.IsEmpty() ? work.GetAsDIB() : PackedDib::Patched(block, *canvas, changed);
+        if (block.IsEmpty()) {
+            block = work.GetAsDIB();
+            shown = canvas->copy();
+        } else {
+            block = PackedDib::Patched(block, shown, *canvas, changed);
+            for (int y = changed.top(); y <= changed.bottom(); ++y)
+                std::memcpy(reinterpret_cast<QRgb *>(shown.scanLine(y)) + changed.left(),
+                            reinterpret_cast<const QRgb *>(canvas->constScanLine(y)) + changed.left(),
+                            std::size_t(changed.width()) * sizeof(QRgb));
+        }
         changed = QRect();
         work.ReleaseBitmapDC();
 
@@ -169,8 +171,18 @@ bool CBannerDoc::LoadGif(const QString &path, ImagingControl &control)
             }
             work.ReleaseBitmapDC();
         }
-        progress.Step(k + 1);
+        progress->Step(k + 1);
+        return true;
+    });
+    if (result == ImagingErrBudget || tooLarge) {
+        ShowStop(MemoryBudget::RefusalMessage(path, budget));
+        return false;
     }
+    if (result != 0 || noCanvas) {
+        ShowReadError(result != 0 ? result : ImagingErrNoMemory);
+        return false;
+    }
+    const int pages = int(frames.size());
 
     // The document changes only now that every page was read.
     DeleteContents();

@@ -42,10 +42,14 @@
 #include <QSizeF>
 #include <QString>
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <vector>
 
 class QTimer;
+namespace GifCodec {
+struct Animation;
+}
 
 class ImagingControl : public QObject {
     Q_OBJECT
@@ -348,6 +352,15 @@ public:
     // readers. Results: ImagingErrOpen, ImagingErrFormat, ImagingErrTruncated,
     // ImagingErrTooLarge, ImagingErrNoPages; on failure the control is unchanged.
     int LoadFile(const QString &path, int bits = 24, int page = 0, int count = -1);
+    // Reads every page of a GIF file for a caller that composes the pages itself: `take` gets
+    // each page in order, with its index and the number of pages, as LoadFile would put it in the
+    // page list, and stops the read by returning false. One page at a time is held at 32 bits and
+    // each page's 8 bits go once it was handed over, so the pages never all sit in memory at
+    // 32 bits. The page list is emptied; BackColor, AnimationLoop, AnimationLoopCount and
+    // LoadDamage are set as by LoadFile before the first page. Results as LoadFile, and
+    // ImagingErrFormat for a file that is not a GIF.
+    using GifPageTaker = std::function<bool(int index, int count, const ImagingBitmap &page)>;
+    int ReadGifPages(const QString &path, const GifPageTaker &take);
     // After a GIF LoadFile that succeeded on a damaged file (cut inside a page): why it ended
     // early (ImagingErrTruncated); the pages before the damage were loaded. 0 otherwise.
     int LoadDamage() const { return m_loadDamage; }
@@ -411,6 +424,8 @@ private:
     void AnimationStep();
     void ShowAnimationPage(int index);
     int LoadGif(const QByteArray &bytes, int firstPage, int count);
+    int ReadGifBytes(const QString &path, QByteArray *bytes);
+    void TakeAnimationInfo(const GifCodec::Animation &anim, bool loop);
     int LoadOther(const QString &path, int firstPage, int count);
     int SaveGif(const QString &path, int bits);
     int m_gifLossy = 0;

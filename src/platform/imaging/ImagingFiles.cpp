@@ -86,6 +86,13 @@ QRgb TransparentStandIn(const QVector<QRgb> &table, int index)
     return wanted;
 }
 
+COLORREF BackColorOf(const GifCodec::Animation &anim)
+{
+    if (anim.backgroundIndex >= 0 && anim.backgroundIndex < anim.globalPalette.size())
+        return QRgbToColorref(anim.globalPalette[anim.backgroundIndex]);
+    return 0xFFFFFF;
+}
+
 ImagingBitmap FromGifPage(const GifCodec::Page &page)
 {
     ImagingBitmap b;
@@ -176,15 +183,68 @@ int ImagingControl::LoadFile(const QString &path, int bits, int page, int count)
         return ImagingErrOpen;
     if (file.size() > kMaxFileBytes)
         return ImagingErrTooLarge;
-    const QByteArray head = file.peek(6);
-    if (LooksLikeGif(head)) {
-        const QByteArray bytes = file.readAll();
-        if (bytes.size() != file.size())
-            return ImagingErrOpen;
-        return LoadGif(bytes, first, count);
+    if (LooksLikeGif(file.peek(6))) {
+        file.close();
+        QByteArray bytes;
+        const int read = ReadGifBytes(path, &bytes);
+        return read == ImagingOk ? LoadGif(bytes, first, count) : read;
     }
     file.close();
     return LoadOther(path, first, count);
+}
+
+int ImagingControl::ReadGifBytes(const QString &path, QByteArray *bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return ImagingErrOpen;
+    if (file.size() > kMaxFileBytes)
+        return ImagingErrTooLarge;
+    if (!LooksLikeGif(file.peek(6)))
+        return ImagingErrFormat;
+    *bytes = file.readAll();
+    return bytes->size() == file.size() ? ImagingOk : ImagingErrOpen;
+}
+
+void ImagingControl::TakeAnimationInfo(const GifCodec::Animation &anim, bool loop)
+{
+    m_backColor = BackColorOf(anim);
+    if (loop) {
+        m_animationLoop = anim.loopCount >= 0;
+        m_animationLoopCount = std::max(0, anim.loopCount);
+    }
+    m_loadDamage = anim.damage;
+}
+
+int ImagingControl::ReadGifPages(const QString &path, const GifPageTaker &take)
+{
+    m_loadDamage = 0;
+    GifCodec::Animation anim;
+    {
+        QByteArray bytes;
+        const int read = ReadGifBytes(path, &bytes);
+        if (read != ImagingOk)
+            return read;
+        const int r = GifCodec::Read(bytes, &anim, -1, nullptr, true, m_memoryBudget / 5);
+        if (r != GifCodec::Ok)
+            return r;
+    }
+    if (anim.pages.empty())
+        return ImagingErrNoPages;
+    SetAnimationRunning(false);
+    m_pages.clear();
+    m_pageIndex = 0;
+    m_bitmap = ImagingBitmap{};
+    TakeAnimationInfo(anim, true);
+    BitmapChanged();
+    const int count = int(anim.pages.size());
+    for (int i = 0; i < count; ++i) {
+        const ImagingBitmap page = FromGifPage(anim.pages[std::size_t(i)]);
+        anim.pages[std::size_t(i)].image = QImage();
+        if (!take(i, count, page))
+            break;
+    }
+    return ImagingOk;
 }
 
 int ImagingControl::LoadGif(const QByteArray &bytes, int first, int count)
@@ -206,10 +266,7 @@ int ImagingControl::LoadGif(const QByteArray &bytes, int first, int count)
         for (std::size_t i = std::size_t(first); i < end; ++i)
             pages.push_back(FromGifPage(anim.pages[i]));
     }
-    COLORREF back = 0xFFFFFF;
-    if (anim.backgroundIndex >= 0 && anim.backgroundIndex < anim.globalPalette.size())
-        back = QRgbToColorref(anim.globalPalette[anim.backgroundIndex]);
-
+    const COLORREF back = BackColorOf(anim);
     if (count == 1) {
         // One page stands alone: it is shown where it lies on the logical screen.
         ImagingBitmap &p = pages.front();
@@ -241,11 +298,8 @@ int ImagingControl::LoadGif(const QByteArray &bytes, int first, int count)
         m_pages = std::move(pages);
         m_pageIndex = 0;
         m_bitmap = ImagingBitmap{};
-        m_animationLoop = anim.loopCount >= 0;
-        m_animationLoopCount = std::max(0, anim.loopCount);
     }
-    m_backColor = back;
-    m_loadDamage = anim.damage;
+    TakeAnimationInfo(anim, count != 1); // one page leaves the loop settings as they were
     BitmapChanged();
     return ImagingOk;
 }

@@ -281,12 +281,15 @@ bool Update24(PackedDib *block, const QImage &image, const QRect &rect)
 // ---- Patched blocks ----------------------------------------------------------------------------
 
 struct PackedDib::Patch {
+    struct Span {
+        int x, y, n; // n pixels from (x, y), in picture coordinates (rows top-down)
+    };
     PackedDib base;   // let go of once composed
-    QRect rect;       // where the pixels go, in picture coordinates (rows top-down)
     int height = 0;   // of the picture
     std::size_t stride = 0;
     std::size_t size = 0;
-    std::vector<std::uint8_t> pixels; // the rectangle's rows top-down, 3 bytes a pixel (B, G, R)
+    std::vector<Span> spans;
+    std::vector<std::uint8_t> pixels; // the spans' pixels one after the other, 3 bytes each (B, G, R)
     std::atomic<bool> composed{false};
     std::vector<std::uint8_t> bytes;  // the composed block
 
@@ -311,24 +314,42 @@ std::mutex &ComposeMutex()
 }
 } // namespace
 
-PackedDib PackedDib::Patched(const PackedDib &base, const QImage &image, const QRect &rect)
+PackedDib PackedDib::Patched(const PackedDib &base, const QImage &before, const QImage &image, const QRect &rect)
 {
     if (!Dib::IsBlock24Of(base, image))
         return Dib::Encode24(image);
     const QRect r = rect & image.rect();
-    if (r.isEmpty())
-        return base;
+    const bool compare = before.size() == image.size()
+        && (before.format() == QImage::Format_RGB32 || before.format() == QImage::Format_ARGB32);
     auto patch = std::make_shared<Patch>();
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        const auto *now = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        const auto *was = compare ? reinterpret_cast<const QRgb *>(before.constScanLine(y)) : nullptr;
+        const auto differs = [&](int x) { return !was || ((now[x] ^ was[x]) & 0xFFFFFFu) != 0; };
+        for (int x = r.left(); x <= r.right(); ++x) {
+            if (!differs(x))
+                continue;
+            // A span goes on over gaps of up to two equal pixels, which cost less than a span.
+            int last = x;
+            for (int at = x + 1; at <= r.right() && at - last <= 3; ++at)
+                if (differs(at))
+                    last = at;
+            const int n = last - x + 1;
+            patch->spans.push_back({x, y, n});
+            const std::size_t offset = patch->pixels.size();
+            patch->pixels.resize(offset + std::size_t(n) * 3);
+            Dib::PutRow24(now + x, n, patch->pixels.data() + offset);
+            x = last;
+        }
+    }
+    if (patch->spans.empty())
+        return base;
     patch->base = base;
-    patch->rect = r;
     patch->height = image.height();
     patch->stride = Dib::Stride24(image.width());
     patch->size = base.Size();
-    patch->pixels.resize(std::size_t(r.width()) * 3 * std::size_t(r.height()));
-    const std::size_t rowBytes = std::size_t(r.width()) * 3;
-    for (int y = 0; y < r.height(); ++y)
-        Dib::PutRow24(reinterpret_cast<const QRgb *>(image.constScanLine(r.top() + y)) + r.left(), r.width(),
-                      patch->pixels.data() + std::size_t(y) * rowBytes);
+    patch->spans.shrink_to_fit();
+    patch->pixels.shrink_to_fit();
     PackedDib out;
     out.m_patch = std::move(patch);
     return out;
@@ -344,12 +365,13 @@ void PackedDib::Compose(Patch *patch)
     for (auto it = run.rbegin(); it != run.rend(); ++it) {
         Patch &p = **it;
         p.bytes = p.base.m_patch ? p.base.m_patch->bytes : p.base.m_bytes;
-        const std::size_t rowBytes = std::size_t(p.rect.width()) * 3;
-        for (int y = 0; y < p.rect.height(); ++y) {
-            const int row = p.height - 1 - (p.rect.top() + y);
-            std::memcpy(p.bytes.data() + 40 + std::size_t(row) * p.stride + std::size_t(p.rect.left()) * 3,
-                        p.pixels.data() + std::size_t(y) * rowBytes, rowBytes);
+        const std::uint8_t *from = p.pixels.data();
+        for (const Patch::Span &span : p.spans) {
+            const std::size_t row = std::size_t(p.height - 1 - span.y);
+            std::memcpy(p.bytes.data() + 40 + row * p.stride + std::size_t(span.x) * 3, from, std::size_t(span.n) * 3);
+            from += std::size_t(span.n) * 3;
         }
+        p.spans = {};
         p.pixels = {};
         p.composed.store(true, std::memory_order_release);
         p.base = PackedDib();

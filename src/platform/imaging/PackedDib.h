@@ -8,8 +8,8 @@
 // Pictures made by this system are 24 bits per pixel: a 468 x 60 block is 40 + 60 * 1404 =
 // 84,280 bytes.
 //
-// A block can also be made as another block with a rectangle of new pixels (Patched): it keeps
-// only that rectangle and a reference to the other block, and composes its bytes the first time
+// A block can also be made as another block with some new pixels (Patched): it keeps only the
+// pixels that differ and a reference to the other block, and composes its bytes the first time
 // they are read. Frames read from a GIF share the pixels their pages do not change this way, so a
 // reader that never looks at the pictures holds only what each page changed. A composed block
 // lets go of the block it was made from.
@@ -30,9 +30,11 @@ struct PackedDib {
         return PackedDib(std::vector<std::uint8_t>(b.begin(), b.end()));
     }
     // The block of `image` when `base` is the block Dib::Encode24 makes of a picture of the image's
-    // size that agrees with it outside `rect`; its bytes are composed when first read. Any other
-    // base gives the image's whole block at once.
-    static PackedDib Patched(const PackedDib &base, const QImage &image, const QRect &rect);
+    // size that agrees with it outside `rect`; its bytes are composed when first read. `before`
+    // is that picture, to keep only the pixels inside `rect` that differ from it (any other, such
+    // as a null image: every pixel of the rectangle is kept). Any other base gives the image's
+    // whole block at once.
+    static PackedDib Patched(const PackedDib &base, const QImage &before, const QImage &image, const QRect &rect);
 
     QByteArray ToByteArray() const
     {
