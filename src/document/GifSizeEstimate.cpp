@@ -56,6 +56,19 @@ GifSizeEstimate::~GifSizeEstimate()
 }
 
 
+void GifSizeEstimate::ReadSettings()
+{
+    const GifExportSettings::Stored stored = GifExportSettings::Read();
+    const qint64 budget = GifExportSettings::BudgetBytes(stored);
+    // A measurement under way or waiting reads the options when it starts.
+    if (!Measuring() && !SameOptions(GifExportSettings::ExportOptions(stored), m_measuredOptions)) {
+        Refresh();
+    } else if (budget != m_budget) {
+        m_budget = budget;
+        emit Changed();
+    }
+}
+
 void GifSizeEstimate::StopRunning()
 {
     if (m_stop)

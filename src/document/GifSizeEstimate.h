@@ -30,6 +30,8 @@ public:
     // After the wait, re-reads the export options and the size budget (the user may have changed
     // them) and measures again unless the document and the options are as last measured.
     void Refresh();
+    // Re-reads the settings now: a new budget shows at once, new export options measure again.
+    void ReadSettings();
 
     // A measurement is waiting or running; the last result stays readable meanwhile.
     bool Measuring() const { return m_waiting || m_running; }

@@ -28,8 +28,11 @@ void GifEstimatePane::Follow(CChildFrame *child)
     if (estimate != m_shown) {
         disconnect(m_changed);
         m_shown = estimate;
-        if (estimate)
+        if (estimate) {
             m_changed = connect(estimate, &GifSizeEstimate::Changed, this, &GifEstimatePane::Update);
+            // The budget or the export options may have changed while another window was active.
+            estimate->ReadSettings();
+        }
     }
     Update();
 }

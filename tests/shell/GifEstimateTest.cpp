@@ -136,18 +136,22 @@ TEST_F(GifEstimateTest, IsTheExportedSizeOfTheActiveDocumentAndRedAboveTheBudget
     ASSERT_TRUE(Measured());
     EXPECT_FALSE(PaneIsRed());
 
-    // Another banner's window shows that banner's estimate, and back.
+    // Another banner's window shows that banner's estimate, and back, with the budget the user
+    // set meanwhile.
     ASSERT_TRUE(Run(ID_FILE_NEW));
     CFrameView *other = ActiveBannerView();
     ASSERT_TRUE(other && other != banner);
     EXPECT_EQ(pane->Shown(), EstimateOf(other->GetDocument()));
     ASSERT_TRUE(WaitFor([&] { return !pane->Shown()->Measuring(); }));
     EXPECT_NE(pane->text(), estimate->Text());
+    tight.budgetKB = 1;
+    ASSERT_TRUE(GifExportSettings::Write(tight));
     for (QMdiSubWindow *w : frame->MdiClient()->subWindowList())
         if (qobject_cast<CChildFrame *>(w)->View() == banner)
             frame->MdiClient()->setActiveSubWindow(w);
     EXPECT_EQ(pane->Shown(), estimate);
     EXPECT_EQ(pane->text(), estimate->Text());
+    EXPECT_TRUE(PaneIsRed());
 }
 
 TEST_F(GifEstimateTest, InputIsHandledWhileAThousandFrameEstimateRunsAndTheLastChangeWins)
