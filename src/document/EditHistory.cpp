@@ -9,8 +9,9 @@
 
 class EditHistory::Step : public QUndoCommand {
 public:
-    Step(EditHistory &history, const QString &text, QByteArray before, QByteArray after)
-        : QUndoCommand(text), m_history(history), m_before(std::move(before)), m_after(std::move(after))
+    Step(EditHistory &history, const QString &text, QByteArray before, QByteArray after, Outside outside)
+        : QUndoCommand(text), m_history(history), m_before(std::move(before)), m_after(std::move(after)),
+          m_outside(std::move(outside))
     {
         // Consecutive steps share their bytes, but counting each step's own is the safe side.
         m_history.m_bytes += Cost();
@@ -20,8 +21,14 @@ public:
     qint64 Cost() const { return qint64(m_before.size()) + m_after.size() + text().size() * 2 + qint64(sizeof(*this)); }
     const QByteArray &Before() const { return m_before; }
     const QByteArray &After() const { return m_after; }
+    const Outside &OutsidePart() const { return m_outside; }
 
-    void undo() override { m_history.Apply(m_before); }
+    void undo() override
+    {
+        m_history.Apply(m_before);
+        if (m_outside)
+            m_outside(true);
+    }
     void redo() override
     {
         // A step is pushed once its change is made: the push must not make it again.
@@ -30,12 +37,15 @@ public:
             return;
         }
         m_history.Apply(m_after);
+        if (m_outside)
+            m_outside(false);
     }
 
 private:
     EditHistory &m_history;
     QByteArray m_before;
     QByteArray m_after;
+    Outside m_outside;
     bool m_done = true;
 };
 
@@ -58,7 +68,7 @@ void EditHistory::Reset(bool saved)
     m_doc.SetModifiedFlag(!saved);
 }
 
-void EditHistory::Record(const QString &text)
+void EditHistory::Record(const QString &text, Outside outside)
 {
     if (m_doc.Context().m_batch)
         return;
@@ -66,7 +76,7 @@ void EditHistory::Record(const QString &text)
     if (after == m_state)
         return;
     QByteArray before = std::exchange(m_state, after);
-    m_stack.push(new Step(*this, text, std::move(before), std::move(after)));
+    m_stack.push(new Step(*this, text, std::move(before), std::move(after), std::move(outside)));
     m_doc.SetModifiedFlag(!m_stack.isClean());
     Trim();
 }
@@ -126,11 +136,12 @@ void EditHistory::Trim()
     struct Kept {
         QString text;
         QByteArray before, after;
+        Outside outside;
     };
     std::vector<Kept> kept;
     for (int i = drop; i < count; ++i) {
         const auto *step = static_cast<const Step *>(m_stack.command(i));
-        kept.push_back({step->text(), step->Before(), step->After()});
+        kept.push_back({step->text(), step->Before(), step->After(), step->OutsidePart()});
     }
     const int clean = m_stack.cleanIndex();
     const QSignalBlocker blocker(&m_stack);
@@ -138,7 +149,8 @@ void EditHistory::Trim()
     for (std::size_t i = 0; i < kept.size(); ++i) {
         if (clean - drop == int(i) && i > 0)
             m_stack.setClean();
-        m_stack.push(new Step(*this, kept[i].text, std::move(kept[i].before), std::move(kept[i].after)));
+        m_stack.push(new Step(*this, kept[i].text, std::move(kept[i].before), std::move(kept[i].after),
+                              std::move(kept[i].outside)));
     }
     if (clean < drop)
         m_stack.resetClean();

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QUndoStack>
+#include <functional>
 
 class CBannerDoc;
 
@@ -25,9 +26,12 @@ public:
     // A document that was never saved as it is now (a banner recovered after a crash) has no
     // clean state: it is marked modified, and no undo or redo makes it unmodified.
     void Reset(bool saved = true);
+    // What a step also restores outside the document (true: undone, false: redone).
+    using Outside = std::function<void(bool undone)>;
     // Takes the change just made to the document as one step named `text`; a call that finds
-    // the document as the last step left it records nothing.
-    void Record(const QString &text);
+    // the document as the last step left it records nothing. `outside` puts back what the
+    // change set beyond the banner's bytes.
+    void Record(const QString &text, Outside outside = {});
     // The document as it is now was saved.
     void MarkSaved();
     void Undo();

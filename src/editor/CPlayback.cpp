@@ -76,7 +76,8 @@ void CPlayback::OnLoop()
     if (doc.m_bLoop != loop) {
         doc.m_bLoop = loop;
         doc.SetModifiedFlag();
-        doc.History().Record(QStringLiteral("Loop"));
+        // The check mark is the application's, but undoing the change puts it back too.
+        doc.History().Record(QStringLiteral("Loop"), [on = g_loop](bool undone) { g_loop = undone ? !on : on; });
     }
 }
 

@@ -140,7 +140,7 @@ void CSelectTool::OnButtonUp(CFrameView &view, int shift, QPoint point)
         } else if (shift & kCtrl) {
             ItemEdits::AddCopies(view, std::move(copies));
         } else {
-            ItemEdits::ReplaceByCopies(view, std::move(copies));
+            ItemEdits::ReplaceByCopies(view, std::move(copies), drag.activeHandle >= 0);
         }
     }
     CItemTool::OnButtonUp(view, shift, point);

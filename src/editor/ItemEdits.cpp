@@ -50,7 +50,7 @@ void Place(CFrameView &view, std::unique_ptr<CSprite> item, bool open, const QSt
 
 namespace ItemEdits {
 
-void ReplaceByCopies(CFrameView &view, std::vector<std::unique_ptr<CSprite>> copies)
+void ReplaceByCopies(CFrameView &view, std::vector<std::unique_ptr<CSprite>> copies, bool resized)
 {
     CBannerFrame *frame = view.ShownFrameObject();
     if (!frame)
@@ -63,7 +63,7 @@ void ReplaceByCopies(CFrameView &view, std::vector<std::unique_ptr<CSprite>> cop
     for (std::size_t i = 0; i < copies.size() && i < old.size(); ++i)
         if (CSprite *copy = frame->ReplaceItem(old[i], std::move(copies[i])))
             placed.push_back(copy);
-    Finish(view, std::move(placed), "Move");
+    Finish(view, std::move(placed), resized ? "Resize" : "Move");
 }
 
 void AddCopies(CFrameView &view, std::vector<std::unique_ptr<CSprite>> copies)

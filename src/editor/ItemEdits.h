@@ -10,8 +10,9 @@ class CSprite;
 
 namespace ItemEdits {
 // The copies take the places (same z-positions) of the selected items, paired in selection
-// order, and become the selection; the items are deleted.
-void ReplaceByCopies(CFrameView &view, std::vector<std::unique_ptr<CSprite>> copies);
+// order, and become the selection; the items are deleted. `resized`: the copies were dragged
+// by a handle rather than moved whole.
+void ReplaceByCopies(CFrameView &view, std::vector<std::unique_ptr<CSprite>> copies, bool resized = false);
 // The copies go in front of every item and become the selection; the selected items stay.
 void AddCopies(CFrameView &view, std::vector<std::unique_ptr<CSprite>> copies);
 // A new item spanned by a creation tool goes in front, alone selected, and opens its editor.

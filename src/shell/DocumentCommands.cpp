@@ -2,6 +2,7 @@
 
 #include "document/BannerDoc.h"
 #include "document/GifSizeEstimate.h"
+#include "editor/CItemTool.h"
 #include "resource.h"
 
 DocumentCommands::DocumentCommands(std::unique_ptr<CBannerDoc> doc, QString title)
@@ -34,8 +35,15 @@ bool DocumentCommands::OnCommand(unsigned id)
         d.OnFrameLoadBackground();
         break;
     case ID_FRAME_DELAY: d.OnFrameDelay(); break;
-    case ID_EDIT_UNDO: d.History().Undo(); break;
-    case ID_EDIT_REDO: d.History().Redo(); break;
+    // A drag under way holds working copies of the items it started from: the history waits.
+    case ID_EDIT_UNDO:
+        if (!ItemTools::Instance().Drag().buttonDown)
+            d.History().Undo();
+        break;
+    case ID_EDIT_REDO:
+        if (!ItemTools::Instance().Drag().buttonDown)
+            d.History().Redo();
+        break;
     case ID_VIEW_FRAMES: d.OnViewFrames(); break;
     case ID_VIEW_BANNER: d.OnViewBanner(); break;
     case ID_FILE_SAVE:
@@ -71,13 +79,13 @@ bool DocumentCommands::OnUpdateCommand(unsigned id, CommandState &state)
     case ID_FRAME_DELAY: state.Enable(d.OnUpdateFrameDelay()); return true;
     case ID_EDIT_UNDO: {
         const QUndoStack &stack = d.History().Stack();
-        state.Enable(stack.canUndo());
+        state.Enable(stack.canUndo() && !ItemTools::Instance().Drag().buttonDown);
         state.SetText(stack.canUndo() ? QStringLiteral("&Undo %1\tCtrl+Z").arg(stack.undoText()) : QString());
         return true;
     }
     case ID_EDIT_REDO: {
         const QUndoStack &stack = d.History().Stack();
-        state.Enable(stack.canRedo());
+        state.Enable(stack.canRedo() && !ItemTools::Instance().Drag().buttonDown);
         state.SetText(stack.canRedo() ? QStringLiteral("&Redo %1\tCtrl+Shift+Z").arg(stack.redoText()) : QString());
         return true;
     }

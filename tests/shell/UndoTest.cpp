@@ -70,8 +70,19 @@ TEST_F(UndoTest, EveryKindOfChangeUndoesToTheSavedFileAndRedoesToTheEditedOne)
     Run(ID_TOOLS_RECTANGLE);
     Drag(At(10, 10), At(60, 40));
     EXPECT_EQ(Text(ID_EDIT_UNDO), QStringLiteral("&Undo Create item\tCtrl+Z"));
-    Drag(At(30, 20), At(40, 30)); // moves it
+    Drag(At(60, 40), At(65, 45)); // by its corner handle
+    EXPECT_EQ(Text(ID_EDIT_UNDO), QStringLiteral("&Undo Resize item\tCtrl+Z"));
+    // While the drag that moves it is under way, the history waits: undoing now would leave the
+    // drag with copies of items that are gone.
+    QWidget *viewport = banner->Window()->viewport();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, At(30, 20));
+    QTest::mouseMove(viewport, At(35, 25));
+    EXPECT_FALSE(Enabled(ID_EDIT_UNDO));
+    Run(ID_EDIT_UNDO);
+    QTest::mouseMove(viewport, At(40, 30));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, At(40, 30));
     EXPECT_EQ(Text(ID_EDIT_UNDO), QStringLiteral("&Undo Move item\tCtrl+Z"));
+    EXPECT_EQ(doc->GetCurrentFrame()->Items().size(), 1u);
     Drag(At(45, 35), At(100, 35), Qt::ControlModifier); // a copy beside it
     EXPECT_EQ(Text(ID_EDIT_UNDO), QStringLiteral("&Undo Copy item\tCtrl+Z"));
     Run(ID_TOOLS_FREEHAND);
@@ -101,7 +112,7 @@ TEST_F(UndoTest, EveryKindOfChangeUndoesToTheSavedFileAndRedoesToTheEditedOne)
     Run(ID_FRAME_CUT);
     ASSERT_EQ(doc->GetFrameCount(), 2);
     const int steps = doc->History().Stack().count();
-    EXPECT_EQ(steps, 13);
+    EXPECT_EQ(steps, 14);
 
     const QByteArray edited = SaveAs("edited.bnr");
     ASSERT_NE(edited, opened);
@@ -123,6 +134,7 @@ TEST_F(UndoTest, EveryKindOfChangeUndoesToTheSavedFileAndRedoesToTheEditedOne)
     };
     EXPECT_EQ(runAll(ID_EDIT_UNDO), steps);
     EXPECT_TRUE(doc->IsModified());
+    EXPECT_TRUE(Checked(ID_ANIMATION_LOOP)) << "Loop's check mark as it was before the step";
     // The views follow: the Banner View shows the restored frame and holds no deleted item.
     EXPECT_EQ(banner->ShownFrame(), doc->GetCurrentFrameIndex());
     EXPECT_TRUE(banner->Selection().empty());
@@ -131,6 +143,7 @@ TEST_F(UndoTest, EveryKindOfChangeUndoesToTheSavedFileAndRedoesToTheEditedOne)
 
     EXPECT_EQ(runAll(ID_EDIT_REDO), steps);
     EXPECT_TRUE(doc->IsModified());
+    EXPECT_FALSE(Checked(ID_ANIMATION_LOOP));
     EXPECT_EQ(SaveAs("redone.bnr"), edited);
 }
 
