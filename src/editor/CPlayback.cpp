@@ -37,10 +37,9 @@ void CPlayback::Play()
     control.SetRepaintOnChange(false);
     m_view.GetDocument().RenderAllFrames(&control);
     control.SetRepaintOnChange(true);
-    // The application's flag decides whether it repeats; a banner that holds a repeat count
-    // (from a GIF) repeats that often, as a browser would show it, any other for ever.
+    // The application's flag decides whether it repeats; the repeat count a banner holds (from
+    // a GIF, set above) limits the repeats, as a browser shows them.
     control.SetAnimationLoop(g_loop);
-    control.SetAnimationLoopCount(g_loop && m_view.GetDocument().m_bLoop > 0 ? m_view.GetDocument().m_bLoop : 0);
     control.SetAnimationRunning(true);
 }
 
