@@ -32,7 +32,9 @@ public:
     void enqueue(std::function<void()> fn) override
     {
         std::unique_lock lock(m_mutex);
-        const bool room = !m_shutdown && m_jobs.size() < m_idle + (m_max - m_threads.size());
+        // Counted per connection, not from idle threads: a thread just made is not idle yet, and
+        // counting it as taken turned clients away below the bound.
+        const bool room = !m_shutdown && m_active < m_max;
         if (!room) {
             lock.unlock();
             t_refuse = true;
@@ -40,6 +42,7 @@ public:
             t_refuse = false;
             return;
         }
+        ++m_active;
         m_jobs.push_back(std::move(fn));
         if (m_jobs.size() > m_idle && m_threads.size() < m_max)
             m_threads.emplace_back([this] { Work(); });
@@ -74,6 +77,7 @@ private:
             lock.unlock();
             job();
             lock.lock();
+            --m_active;
         }
     }
 
@@ -83,6 +87,7 @@ private:
     std::deque<std::function<void()>> m_jobs;
     std::vector<std::thread> m_threads;
     std::size_t m_idle = 0;
+    std::size_t m_active = 0; // connections accepted and not yet finished
     bool m_shutdown = false;
 };
 
