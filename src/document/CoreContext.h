@@ -93,6 +93,9 @@ public:
         bool dither = false; // reduce colours with dithering (GifExportSettings.h)
     };
     GifExportOptions m_gifOptions;
+    // Set by the editor: every GIF export first takes m_gifOptions from the user's settings
+    // (GifExportSettings), so a change in the options dialog counts from the next save on.
+    bool gifOptionsFromSettings = false;
 
     // Bytes the frames of one banner may take (MemoryBudget.h), read from the settings at start.
     qint64 m_memoryBudget;

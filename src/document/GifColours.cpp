@@ -191,11 +191,29 @@ std::vector<int> ReduceCrowdedPages(ImagingControl &control, int maxColours, con
     if (reduced.size() != toReduce.size())
         return {}; // left as they are; the caller reports the pages that still do not fit
 
-    QImage page = reduced.front().convertToFormat(QImage::Format_RGB32);
+    // Dithered, a pixel's colour depends on its neighbours: the first page is dithered whole and
+    // each later one only inside the rectangle that changed, so the rest stays as on the page
+    // before and frame differencing still leaves it out.
+    ColorQuant::DitheredMapping dithered(control.ColorDithering() ? palette : QVector<QRgb>());
+    QImage page = (dithered.IsValid() ? dithered.Map(pictures.front()) : reduced.front())
+                      .convertToFormat(QImage::Format_RGB32);
+    if (page.isNull())
+        return {};
     const uchar *mappedStrip = strip.empty() ? nullptr : reduced.back().constScanLine(0);
     std::size_t next = 0;
     for (std::size_t i = 0; i < crowded.size(); ++i) {
-        if (i > 0) {
+        if (i > 0 && dithered.IsValid() && !changedAt[i].empty()) {
+            QRect changed;
+            for (int at : changedAt[i])
+                changed |= QRect(at % size.width(), at / size.width(), 1, 1);
+            const QImage part = dithered.Map(pictures[i].copy(changed)).convertToFormat(QImage::Format_RGB32);
+            if (part.isNull())
+                return {};
+            page.detach();
+            for (int y = 0; y < part.height(); ++y)
+                std::memcpy(page.scanLine(changed.top() + y) + changed.left() * int(sizeof(QRgb)), part.constScanLine(y),
+                            std::size_t(part.width()) * sizeof(QRgb));
+        } else if (i > 0) {
             page.detach();
             auto *pixels = reinterpret_cast<QRgb *>(page.bits());
             const int stride = page.bytesPerLine() / int(sizeof(QRgb));

@@ -46,9 +46,11 @@ private:
 bool MoreColoursThan(const QImage &image, int limit);
 
 // Maps every page of the control's page list with more than maxColours colours to one palette of
-// at most maxColours colours shared by all such pages, without dithering, so that pixels equal
-// before stay equal after. Pages with fewer colours are left exactly as they are. `colours` holds
-// each page's number of colours when the caller counted them already. Returns the pages it
+// at most maxColours colours shared by all such pages. Without dithering a pixel's colour alone
+// decides its entry, so pixels equal before stay equal after; with the control's ColorDithering
+// on, the first such page is dithered whole and each later one within the rectangle in which it
+// differs from the one before. Pages with fewer colours are left exactly as they are. `colours`
+// holds each page's number of colours when the caller counted them already. Returns the pages it
 // reduced. Leaves the last page selected.
 std::vector<int> ReduceCrowdedPages(ImagingControl &control, int maxColours, const std::vector<int> &colours = {});
 

@@ -7,6 +7,7 @@
 #include "document/BannerFile.h"
 #include "document/CoreContext.h"
 #include "document/GifColours.h"
+#include "document/GifExportSettings.h"
 #include "document/GifProgress.h"
 #include "document/OptOutWarning.h"
 #include "platform/Prompts.h"
@@ -115,6 +116,7 @@ void EndGifWriting(ImagingControl &file)
 {
     file.SetGifLossy(0);
     file.SetGifCompactPalette(false);
+    file.SetColorDithering(false);
 }
 
 // A colour no page uses for the transparent pixels, and its palette index; index -1 when there
@@ -200,6 +202,7 @@ CBannerDoc::GifOutcome CBannerDoc::PrepareGif(const CoreContext::GifExportOption
                                               const std::function<bool(int)> &pageDone)
 {
     ImagingControl &file = m_context.FileCtrl;
+    file.SetColorDithering(options.dither);
     RenderAllFrames(&file);
     file.SetCoordinateUnits(3);
     const int n = file.PageCount();
@@ -290,6 +293,8 @@ CBannerDoc::GifOutcome CBannerDoc::PrepareGif(const CoreContext::GifExportOption
 bool CBannerDoc::SaveAsGif(const QString &path)
 {
     ImagingControl &file = m_context.FileCtrl;
+    if (m_context.gifOptionsFromSettings)
+        m_context.m_gifOptions = GifExportSettings::ExportOptions(GifExportSettings::Read());
     WarnOfShortFrames(m_context, *this);
     GifProgress progress(GifProgress::Task::Export, GetFrameCount());
     const GifOutcome pages = PrepareGif(m_context.m_gifOptions, [&progress](int k) {

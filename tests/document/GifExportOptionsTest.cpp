@@ -3,6 +3,7 @@
 #include "GifTestSupport.h"
 #include "TestSupport.h"
 
+#include "document/GifExportSettings.h"
 #include "platform/ScriptedPrompts.h"
 #include "platform/imaging/GifCodec.h"
 #include "platform/settings/Settings.h"
@@ -26,7 +27,11 @@ protected:
         CreateSettingsKey(SettingsHive::User, Profile::ApplicationKey());
         DeleteSettingValue(SettingsHive::User, Profile::ApplicationKey(), kWarnValue);
     }
-    void TearDown() override { Prompts::Register(nullptr); }
+    void TearDown() override
+    {
+        GifExportSettings::Write({});
+        Prompts::Register(nullptr);
+    }
 
     int ShortFrameWarnings() const
     {
@@ -54,7 +59,84 @@ std::vector<QImage> MovingBlock(int frames)
     return pictures;
 }
 
+// The mean difference, per channel, of the averages over 6 x 6 blocks: what the eye sees from a
+// little further away, where dithering brings a reduced picture closer to the original.
+double BlockError(const QImage &a, const QImage &b)
+{
+    double total = 0;
+    int blocks = 0;
+    for (int by = 0; by + 6 <= a.height(); by += 6)
+        for (int bx = 0; bx + 6 <= a.width(); bx += 6, ++blocks)
+            for (int shift : {16, 8, 0}) {
+                int sa = 0, sb = 0;
+                for (int y = by; y < by + 6; ++y)
+                    for (int x = bx; x < bx + 6; ++x) {
+                        sa += int(a.pixel(x, y) >> shift & 0xff);
+                        sb += int(b.pixel(x, y) >> shift & 0xff);
+                    }
+                total += std::abs(sa - sb) / 36.0;
+            }
+    return total / (3.0 * blocks);
+}
+
 } // namespace
+
+TEST_F(GifExportOptionsTest, DitheringFromTheUserSettingsChangesOnlyPagesWithTooManyColours)
+{
+    const QString dir = TestSupport::NewTempDir();
+    const std::vector<QImage> photo = MovingBlock(4);
+    // Flat: each page a ramp of 200 colours, more than a GIF palette holds together.
+    std::vector<QImage> flat;
+    for (int k = 0; k < 3; ++k) {
+        QImage picture = Plain(0);
+        for (int x = 0; x < kWidth; ++x)
+            QPainter(&picture).fillRect(x, 0, 1, kHeight, QColor(x % 200, 60 * k, 255 - x % 200));
+        flat.push_back(picture);
+    }
+    auto exported = [&](const std::vector<QImage> &pictures, const QString &name) {
+        SetFrames(doc, pictures);
+        EXPECT_TRUE(doc.SaveAsGif(dir + name));
+        return TestSupport::ReadFile(dir + name);
+    };
+    const QByteArray photoExact = exported(photo, QStringLiteral("/photo.gif"));
+    std::vector<QImage> undithered;
+    for (int k = 0; k < doc.GetFrameCount(); ++k)
+        undithered.push_back(FrameImage(doc, k));
+    const QByteArray flatExact = exported(flat, QStringLiteral("/flat.gif"));
+
+    // The editor reads the options at every export; stored defaults write the same bytes.
+    ctx.gifOptionsFromSettings = true;
+    ASSERT_TRUE(GifExportSettings::Write({}));
+    EXPECT_EQ(exported(photo, QStringLiteral("/photo-defaults.gif")), photoExact);
+    GifExportSettings::Stored dither;
+    dither.dither = true;
+    ASSERT_TRUE(GifExportSettings::Write(dither));
+    EXPECT_EQ(exported(flat, QStringLiteral("/flat-dithered.gif")), flatExact);
+
+    SetFrames(doc, photo);
+    const std::vector<QImage> rendered = Rendered(doc);
+    const QString path = dir + QStringLiteral("/photo-dithered.gif");
+    ASSERT_TRUE(doc.SaveAsGif(path));
+    ASSERT_EQ(doc.GetFrameCount(), 4);
+    for (int k = 0; k < 4; ++k) {
+        const QImage frame = FrameImage(doc, k);
+        EXPECT_NE(FirstDifference(undithered[std::size_t(k)], frame), QString()) << k;
+        EXPECT_GT(Psnr(rendered[std::size_t(k)], frame), 25.0) << k;
+        EXPECT_LT(BlockError(rendered[std::size_t(k)], frame), BlockError(rendered[std::size_t(k)], undithered[std::size_t(k)]))
+            << k;
+    }
+    // Only what changed is dithered again: later pages stay the block's old and new place.
+    GifCodec::Animation gif;
+    ASSERT_EQ(GifCodec::Read(TestSupport::ReadFile(path), &gif), GifCodec::Ok);
+    ASSERT_EQ(gif.pages.size(), 4u);
+    for (std::size_t k = 1; k < 4; ++k) {
+        EXPECT_LE(gif.pages[k].image.width(), 42) << k;
+        EXPECT_LE(gif.pages[k].image.height(), 30) << k;
+    }
+    // Read at the next export: turned off again, the photographic banner is written exactly as before.
+    ASSERT_TRUE(GifExportSettings::Write({}));
+    EXPECT_EQ(exported(photo, QStringLiteral("/photo-again.gif")), photoExact);
+}
 
 TEST_F(GifExportOptionsTest, HundredFramesOf33MsKeepTheirRunningTimeAsGifsicleReadsIt)
 {

@@ -182,6 +182,23 @@ bool Quantise(const std::vector<liq_histogram_entry> &histogram, int maxColors, 
     return true;
 }
 
+// The entry of palette nearest to rgb (squared distance over the three channels).
+int Nearest(const QVector<QRgb> &palette, QRgb rgb)
+{
+    int best = 0;
+    int bestDistance = INT_MAX;
+    for (int i = 0; i < palette.size(); ++i) {
+        const int dr = qRed(palette[i]) - qRed(rgb), dg = qGreen(palette[i]) - qGreen(rgb),
+                  db = qBlue(palette[i]) - qBlue(rgb);
+        const int distance = dr * dr + dg * dg + db * db;
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            best = i;
+        }
+    }
+    return best;
+}
+
 } // namespace
 
 // ---- ColorIndex ----------------------------------------------------------------------------
@@ -239,6 +256,90 @@ void ColorIndex::Grow()
         if (keys[i] != kEmpty)
             Insert(keys[i], values[i]);
     }
+}
+
+// ---- DitheredMapping -------------------------------------------------------------------------
+
+struct DitheredMapping::Quantiser {
+    std::unique_ptr<liq_attr, LiqDeleter> attr;
+    std::unique_ptr<liq_result, LiqDeleter> result;
+};
+
+DitheredMapping::DitheredMapping(const QVector<QRgb> &palette) : m_liq(std::make_unique<Quantiser>())
+{
+    if (palette.size() < 2 || palette.size() > 256)
+        return;
+    omp_set_num_threads(1);
+    m_liq->attr.reset(liq_attr_create());
+    // Every entry is a fixed colour and there is room for no other, so the quantiser keeps the
+    // palette as it is (only its order may change) and the remapping does not refine it either.
+    if (!m_liq->attr || liq_set_max_colors(m_liq->attr.get(), int(palette.size())) != LIQ_OK)
+        return;
+    std::unique_ptr<liq_histogram, LiqDeleter> hist(liq_histogram_create(m_liq->attr.get()));
+    if (!hist)
+        return;
+    std::vector<liq_histogram_entry> entries;
+    for (QRgb c : palette) {
+        const liq_color colour{uchar(qRed(c)), uchar(qGreen(c)), uchar(qBlue(c)), 255};
+        entries.push_back({colour, 1u});
+        if (liq_histogram_add_fixed_color(hist.get(), colour, 0.0) != LIQ_OK)
+            return;
+    }
+    if (liq_histogram_add_colors(hist.get(), m_liq->attr.get(), entries.data(), int(entries.size()), 0.0) != LIQ_OK)
+        return;
+    liq_result *raw = nullptr;
+    if (liq_histogram_quantize(hist.get(), m_liq->attr.get(), &raw) != LIQ_OK || !raw)
+        return;
+    m_liq->result.reset(raw);
+    const liq_palette *pal = liq_get_palette(raw);
+    if (liq_set_dithering_level(raw, 1.0f) != LIQ_OK || !pal || pal->count == 0 || pal->count > 256) {
+        m_liq->result.reset();
+        return;
+    }
+    m_palette.clear();
+    for (QRgb c : palette)
+        m_palette.append(c | 0xff000000u);
+    for (unsigned i = 0; i < pal->count; ++i)
+        m_index.push_back(uchar(Nearest(m_palette, qRgb(pal->entries[i].r, pal->entries[i].g, pal->entries[i].b))));
+}
+
+DitheredMapping::~DitheredMapping() = default;
+
+bool DitheredMapping::IsValid() const
+{
+    return bool(m_liq->result);
+}
+
+QImage DitheredMapping::Map(const QImage &image)
+{
+    if (!IsValid() || image.isNull())
+        return {};
+    omp_set_num_threads(1);
+    const QImage rgba = image.convertToFormat(QImage::Format_RGBX8888);
+    const int w = rgba.width(), h = rgba.height();
+    std::vector<const void *> rows(std::size_t(h), nullptr);
+    for (int y = 0; y < h; ++y)
+        rows[std::size_t(y)] = rgba.constScanLine(y);
+    std::unique_ptr<liq_image, LiqDeleter> liqImage(
+        liq_image_create_rgba_rows(m_liq->attr.get(), const_cast<void **>(rows.data()), w, h, 0.0));
+    QImage out(w, h, QImage::Format_Indexed8);
+    if (!liqImage || out.isNull())
+        return {};
+    std::vector<unsigned char *> outRows(std::size_t(h), nullptr);
+    for (int y = 0; y < h; ++y)
+        outRows[std::size_t(y)] = out.scanLine(y);
+    if (liq_write_remapped_image_rows(m_liq->result.get(), liqImage.get(), outRows.data()) != LIQ_OK)
+        return {};
+    for (int y = 0; y < h; ++y) {
+        uchar *row = out.scanLine(y);
+        for (int x = 0; x < w; ++x) {
+            if (row[x] >= m_index.size())
+                return {};
+            row[x] = m_index[row[x]];
+        }
+    }
+    out.setColorTable(m_palette);
+    return out;
 }
 
 // ---- counting and reduction ------------------------------------------------------------------
@@ -329,7 +430,7 @@ bool ReduceExact(const std::vector<QImage> &images, int maxColors, QVector<QRgb>
 }
 
 std::vector<QImage> ReduceShared(const std::vector<QImage> &images, int maxColors, QVector<QRgb> *palette,
-                                 const QVector<QRgb> &reserved)
+                                 const QVector<QRgb> &reserved, bool dither)
 {
     std::vector<QImage> out;
     if (ReduceExact(images, maxColors, palette, &out, reserved))
@@ -369,8 +470,28 @@ std::vector<QImage> ReduceShared(const std::vector<QImage> &images, int maxColor
     colors.resize(reserved.size());
     for (QRgb c : chosen)
         colors.append(c | 0xff000000u);
-    // A colour maps exactly to a reserved entry, else to the entry chosen for it.
     const int firstChosen = int(reserved.size());
+    if (dither && chosen.size() > 1) {
+        DitheredMapping mapping(chosen);
+        for (size_t i = 0; i < sources.size(); ++i) {
+            QImage mapped = mapping.Map(sources[i]);
+            if (mapped.isNull())
+                return {};
+            for (int y = 0; y < mapped.height(); ++y) {
+                uchar *row = mapped.scanLine(y);
+                const auto *src = reinterpret_cast<const QRgb *>(sources[i].constScanLine(y));
+                for (int x = 0; x < mapped.width(); ++x) {
+                    const int exact = firstChosen > 0 ? index.Find(src[x]) : -1;
+                    row[x] = uchar(exact >= 0 ? exact : firstChosen + row[x]);
+                }
+            }
+            mapped.setColorTable(colors);
+            out[i] = std::move(mapped);
+        }
+        *palette = colors;
+        return out;
+    }
+    // A colour maps exactly to a reserved entry, else to the entry chosen for it.
     std::vector<int> target(histogram.size());
     for (std::size_t slot = 0; slot < histogram.size(); ++slot) {
         const liq_color c = histogram[slot].color;

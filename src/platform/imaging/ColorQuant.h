@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QVector>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace ColorQuant {
@@ -21,9 +22,33 @@ int CountColors(const QImage &image);
 // - reserved colours come first: (*palette)[i] == reserved[i]. A pixel maps to a reserved entry
 //   only when it has exactly that colour, so a reserved "transparent" colour is never picked up
 //   by near colours.
+// - dither: the pictures are mapped onto the chosen colours with error diffusion instead, so a
+//   pixel's index depends on its neighbours too; exact mappings and reserved colours are not dithered.
 // Returns an empty vector when the reduction is impossible (too few colours left) or fails.
 std::vector<QImage> ReduceShared(const std::vector<QImage> &images, int maxColors, QVector<QRgb> *palette,
-                                 const QVector<QRgb> &reserved = {});
+                                 const QVector<QRgb> &reserved = {}, bool dither = false);
+
+// Maps pictures onto one fixed palette with libimagequant's error diffusion, whose dither map
+// keeps edges and flat areas free of noise. Every picture mapped uses the same palette.
+class DitheredMapping {
+public:
+    // 2 to 256 colours (alpha ignored); otherwise, or when libimagequant fails, IsValid() is false.
+    explicit DitheredMapping(const QVector<QRgb> &palette);
+    ~DitheredMapping();
+    DitheredMapping(const DitheredMapping &) = delete;
+    DitheredMapping &operator=(const DitheredMapping &) = delete;
+
+    bool IsValid() const;
+    // The picture (any format, alpha ignored) as Format_Indexed8 with the palette as colour
+    // table; a null image on failure.
+    QImage Map(const QImage &image);
+
+private:
+    struct Quantiser;
+    std::unique_ptr<Quantiser> m_liq;
+    QVector<QRgb> m_palette;
+    std::vector<uchar> m_index; // libimagequant's entry -> the entry of m_palette
+};
 
 // The images (as for ReduceShared) mapped exactly onto one shared palette: the reserved colours
 // first, then the others in order of first appearance. False when they have more than maxColors

@@ -435,7 +435,7 @@ int ImagingControl::ReduceColors(int bits, int dither, int paletteOption, int or
     }
     QVector<QRgb> palette;
     const std::vector<QImage> reduced =
-        ColorQuant::ReduceShared(images, 1 << bits, &palette, ReservedColors(constPages, false));
+        ColorQuant::ReduceShared(images, 1 << bits, &palette, ReservedColors(constPages, false), m_colorDithering);
     if (reduced.size() != pages.size())
         return ImagingErrArgument;
     palette = Opaque(palette);

@@ -155,7 +155,7 @@ public:
     // Reduces every page (or the bitmap) to at most 2^bits colours with one shared palette
     // (libimagequant); pages that together have no more colours than that keep every pixel.
     // The user palette entries of all pages are kept as exact colours. dither, paletteOption
-    // and order are accepted for the callers' sake: the quantiser's own remapping is used and
+    // and order are accepted for the callers' sake: ColorDithering decides the remapping and
     // the palette is always optimised for the pictures. bits outside 1..8: ImagingErrArgument.
     int ReduceColors(int bits, int dither = 0, int paletteOption = 0, int order = 0);
     // Exact number of distinct colours of the selected page (or the bitmap); 0 without one.
@@ -386,6 +386,11 @@ public:
     // not their indices.
     bool GifCompactPalette() const { return m_gifCompactPalette; }
     void SetGifCompactPalette(bool on) { m_gifCompactPalette = on; }
+    // On, ReduceColors (and the GIF export's reductions of pages with too many colours) spread
+    // the error of the colours they replace over the neighbouring pixels; off, each colour maps
+    // to its nearest entry alone. Pictures whose colours fit are never changed.
+    bool ColorDithering() const { return m_colorDithering; }
+    void SetColorDithering(bool on) { m_colorDithering = on; }
     // Why the last SaveFile gave ImagingErrWrite, in the system's words ("No space left on
     // device", "the file is read-only"); empty after a success.
     QString FileErrorString() const { return m_fileError; }
@@ -430,6 +435,7 @@ private:
     int SaveGif(const QString &path, int bits);
     int m_gifLossy = 0;
     bool m_gifCompactPalette = false;
+    bool m_colorDithering = false;
 
     int m_coordinateUnits = 3;
     ImagingBitmap m_bitmap;                 // the bitmap when there is no page list
