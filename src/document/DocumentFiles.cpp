@@ -15,13 +15,35 @@ bool IsBannerPath(const QString &path)
     return path.toLower().contains(QStringLiteral(".bnr"));
 }
 
+// The path Save As writes for a name chosen with a filter: a name without an extension takes
+// that of the banner or the GIF filter.
+QString SaveAsPath(const QString &name, int filterIndex)
+{
+    if (!QFileInfo(name).suffix().isEmpty())
+        return name;
+    if (filterIndex == 1)
+        return name + QStringLiteral(".bnr");
+    if (filterIndex == 2)
+        return name + QStringLiteral(".gif");
+    return name;
+}
+
+bool SavesGif(const QString &name, int filterIndex)
+{
+    const QString lower = SaveAsPath(name, filterIndex).toLower();
+    return lower.contains(QStringLiteral(".gif")) && !lower.contains(QStringLiteral(".bnr"));
+}
+
 // The save dialog of both Save roads: the folder must exist, replacing a file is asked first.
 // Empty when the user cancelled.
-std::optional<Prompts::FileChoice> AskSavePath(const QString &filter, const QString &defaultExt = {})
+std::optional<Prompts::FileChoice> AskSavePath(const QString &filter, const QString &defaultExt = {},
+                                               bool gifOptions = false)
 {
     Prompts::FileDialog options;
     options.filter = filter;
     options.defaultExt = defaultExt;
+    if (gifOptions)
+        options.savesGif = SavesGif;
     options.overwritePrompt = true;
     options.pathMustExist = true;
     auto choice = Prompts::Instance().SaveFile(options);
@@ -92,16 +114,10 @@ bool CBannerDoc::OnFileSave()
 
 bool CBannerDoc::OnFileSaveAs()
 {
-    const auto choice = AskSavePath(SaveAsFilter());
+    const auto choice = AskSavePath(SaveAsFilter(), {}, true);
     if (!choice)
         return false;
-    QString path = choice->path;
-    if (QFileInfo(path).suffix().isEmpty()) {
-        if (choice->filterIndex == 1)
-            path += QStringLiteral(".bnr");
-        else if (choice->filterIndex == 2)
-            path += QStringLiteral(".gif");
-    }
+    const QString path = SaveAsPath(choice->path, choice->filterIndex);
     const QString lower = path.toLower();
     if (!lower.contains(QStringLiteral(".gif")) && !lower.contains(QStringLiteral(".bnr"))) {
         Prompts::Instance().Message(InvalidExtensionMessage(), Prompts::Icon::Stop);

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 class Prompts {
@@ -25,6 +26,9 @@ public:
         bool fileMustExist = false;
         bool pathMustExist = false;
         bool overwritePrompt = false;
+        // Save dialogs: when set, an "&Options..." button opens the GIF export options, enabled
+        // while this says that the name typed (perhaps none yet) and the filter selected save a GIF.
+        std::function<bool(const QString &name, int filterIndex)> savesGif;
     };
     struct FileChoice {
         QString path;        // full path

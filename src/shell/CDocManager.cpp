@@ -41,6 +41,7 @@ CDocManager::CDocManager(CoreContext &context, CMainFrame &frame) : m_context(co
     // The estimate yields to the interface and to the user's other work.
     m_estimates.setMaxThreadCount(1);
     m_estimates.setThreadPriority(QThread::LowPriority);
+    m_context.gifOptionsFromSettings = true;
 }
 
 CDocManager::~CDocManager()
@@ -60,6 +61,7 @@ CDocManager::~CDocManager()
     if (m_context.dialogs == this)
         m_context.dialogs = nullptr;
     m_context.addToRecentFiles = nullptr;
+    m_context.gifOptionsFromSettings = false;
 }
 
 DocumentCommands *CDocManager::AddDocument(std::unique_ptr<CBannerDoc> doc, const QString &title)

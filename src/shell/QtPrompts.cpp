@@ -1,14 +1,18 @@
 #include "shell/QtPrompts.h"
 
+#include "shell/GifExportOptionsDialog.h"
 #include "shell/GifWarnDlg.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QColorDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 QString Caption()
@@ -19,6 +23,28 @@ QString Caption()
 
 // Logical pixels at 96 dots per inch, the unit of LOGFONT heights in banner files.
 constexpr double kLogicalDpi = 96.0;
+
+// "Options..." beside Save and Cancel, for the GIF export options while the name and the filter
+// make a GIF. The options are stored when their dialog closes with OK, whether or not the
+// file is then saved.
+void AddGifOptionsButton(QFileDialog &dialog, const Prompts::FileDialog &options, const QStringList &filters)
+{
+    auto *buttons = dialog.findChild<QDialogButtonBox *>();
+    auto *name = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    if (!buttons || !name)
+        return;
+    QPushButton *button = buttons->addButton(QStringLiteral("&Options..."), QDialogButtonBox::ActionRole);
+    // Return keeps saving after the options were opened.
+    button->setAutoDefault(false);
+    auto update = [&dialog, &options, &filters, name, button] {
+        const int index = int(filters.indexOf(dialog.selectedNameFilter())) + 1;
+        button->setEnabled(options.savesGif(name->text(), index));
+    };
+    QObject::connect(name, &QLineEdit::textChanged, button, update);
+    QObject::connect(&dialog, &QFileDialog::filterSelected, button, update);
+    QObject::connect(button, &QPushButton::clicked, &dialog, [&dialog] { GifExportOptionsDialog(&dialog).exec(); });
+    update();
+}
 } // namespace
 
 Prompts::Answer QtPrompts::Message(const QString &text, Icon icon, Buttons buttons)
@@ -69,6 +95,11 @@ std::optional<Prompts::FileChoice> QtPrompts::RunFileDialog(const FileDialog &op
             dialog.setDirectory(options.initialPath);
         else
             dialog.selectFile(options.initialPath);
+    }
+    if (save && options.savesGif) {
+        // Qt's own dialog, which takes a button of ours.
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        AddGifOptionsButton(dialog, options, filters);
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
