@@ -52,8 +52,9 @@ bool DocumentCommands::OnCommand(unsigned id)
         const bool saved = id == ID_FILE_SAVE ? d.OnFileSave() : d.OnFileSaveAs();
         if (saved && m_saved && (d.GetPathName() != before || id == ID_FILE_SAVE_AS))
             m_saved(*this);
-        // A GIF save reloads the frames from the file; the options may have changed too.
-        if (saved && m_gifEstimate)
+        // A GIF save reloads the frames from the file; the export options may have changed in
+        // the save dialog, also when the save was then cancelled.
+        if (m_gifEstimate)
             m_gifEstimate->Refresh();
         break;
     }
