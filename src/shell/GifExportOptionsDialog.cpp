@@ -15,11 +15,16 @@ namespace {
 // The highest lossy level the encoder takes.
 constexpr qint32 kMaxLossy = 255;
 
-QLineEdit *DigitsEdit(QWidget *parent, const QString &name)
+// A row of the dialog at template line y: "label [digits] note".
+QLineEdit *NumberRow(QWidget *dialog, const DialogUnits &du, int y, const QString &label, const QString &note)
 {
-    auto *edit = new QLineEdit(parent);
-    edit->setObjectName(name);
+    auto *caption = new QLabel(label, dialog);
+    du.Place(caption, 10, y + 2, 50, 8);
+    auto *edit = new QLineEdit(dialog);
     edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+    du.Place(edit, 62, y, 40, 12);
+    caption->setBuddy(edit);
+    du.Place(new QLabel(note, dialog), 107, y + 2, 120, 8);
     return edit;
 }
 } // namespace
@@ -28,35 +33,23 @@ GifExportOptionsDialog::GifExportOptionsDialog(QWidget *parent) : QDialog(parent
 {
     setWindowTitle(QStringLiteral("GIF Export Options"));
     const DialogUnits du(this);
-    setFixedSize(du.Size(236, 106));
+    setFixedSize(du.Size(250, 106));
 
-    auto *budgetLabel = new QLabel(QStringLiteral("Size &budget :"), this);
-    du.Place(budgetLabel, 10, 12, 50, 8);
-    m_budget = DigitsEdit(this, QStringLiteral("budget"));
-    du.Place(m_budget, 62, 10, 40, 12);
-    budgetLabel->setBuddy(m_budget);
-    du.Place(new QLabel(QStringLiteral("KB (0 = none)"), this), 107, 12, 110, 8);
+    m_budget = NumberRow(this, du, 10, QStringLiteral("Size &budget :"), QStringLiteral("KB (0 = none)"));
 
-    m_fit = new QCheckBox(QStringLiteral("&Fit the file within the budget, raising the lossy level as needed"), this);
-    m_fit->setObjectName(QStringLiteral("fit"));
-    du.Place(m_fit, 10, 28, 220, 10);
+    m_fit = new QCheckBox(QStringLiteral("&Fit within the budget, raising the lossy level as needed"), this);
+    du.Place(m_fit, 10, 28, 232, 10);
 
-    auto *lossyLabel = new QLabel(QStringLiteral("&Lossy level :"), this);
-    du.Place(lossyLabel, 10, 46, 50, 8);
-    m_lossy = DigitsEdit(this, QStringLiteral("lossy"));
-    du.Place(m_lossy, 62, 44, 40, 12);
-    lossyLabel->setBuddy(m_lossy);
-    du.Place(new QLabel(QStringLiteral("0 = exact pages, up to 255"), this), 107, 46, 120, 8);
+    m_lossy = NumberRow(this, du, 44, QStringLiteral("&Lossy level :"), QStringLiteral("0 = exact pages, up to 255"));
 
     m_dither = new QCheckBox(QStringLiteral("&Dither pages that have more colours than a GIF holds"), this);
-    m_dither->setObjectName(QStringLiteral("dither"));
-    du.Place(m_dither, 10, 62, 220, 10);
+    du.Place(m_dither, 10, 62, 232, 10);
 
     auto *ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setDefault(true);
-    du.Place(ok, 126, 84, 50, 14);
+    du.Place(ok, 140, 84, 50, 14);
     auto *cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    du.Place(cancel, 180, 84, 50, 14);
+    du.Place(cancel, 194, 84, 50, 14);
     connect(ok, &QPushButton::clicked, this, &GifExportOptionsDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     // Without a budget there is nothing to fit.

@@ -182,23 +182,6 @@ bool Quantise(const std::vector<liq_histogram_entry> &histogram, int maxColors, 
     return true;
 }
 
-// The entry of palette nearest to rgb (squared distance over the three channels).
-int Nearest(const QVector<QRgb> &palette, QRgb rgb)
-{
-    int best = 0;
-    int bestDistance = INT_MAX;
-    for (int i = 0; i < palette.size(); ++i) {
-        const int dr = qRed(palette[i]) - qRed(rgb), dg = qGreen(palette[i]) - qGreen(rgb),
-                  db = qBlue(palette[i]) - qBlue(rgb);
-        const int distance = dr * dr + dg * dg + db * db;
-        if (distance < bestDistance) {
-            bestDistance = distance;
-            best = i;
-        }
-    }
-    return best;
-}
-
 } // namespace
 
 // ---- ColorIndex ----------------------------------------------------------------------------
@@ -258,6 +241,22 @@ void ColorIndex::Grow()
     }
 }
 
+int NearestEntry(const QVector<QRgb> &palette, QRgb rgb)
+{
+    int best = 0;
+    int bestDistance = INT_MAX;
+    for (int i = 0; i < palette.size(); ++i) {
+        const int dr = qRed(palette[i]) - qRed(rgb), dg = qGreen(palette[i]) - qGreen(rgb),
+                  db = qBlue(palette[i]) - qBlue(rgb);
+        const int distance = dr * dr + dg * dg + db * db;
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            best = i;
+        }
+    }
+    return best;
+}
+
 // ---- DitheredMapping -------------------------------------------------------------------------
 
 struct DitheredMapping::Quantiser {
@@ -300,7 +299,7 @@ DitheredMapping::DitheredMapping(const QVector<QRgb> &palette) : m_liq(std::make
     for (QRgb c : palette)
         m_palette.append(c | 0xff000000u);
     for (unsigned i = 0; i < pal->count; ++i)
-        m_index.push_back(uchar(Nearest(m_palette, qRgb(pal->entries[i].r, pal->entries[i].g, pal->entries[i].b))));
+        m_index.push_back(uchar(NearestEntry(m_palette, qRgb(pal->entries[i].r, pal->entries[i].g, pal->entries[i].b))));
 }
 
 DitheredMapping::~DitheredMapping() = default;

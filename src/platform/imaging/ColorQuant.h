@@ -28,6 +28,10 @@ int CountColors(const QImage &image);
 std::vector<QImage> ReduceShared(const std::vector<QImage> &images, int maxColors, QVector<QRgb> *palette,
                                  const QVector<QRgb> &reserved = {}, bool dither = false);
 
+// The entry of a palette nearest to a colour (squared distance over the three channels); 0 for
+// an empty palette.
+int NearestEntry(const QVector<QRgb> &palette, QRgb rgb);
+
 // Maps pictures onto one fixed palette with libimagequant's error diffusion, whose dither map
 // keeps edges and flat areas free of noise. Every picture mapped uses the same palette.
 class DitheredMapping {

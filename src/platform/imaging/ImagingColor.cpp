@@ -9,7 +9,6 @@
 #include <QSet>
 #include <algorithm>
 #include <array>
-#include <climits>
 
 namespace {
 
@@ -51,19 +50,7 @@ int IndexOf(const QVector<QRgb> &palette, COLORREF color)
 
 int NearestIndex(const QVector<QRgb> &palette, COLORREF color)
 {
-    const QRgb wanted = ColorrefToQRgb(color);
-    int best = 0;
-    long bestDistance = LONG_MAX;
-    for (int i = 0; i < palette.size(); ++i) {
-        const long dr = qRed(palette[i]) - qRed(wanted), dg = qGreen(palette[i]) - qGreen(wanted),
-                   db = qBlue(palette[i]) - qBlue(wanted);
-        const long distance = dr * dr + dg * dg + db * db;
-        if (distance < bestDistance) {
-            best = i;
-            bestDistance = distance;
-        }
-    }
-    return best;
+    return ColorQuant::NearestEntry(palette, ColorrefToQRgb(color));
 }
 
 QVector<QRgb> Padded(QVector<QRgb> palette, int size)
