@@ -3,13 +3,16 @@
 #include "shell/GifExportOptionsDialog.h"
 #include "shell/GifWarnDlg.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QColorDialog>
+#include <QCompleter>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -44,6 +47,48 @@ void AddGifOptionsButton(QFileDialog &dialog, const Prompts::FileDialog &options
     QObject::connect(&dialog, &QFileDialog::filterSelected, button, update);
     QObject::connect(button, &QPushButton::clicked, &dialog, [&dialog] { GifExportOptionsDialog(&dialog).exec(); });
     update();
+}
+
+// The name completion list takes Return to close itself (putting a completion highlighted with
+// the arrow keys into the field) and the dialog stays open. Return there goes on to the name field
+// once the list is done, so it saves (or opens) the name as it then stands through the dialog's
+// own checks (folder, extension, overwriting), as Return in the field does.
+class ReturnThroughCompletionList : public QObject {
+public:
+    ReturnThroughCompletionList(QAbstractItemView *list, QLineEdit *name) : QObject(name), m_list(list), m_name(name)
+    {
+        list->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_list && event->type() == QEvent::KeyPress) {
+            const auto *key = static_cast<QKeyEvent *>(event);
+            if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+                // Queued: the dialog cannot close from within the list's own key press. Not when
+                // the dialog has closed or asks something meanwhile, so it is never asked twice.
+                QMetaObject::invokeMethod(m_name, [name = m_name, code = key->key(), modifiers = key->modifiers()] {
+                    if (QApplication::activeModalWidget() != name->window())
+                        return;
+                    QKeyEvent press(QEvent::KeyPress, code, modifiers);
+                    QApplication::sendEvent(name, &press);
+                }, Qt::QueuedConnection);
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QAbstractItemView *m_list;
+    QLineEdit *m_name;
+};
+
+void SaveOnReturnInCompletionList(QFileDialog &dialog)
+{
+    auto *name = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    if (name && name->completer() && name->completer()->popup())
+        new ReturnThroughCompletionList(name->completer()->popup(), name);
 }
 } // namespace
 
@@ -101,6 +146,7 @@ std::optional<Prompts::FileChoice> QtPrompts::RunFileDialog(const FileDialog &op
         dialog.setOption(QFileDialog::DontUseNativeDialog);
         AddGifOptionsButton(dialog, options, filters);
     }
+    SaveOnReturnInCompletionList(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     const int index = int(filters.indexOf(dialog.selectedNameFilter()));

@@ -10,12 +10,18 @@
 #include "shell/FrameDelayDialog.h"
 #include "shell/GifWarnDlg.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
+#include <QCompleter>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -172,6 +178,71 @@ TEST(GifWarnDlg, TheEditorsPromptsShowIt)
     seen = ShellTest::OnNextModal<GifWarnDlg>([](GifWarnDlg *d) { d->accept(); });
     EXPECT_TRUE(prompts.ShowGifWarning());
     EXPECT_TRUE(*seen);
+}
+
+// Return in the name field saves also while the name completion list is open: what was typed
+// as it stands, or the completion picked with the arrow keys, which then asks about overwriting.
+TEST(QtPrompts, ReturnWithTheCompletionListOpenSaves)
+{
+    const QString dir = TestSupport::NewTempDir();
+    TestSupport::WriteFile(dir + QStringLiteral("/banner-old.bnr"), "old");
+    QtPrompts prompts;
+    Prompts::FileDialog options;
+    options.filter = QStringLiteral("Banner Files (*.bnr)|*.bnr||");
+    options.defaultExt = QStringLiteral("bnr");
+    options.initialPath = dir;
+    options.overwritePrompt = true;
+    options.savesGif = [](const QString &, int) { return false; };
+
+    // Answers the overwrite question Yes, counting how often it was asked.
+    int overwriteAsked = 0;
+    QTimer answer;
+    answer.setInterval(10);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            ++overwriteAsked;
+            box->button(QMessageBox::Yes)->click();
+        }
+    });
+    answer.start();
+    // Types `prefix` once the folder is listed and presses Return with the list open; `pick`
+    // first highlights the completion.
+    auto typePrefix = [&](const QString &prefix, bool pick, bool &popupShown) {
+        return ShellTest::OnNextModal<QFileDialog>([&, prefix, pick](QFileDialog *d) {
+            auto *name = d->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            auto *model = d->findChild<QFileSystemModel *>();
+            ASSERT_TRUE(name && name->completer() && model);
+            for (int i = 0; i < 500 && !model->index(dir + QStringLiteral("/banner-old.bnr")).isValid(); ++i)
+                QTest::qWait(10);
+            QTest::keyClicks(name, prefix);
+            QAbstractItemView *popup = name->completer()->popup();
+            for (int i = 0; i < 500 && !popup->isVisible(); ++i)
+                QTest::qWait(10);
+            popupShown = popup->isVisible();
+            if (pick)
+                QTest::keyClick(popup, Qt::Key_Down);
+            QTest::keyClick(popup, Qt::Key_Return);
+            for (int i = 0; i < 500 && d->isVisible(); ++i)
+                QTest::qWait(10);
+        });
+    };
+    bool shown = false;
+    auto seen = typePrefix(dir + QStringLiteral("/banner"), false, shown);
+    std::optional<Prompts::FileChoice> chosen = prompts.SaveFile(options);
+    EXPECT_TRUE(*seen);
+    EXPECT_TRUE(shown);
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->path, dir + QStringLiteral("/banner.bnr"));
+    EXPECT_EQ(overwriteAsked, 0);
+
+    shown = false;
+    seen = typePrefix(QStringLiteral("banner"), true, shown);
+    chosen = prompts.SaveFile(options);
+    EXPECT_TRUE(*seen);
+    EXPECT_TRUE(shown);
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->path, dir + QStringLiteral("/banner-old.bnr"));
+    EXPECT_EQ(overwriteAsked, 1);
 }
 
 TEST(AboutDialog, IconAndProductLineOpenTheHomePage)
