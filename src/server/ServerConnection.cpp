@@ -286,3 +286,7 @@ void ServerConnection::OnSocketDisconnected()
     if (self)
         OnClose(0);
 }
+
+// Compiled here rather than with the library's other meta-object code, so that programs that
+// never open a connection (vellumark-cli) do not pull this file, and Qt Network with it, in.
+#include "moc_ServerConnection.cpp"

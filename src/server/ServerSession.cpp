@@ -144,3 +144,7 @@ void ServerSession::OnLoginRejected()
     Prompts::Instance().Message(
         QStringLiteral("The UserName/Password could not be verified on the server.\nPlease retry login."));
 }
+
+// Compiled here rather than with the library's other meta-object code, so that programs that
+// never open a connection (vellumark-cli) do not pull this file, and Qt Network with it, in.
+#include "moc_ServerSession.cpp"
