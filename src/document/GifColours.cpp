@@ -223,10 +223,11 @@ std::vector<int> ReduceCrowdedPages(ImagingControl &control, int maxColours, con
             }
         }
         control.SetPageIndex(crowded[i]);
-        QImage *target = control.GetBitmapDC();
-        if (target)
-            *target = page;
-        control.ReleaseBitmapDC();
+        // Handed over whole: drawing into the page's own picture would first copy it, since the
+        // list above still shares it.
+        ImagingBitmap reducedPage = control.BitmapHandle();
+        reducedPage.image = page;
+        control.SetBitmapHandle(reducedPage);
     }
     return crowded;
 }

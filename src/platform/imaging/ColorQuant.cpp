@@ -52,13 +52,16 @@ bool MapImage(const QImage &src, QImage *out, Lookup &&lookup)
     if (dst.isNull() && !src.isNull())
         return false;
     bool ok = true;
+    // The rows through one pointer: scanLine() checks for sharing at every call, once per run.
+    uchar *const bits = dst.bits();
+    const qsizetype stride = dst.bytesPerLine();
     ForEachRun(src, [&](int y, int x0, int x1, QRgb rgb) {
         const int index = ok ? lookup(rgb) : -1;
         if (index < 0) {
             ok = false;
             return;
         }
-        std::memset(dst.scanLine(y) + x0, index, size_t(x1 - x0));
+        std::memset(bits + y * stride + x0, index, size_t(x1 - x0));
     });
     if (ok)
         *out = std::move(dst);
