@@ -172,6 +172,17 @@ vk_wait_file() {
     sleep 0.3
 }
 
+# vk_start_with_rectangle: starts the editor and draws a rectangle with Tools > Rectangle, dragged
+# from banner pixel 20,10 to 120,50; the banner's screen origin is left in bx, by.
+vk_start_with_rectangle() {
+    vk_start_editor
+    read -r bx by < <(vk_banner_origin) || vk_fail "no white 468 x 60 banner on the screen"
+    vk_click $((bx + 400)) $((by + 30))
+    vk_pointer_to "$VK_WIN"
+    vk_key alt+t r
+    vk_drag $((bx + 20)) $((by + 10)) $((bx + 120)) $((by + 50))
+}
+
 # vk_save_untitled PATH: Ctrl+S on a never-saved banner opens Save As; PATH is typed into it and
 # Return saves. Waits for the file.
 vk_save_untitled() {

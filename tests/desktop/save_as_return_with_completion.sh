@@ -7,12 +7,7 @@ set -uo pipefail
 vk_setup "$1"
 
 printf 'not a banner' >"$VK_TMP/drawn-old.bnr"
-vk_start_editor
-read -r bx by < <(vk_banner_origin) || vk_fail "no white 468 x 60 banner on the screen"
-vk_click $((bx + 400)) $((by + 30))
-vk_pointer_to "$VK_WIN"
-vk_key alt+t r
-vk_drag $((bx + 20)) $((by + 10)) $((bx + 120)) $((by + 50))
+vk_start_with_rectangle
 
 vk_pointer_to "$VK_WIN"
 vk_mark

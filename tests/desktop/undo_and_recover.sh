@@ -14,12 +14,7 @@ info() { "$VK_BIN/vellumark-cli" info "$1" --json 2>/dev/null; }
 items() { info "$1" | grep -o '"class"' | wc -l; }
 frames() { info "$1" | grep -o '"delay"' | wc -l; }
 
-vk_start_editor
-read -r bx by < <(vk_banner_origin) || vk_fail "no white 468 x 60 banner on the screen"
-vk_click $((bx + 400)) $((by + 30))
-vk_pointer_to "$VK_WIN"
-vk_key alt+t r
-vk_drag $((bx + 20)) $((by + 10)) $((bx + 120)) $((by + 50))
+vk_start_with_rectangle
 vk_key ctrl+z
 vk_save_untitled "$saved"
 [ "$(items "$saved")" -eq 0 ] || vk_fail "the save after Ctrl+Z holds items: $(info "$saved")"
