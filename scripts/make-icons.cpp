@@ -75,6 +75,31 @@ void Arrow(QPainter &p, bool out, const QColor &c)
         p.drawPolygon(QPolygon({QPoint(10, 4), QPoint(13, 7), QPoint(13, 8), QPoint(10, 11)}));
     }
 }
+// The program's name in bold with a line of smaller text under it, as the logo and splash show it.
+struct Title {
+    QRect box;
+    int pixels;
+    QColor colour;
+};
+struct Subtitle {
+    QRect box;
+    QColor colour;
+    QString text;
+};
+void Wordmark(QPainter &p, const Title &title, const Subtitle &sub)
+{
+    QFont f(QStringLiteral("Liberation Sans"));
+    f.setPixelSize(title.pixels);
+    f.setBold(true);
+    p.setFont(f);
+    p.setPen(title.colour);
+    p.drawText(title.box, Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("Vellumark"));
+    QFont small(QStringLiteral("Liberation Sans"));
+    small.setPixelSize(14);
+    p.setFont(small);
+    p.setPen(sub.colour);
+    p.drawText(sub.box, Qt::AlignCenter, sub.text);
+}
 } // namespace
 
 int main(int argc, char **argv)
@@ -302,17 +327,8 @@ int main(int argc, char **argv)
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(0xb8, 0xb8, 0xbe));
         p.drawPolygon(QPolygonF({QPointF(40, 80), QPointF(90, 105), QPointF(40, 130)}));
-        QFont f(QStringLiteral("Liberation Sans"));
-        f.setPixelSize(52);
-        f.setBold(true);
-        p.setFont(f);
-        p.setPen(QColor(0xc8, 0xc8, 0xcc));
-        p.drawText(QRect(100, 62, 300, 86), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("Vellumark"));
-        QFont small(QStringLiteral("Liberation Sans"));
-        small.setPixelSize(14);
-        p.setFont(small);
-        p.setPen(QColor(0x9c, 0x9c, 0xa2));
-        p.drawText(QRect(15, 158, 400, 24), Qt::AlignCenter, QStringLiteral("animated web banners"));
+        Wordmark(p, {QRect(100, 62, 300, 86), 52, QColor(0xc8, 0xc8, 0xcc)},
+                 {QRect(15, 158, 400, 24), QColor(0x9c, 0x9c, 0xa2), QStringLiteral("animated web banners")});
     }
     logo.save(dir + QStringLiteral("/logo.png"));
 
@@ -336,17 +352,9 @@ int main(int argc, char **argv)
         }
         p.setBrush(kYellow);
         p.drawPolygon(QPolygonF({QPointF(44, 56), QPointF(80, 75), QPointF(44, 94)}));
-        QFont f(QStringLiteral("Liberation Sans"));
-        f.setPixelSize(50);
-        f.setBold(true);
-        p.setFont(f);
-        p.setPen(QColor(0xff, 0xff, 0xff));
-        p.drawText(QRect(96, 40, 320, 70), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("Vellumark"));
-        QFont small(QStringLiteral("Liberation Sans"));
-        small.setPixelSize(14);
-        p.setFont(small);
-        p.setPen(QColor(0xd8, 0xe4, 0xf8));
-        p.drawText(QRect(24, 160, 402, 24), Qt::AlignCenter, QStringLiteral("Animated web banners, frame by frame"));
+        Wordmark(p, {QRect(96, 40, 320, 70), 50, QColor(0xff, 0xff, 0xff)},
+                 {QRect(24, 160, 402, 24), QColor(0xd8, 0xe4, 0xf8),
+                  QStringLiteral("Animated web banners, frame by frame")});
         // The dialog-frame border belongs to the picture, so the window is exactly its size.
         p.setRenderHint(QPainter::Antialiasing, false);
         p.setBrush(Qt::NoBrush);
