@@ -1,5 +1,4 @@
-// GIF export beyond the plain road: delays that keep the banner's running time, the warning about
-// frames browsers slow down, and a size budget met by lossy coding.
+// GIF export options: dithering, delays and the short-frame warning, a size budget, shared palettes.
 #include "GifTestSupport.h"
 #include "TestSupport.h"
 
@@ -27,23 +26,31 @@ protected:
         CreateSettingsKey(SettingsHive::User, Profile::ApplicationKey());
         DeleteSettingValue(SettingsHive::User, Profile::ApplicationKey(), kWarnValue);
     }
-    void TearDown() override
+    void TearDown() override { GifExportSettings::Write({}), Prompts::Register(nullptr); }
+    long ShortFrameWarnings() const
     {
-        GifExportSettings::Write({});
-        Prompts::Register(nullptr);
+        return std::count_if(prompts.messages.begin(), prompts.messages.end(), [](const ScriptedPrompts::Shown &m) {
+            return m.icon == Prompts::Icon::Warning && m.text.contains(QStringLiteral("20 ms"));
+        });
     }
-
-    int ShortFrameWarnings() const
+    // Sets the frames, exports them to `name` in the test's folder and returns the file's bytes.
+    QByteArray Export(const std::vector<QImage> &pictures, const QString &name)
     {
-        int n = 0;
-        for (const ScriptedPrompts::Shown &m : prompts.messages)
-            n += m.icon == Prompts::Icon::Warning && m.text.contains(QStringLiteral("20 ms"));
-        return n;
+        SetFrames(doc, pictures);
+        EXPECT_TRUE(doc.SaveAsGif(dir + name));
+        return TestSupport::ReadFile(dir + name);
     }
-
+    std::vector<QImage> Frames() const
+    {
+        std::vector<QImage> frames;
+        for (int k = 0; k < doc.GetFrameCount(); ++k)
+            frames.push_back(FrameImage(doc, k));
+        return frames;
+    }
     ScriptedPrompts prompts;
     CoreContext ctx;
     CBannerDoc doc{ctx};
+    const QString dir = TestSupport::NewTempDir();
 };
 
 // Frames with a moving block over a photographic background.
@@ -51,16 +58,13 @@ std::vector<QImage> MovingBlock(int frames)
 {
     std::vector<QImage> pictures;
     for (int k = 0; k < frames; ++k) {
-        QImage picture = Photographic(5);
-        QPainter p(&picture);
-        p.fillRect(12 * k, 10, 30, 30, QColor(250, 250, 250));
-        pictures.push_back(picture);
+        pictures.push_back(Photographic(5));
+        QPainter(&pictures.back()).fillRect(12 * k, 10, 30, 30, QColor(250, 250, 250));
     }
     return pictures;
 }
 
-// The mean difference, per channel, of the averages over 6 x 6 blocks: what the eye sees from a
-// little further away, where dithering brings a reduced picture closer to the original.
+// Mean per-channel difference of 6 x 6 block averages: what dithering brings closer to the original.
 double BlockError(const QImage &a, const QImage &b)
 {
     double total = 0;
@@ -68,13 +72,11 @@ double BlockError(const QImage &a, const QImage &b)
     for (int by = 0; by + 6 <= a.height(); by += 6)
         for (int bx = 0; bx + 6 <= a.width(); bx += 6, ++blocks)
             for (int shift : {16, 8, 0}) {
-                int sa = 0, sb = 0;
+                int diff = 0;
                 for (int y = by; y < by + 6; ++y)
-                    for (int x = bx; x < bx + 6; ++x) {
-                        sa += int(a.pixel(x, y) >> shift & 0xff);
-                        sb += int(b.pixel(x, y) >> shift & 0xff);
-                    }
-                total += std::abs(sa - sb) / 36.0;
+                    for (int x = bx; x < bx + 6; ++x)
+                        diff += int(a.pixel(x, y) >> shift & 0xff) - int(b.pixel(x, y) >> shift & 0xff);
+                total += std::abs(diff) / 36.0;
             }
     return total / (3.0 * blocks);
 }
@@ -83,71 +85,52 @@ double BlockError(const QImage &a, const QImage &b)
 
 TEST_F(GifExportOptionsTest, DitheringFromTheUserSettingsChangesOnlyPagesWithTooManyColours)
 {
-    const QString dir = TestSupport::NewTempDir();
     const std::vector<QImage> photo = MovingBlock(4);
-    // Flat: each page a ramp of 200 colours, more than a GIF palette holds together.
-    std::vector<QImage> flat;
+    std::vector<QImage> flat; // each page a ramp of 200 colours, more than one palette holds together
     for (int k = 0; k < 3; ++k) {
-        QImage picture = Plain(0);
+        flat.push_back(Plain(0));
         for (int x = 0; x < kWidth; ++x)
-            QPainter(&picture).fillRect(x, 0, 1, kHeight, QColor(x % 200, 60 * k, 255 - x % 200));
-        flat.push_back(picture);
+            QPainter(&flat.back()).fillRect(x, 0, 1, kHeight, QColor(x % 200, 60 * k, 255 - x % 200));
     }
-    auto exported = [&](const std::vector<QImage> &pictures, const QString &name) {
-        SetFrames(doc, pictures);
-        EXPECT_TRUE(doc.SaveAsGif(dir + name));
-        return TestSupport::ReadFile(dir + name);
-    };
-    const QByteArray photoExact = exported(photo, QStringLiteral("/photo.gif"));
-    std::vector<QImage> undithered;
-    for (int k = 0; k < doc.GetFrameCount(); ++k)
-        undithered.push_back(FrameImage(doc, k));
-    const QByteArray flatExact = exported(flat, QStringLiteral("/flat.gif"));
+    const QByteArray photoExact = Export(photo, QStringLiteral("/photo.gif"));
+    const std::vector<QImage> undithered = Frames();
+    const QByteArray flatExact = Export(flat, QStringLiteral("/flat.gif"));
 
-    // The editor reads the options at every export; stored defaults write the same bytes.
-    ctx.gifOptionsFromSettings = true;
+    ctx.gifOptionsFromSettings = true; // read at every export; stored defaults write the same bytes
     ASSERT_TRUE(GifExportSettings::Write({}));
-    EXPECT_EQ(exported(photo, QStringLiteral("/photo-defaults.gif")), photoExact);
+    EXPECT_EQ(Export(photo, QStringLiteral("/photo-defaults.gif")), photoExact);
     GifExportSettings::Stored dither;
     dither.dither = true;
     ASSERT_TRUE(GifExportSettings::Write(dither));
-    EXPECT_EQ(exported(flat, QStringLiteral("/flat-dithered.gif")), flatExact);
+    EXPECT_EQ(Export(flat, QStringLiteral("/flat-dithered.gif")), flatExact);
 
     SetFrames(doc, photo);
     const std::vector<QImage> rendered = Rendered(doc);
-    const QString path = dir + QStringLiteral("/photo-dithered.gif");
-    ASSERT_TRUE(doc.SaveAsGif(path));
-    ASSERT_EQ(doc.GetFrameCount(), 4);
-    for (int k = 0; k < 4; ++k) {
-        const QImage frame = FrameImage(doc, k);
-        EXPECT_NE(FirstDifference(undithered[std::size_t(k)], frame), QString()) << k;
-        EXPECT_GT(Psnr(rendered[std::size_t(k)], frame), 25.0) << k;
-        EXPECT_LT(BlockError(rendered[std::size_t(k)], frame), BlockError(rendered[std::size_t(k)], undithered[std::size_t(k)]))
-            << k;
-    }
-    // Only what changed is dithered again: later pages stay the block's old and new place.
     GifCodec::Animation gif;
-    ASSERT_EQ(GifCodec::Read(TestSupport::ReadFile(path), &gif), GifCodec::Ok);
-    ASSERT_EQ(gif.pages.size(), 4u);
-    for (std::size_t k = 1; k < 4; ++k) {
-        EXPECT_LE(gif.pages[k].image.width(), 42) << k;
-        EXPECT_LE(gif.pages[k].image.height(), 30) << k;
+    ASSERT_EQ(GifCodec::Read(Export(photo, QStringLiteral("/photo-dithered.gif")), &gif), GifCodec::Ok);
+    ASSERT_EQ(doc.GetFrameCount(), 4);
+    for (std::size_t k = 0; k < 4; ++k) {
+        const QImage frame = FrameImage(doc, int(k));
+        EXPECT_GT(Psnr(rendered[k], frame), 25.0) << k;
+        EXPECT_LT(BlockError(rendered[k], frame), BlockError(rendered[k], undithered[k])) << k;
     }
-    // Read at the next export: turned off again, the photographic banner is written exactly as before.
+    // Only what changed is dithered again: later pages cover the block's old and new place.
+    ASSERT_EQ(gif.pages.size(), 4u);
+    for (std::size_t k = 1; k < 4; ++k)
+        EXPECT_TRUE(gif.pages[k].image.width() <= 42 && gif.pages[k].image.height() <= 30) << k;
     ASSERT_TRUE(GifExportSettings::Write({}));
-    EXPECT_EQ(exported(photo, QStringLiteral("/photo-again.gif")), photoExact);
+    EXPECT_EQ(Export(photo, QStringLiteral("/photo-again.gif")), photoExact);
 }
 
-TEST_F(GifExportOptionsTest, HundredFramesOf33MsKeepTheirRunningTimeAsGifsicleReadsIt)
+TEST_F(GifExportOptionsTest, FramesOf33MsKeepTheirRunningTimeAndThoseUnder20MsAreWarnedOfUntilTurnedOff)
 {
     std::vector<QImage> pictures;
     for (int k = 0; k < 100; ++k)
         pictures.push_back(Plain(qRgb(k, 100, 200)));
     SetFrames(doc, pictures, 33);
-    const QString path = TestSupport::NewTempDir() + QStringLiteral("/timing.gif");
-    ASSERT_TRUE(doc.SaveAsGif(path));
+    ASSERT_TRUE(doc.SaveAsGif(dir + QStringLiteral("/timing.gif")));
     QByteArray info;
-    ASSERT_EQ(TestSupport::Run(QStringLiteral("gifsicle"), {QStringLiteral("--info"), path}, &info), 0);
+    ASSERT_EQ(TestSupport::Run(QStringLiteral("gifsicle"), {QStringLiteral("--info"), dir + QStringLiteral("/timing.gif")}, &info), 0);
     int totalMs = 0, frames = 0;
     static const QRegularExpression delay(QStringLiteral("delay (\\d+)\\.(\\d+)s"));
     for (auto it = delay.globalMatch(QString::fromLatin1(info)); it.hasNext(); ++frames) {
@@ -157,17 +140,14 @@ TEST_F(GifExportOptionsTest, HundredFramesOf33MsKeepTheirRunningTimeAsGifsicleRe
     EXPECT_EQ(frames, 100);
     EXPECT_LE(std::abs(totalMs - 3300), 10) << totalMs;
     EXPECT_EQ(ShortFrameWarnings(), 0);
-}
 
-TEST_F(GifExportOptionsTest, FramesUnder20MsAreWarnedOfOncePerExportUntilTurnedOff)
-{
-    SetFrames(doc, {Plain(qRgb(1, 2, 3)), Plain(qRgb(4, 5, 6)), Plain(qRgb(7, 8, 9))}, 10);
-    const QString dir = TestSupport::NewTempDir();
+    const QImage a = Plain(qRgb(1, 2, 3)), b = Plain(qRgb(4, 5, 6));
+    SetFrames(doc, {a, b, Plain(qRgb(7, 8, 9))}, 10);
     ASSERT_TRUE(doc.SaveAsGif(dir + QStringLiteral("/a.gif")));
     EXPECT_EQ(ShortFrameWarnings(), 1);
     // Cleared check box: remembered, also by a later run of the application.
     prompts.optOutKeepShowing = false;
-    SetFrames(doc, {Plain(qRgb(1, 2, 3)), Plain(qRgb(4, 5, 6))}, 0);
+    SetFrames(doc, {a, b}, 0);
     ASSERT_TRUE(doc.SaveAsGif(dir + QStringLiteral("/b.gif")));
     EXPECT_EQ(ShortFrameWarnings(), 2);
     std::uint32_t stored = 0;
@@ -175,7 +155,7 @@ TEST_F(GifExportOptionsTest, FramesUnder20MsAreWarnedOfOncePerExportUntilTurnedO
     EXPECT_EQ(stored, 2u);
     CoreContext later;
     CBannerDoc again{later};
-    SetFrames(again, {Plain(qRgb(1, 2, 3)), Plain(qRgb(4, 5, 6))}, 10);
+    SetFrames(again, {a, b}, 10);
     ASSERT_TRUE(again.SaveAsGif(dir + QStringLiteral("/c.gif")));
     EXPECT_EQ(ShortFrameWarnings(), 2);
 }
@@ -183,26 +163,16 @@ TEST_F(GifExportOptionsTest, FramesUnder20MsAreWarnedOfOncePerExportUntilTurnedO
 TEST_F(GifExportOptionsTest, BudgetChoosesTheLeastLossyFileThatFitsOrRefusesWithTheBestSize)
 {
     const std::vector<QImage> pictures = MovingBlock(8);
-    const QString dir = TestSupport::NewTempDir();
     SetFrames(doc, pictures);
     const std::vector<QImage> rendered = Rendered(doc);
-    ASSERT_TRUE(doc.SaveAsGif(dir + QStringLiteral("/exact.gif")));
-    const qint64 exact = QFile(dir + QStringLiteral("/exact.gif")).size();
-    std::vector<QImage> exactFrames;
-    for (int k = 0; k < doc.GetFrameCount(); ++k)
-        exactFrames.push_back(FrameImage(doc, k));
+    const qint64 exact = Export(pictures, QStringLiteral("/exact.gif")).size();
+    const std::vector<QImage> exactFrames = Frames();
 
-    // A budget the exact file meets changes nothing.
-    SetFrames(doc, pictures);
-    ctx.m_gifOptions.budget = exact;
-    ASSERT_TRUE(doc.SaveAsGif(dir + QStringLiteral("/same.gif")));
-    EXPECT_EQ(QFile(dir + QStringLiteral("/same.gif")).size(), exact);
+    ctx.m_gifOptions.budget = exact; // met by the exact file: nothing changes
+    EXPECT_EQ(Export(pictures, QStringLiteral("/same.gif")).size(), exact);
 
-    // 85 %: some loss, within the pictures' quality.
-    SetFrames(doc, pictures);
-    ctx.m_gifOptions.budget = exact * 85 / 100;
-    ASSERT_TRUE(doc.SaveAsGif(dir + QStringLiteral("/fit.gif")));
-    EXPECT_LE(QFile(dir + QStringLiteral("/fit.gif")).size(), ctx.m_gifOptions.budget);
+    ctx.m_gifOptions.budget = exact * 85 / 100; // some loss, within the pictures' quality
+    EXPECT_LE(Export(pictures, QStringLiteral("/fit.gif")).size(), ctx.m_gifOptions.budget);
     ASSERT_EQ(doc.GetFrameCount(), 8);
     for (int k = 0; k < 8; ++k) {
         EXPECT_GT(Psnr(rendered[std::size_t(k)], FrameImage(doc, k)), 25.0) << k;
@@ -213,9 +183,8 @@ TEST_F(GifExportOptionsTest, BudgetChoosesTheLeastLossyFileThatFitsOrRefusesWith
     SetFrames(doc, pictures);
     doc.SetModifiedFlag(true);
     ctx.m_gifOptions.budget = 2000;
-    const QString tooSmall = dir + QStringLiteral("/small.gif");
-    EXPECT_FALSE(doc.SaveAsGif(tooSmall));
-    EXPECT_FALSE(QFile::exists(tooSmall));
+    EXPECT_FALSE(doc.SaveAsGif(dir + QStringLiteral("/small.gif")));
+    EXPECT_FALSE(QFile::exists(dir + QStringLiteral("/small.gif")));
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(FrameImage(doc, 3), rendered[3]);
     ASSERT_EQ(prompts.messages.size(), 1u);
@@ -228,23 +197,18 @@ TEST_F(GifExportOptionsTest, BudgetChoosesTheLeastLossyFileThatFitsOrRefusesWith
 
 TEST_F(GifExportOptionsTest, PagesSharingTheGlobalPaletteUseItsFirstEntriesAndShowTheFramesExactly)
 {
-    // 200 colours in the first frame; then a small square of a colour of its own moves over it.
-    QImage first = Plain(qRgb(0, 0, 0));
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x)
-            first.setPixel(x, y, qRgb(x % 200, 255 - x % 200, 60));
-    std::vector<QImage> pictures{first};
+    // 200 colours in the first frame; then a small white square moves over it.
+    std::vector<QImage> pictures{Plain(0)};
+    for (int x = 0; x < kWidth; ++x)
+        QPainter(&pictures[0]).fillRect(x, 0, 1, kHeight, QColor(x % 200, 255 - x % 200, 60));
     for (int k = 1; k < 6; ++k) {
-        QImage picture = first;
-        QPainter(&picture).fillRect(40 * k, 20, 12, 12, QColor(255, 255, 255));
-        pictures.push_back(picture);
+        pictures.push_back(pictures[0]);
+        QPainter(&pictures.back()).fillRect(40 * k, 20, 12, 12, QColor(255, 255, 255));
     }
     SetFrames(doc, pictures);
     const std::vector<QImage> rendered = Rendered(doc);
-    const QString path = TestSupport::NewTempDir() + QStringLiteral("/order.gif");
-    ASSERT_TRUE(doc.SaveAsGif(path));
     GifCodec::Animation gif;
-    ASSERT_EQ(GifCodec::Read(TestSupport::ReadFile(path), &gif), GifCodec::Ok);
+    ASSERT_EQ(GifCodec::Read(Export(pictures, QStringLiteral("/order.gif")), &gif), GifCodec::Ok);
     ASSERT_EQ(gif.pages.size(), 6u);
     EXPECT_EQ(gif.globalPalette.size(), 256);
     for (std::size_t k = 1; k < gif.pages.size(); ++k) {
@@ -254,11 +218,10 @@ TEST_F(GifExportOptionsTest, PagesSharingTheGlobalPaletteUseItsFirstEntriesAndSh
         for (int y = 0; y < page.image.height(); ++y)
             for (int x = 0; x < page.image.width(); ++x)
                 highest = std::max<int>(highest, page.image.constScanLine(y)[x]);
-        // The transparent colour, white, and the stripe colours between the square's last and
-        // new place (up to 52): six-bit codes, where the 256-entry table alone would take eight.
+        // Transparent, white and the stripes the square crossed (up to 52): six-bit codes, not eight.
         EXPECT_LT(highest, 64) << k;
     }
-    const std::vector<QImage> decoded = CoalescedByImageMagick(path, qRgb(255, 255, 255));
+    const std::vector<QImage> decoded = CoalescedByImageMagick(dir + QStringLiteral("/order.gif"), qRgb(255, 255, 255));
     ASSERT_EQ(decoded.size(), rendered.size());
     for (std::size_t k = 0; k < rendered.size(); ++k)
         EXPECT_EQ(FirstDifference(rendered[k], decoded[k]), QString()) << k;
