@@ -1,10 +1,8 @@
 // Crash recovery on the real editor: copies of the modified banners, a second editor beside the
 // first, and the next start after a crash restoring, discarding and setting aside what was left.
+#include "ShellTestSupport.h"
 #include "TestSupport.h"
-#include "document/BannerDoc.h"
 #include "document/BannerFile.h"
-#include "document/CoreContext.h"
-#include "platform/ScriptedPrompts.h"
 #include "platform/settings/AppPaths.h"
 #include "resource.h"
 #include "shell/CBannerApp.h"
@@ -13,29 +11,20 @@
 #include "shell/DocumentCommands.h"
 #include "shell/RecoverDialog.h"
 
-#include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QSysInfo>
 #include <QProcess>
-#include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
-#include <QTest>
-#include <QTimer>
-#include <deque>
-#include <gtest/gtest.h>
+#include <QSysInfo>
 
 namespace {
 bool WaitFor(const std::function<bool()> &done)
 {
     QElapsedTimer clock;
     clock.start();
-    while (!done()) {
-        if (clock.elapsed() > 20000)
-            return false;
+    while (!done() && clock.elapsed() < 20000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
+    return done();
 }
 
 QStringList Copies(const QString &folder)
@@ -43,37 +32,28 @@ QStringList Copies(const QString &folder)
     return QDir(folder).entryList({QStringLiteral("*.bnr")}, QDir::Files, QDir::Name);
 }
 
-// Answers the recovery questions in turn: Return (the default button) for "restore", a click on
-// Discard for "discard"; a question beyond the answers is closed. Keeps what each one said.
-class RecoverAnswers {
-public:
-    explicit RecoverAnswers(std::deque<QString> answers) : m_answers(std::move(answers))
+// Answers the recovery questions in turn: "restore" with Return (the default button), "discard"
+// with its button; a question beyond the answers is closed. Keeps what each one said.
+struct RecoverAnswers {
+    explicit RecoverAnswers(QStringList answers) : answers(std::move(answers))
     {
-        m_timer.setInterval(10);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+        QObject::connect(&timer, &QTimer::timeout, [this] {
             auto *dialog = qobject_cast<RecoverDialog *>(QApplication::activeModalWidget());
             if (!dialog || !dialog->isVisible())
                 return;
             asked << dialog->Text();
-            const QString answer = m_answers.empty() ? QString() : m_answers.front();
-            if (!m_answers.empty())
-                m_answers.pop_front();
+            const QString answer = this->answers.isEmpty() ? QString() : this->answers.takeFirst();
             if (answer == QLatin1String("restore"))
                 QTest::keyClick(dialog, Qt::Key_Return);
             else if (answer == QLatin1String("discard"))
-                for (QPushButton *b : dialog->findChildren<QPushButton *>())
-                    if (b->text() == QLatin1String("&Discard"))
-                        b->click();
+                ShellTest::ButtonWithText(dialog, QStringLiteral("&Discard"))->click();
             if (dialog->isVisible())
                 dialog->reject();
         });
-        m_timer.start();
+        timer.start(10);
     }
-    QStringList asked;
-
-private:
-    std::deque<QString> m_answers;
-    QTimer m_timer;
+    QStringList answers, asked;
+    QTimer timer;
 };
 
 // A lock file as an editor that was killed leaves it: its process is gone.
@@ -92,18 +72,10 @@ void WriteDeadOwnersLock(const QString &folder)
 TEST(CrashRecovery, ModifiedBannersAreCopiedAndTheNextStartAfterACrashRestoresOrDiscardsThem)
 {
     const QString root = AppPaths::RecoveryDir();
-    struct Cleanup {
-        QString root;
-        ~Cleanup() { QDir(root).removeRecursively(); }
-    } cleanup{root};
+    const auto cleanup = qScopeGuard([&] { QDir(root).removeRecursively(); });
     const QString dir = TestSupport::NewTempDir();
     const QString savedPath = dir + QStringLiteral("/saved.bnr");
-    {
-        CoreContext context;
-        CBannerDoc blank(context);
-        blank.OnNewDocument();
-        ASSERT_TRUE(TestSupport::WriteFile(savedPath, BannerFile::Write(blank)));
-    }
+    ASSERT_TRUE(TestSupport::WriteFile(savedPath, BannerFile::Write(ShellTest::DialogFixture().doc)));
     ScriptedPrompts prompts;
     const QString crashed = root + QStringLiteral("/crashed");
     QByteArray untitledState, openedState;
@@ -112,14 +84,12 @@ TEST(CrashRecovery, ModifiedBannersAreCopiedAndTheNextStartAfterACrashRestoresOr
         ASSERT_TRUE(first.InitInstance({}));
         Prompts::Register(&prompts);
         CrashRecovery &recovery = *first.Recovery();
-        EXPECT_EQ(recovery.Period(), 120000);
         const QString live = recovery.Store().OwnFolder();
         ASSERT_TRUE(first.Documents()->OpenDocumentFile(savedPath));
         CBannerDoc &untitled = first.Documents()->Documents()[0]->Doc();
         CBannerDoc &opened = first.Documents()->Documents()[1]->Doc();
 
-        // Unmodified banners get no copy.
-        recovery.CopyModified();
+        recovery.CopyModified(); // unmodified banners get no copy
         recovery.Store().WaitForWrites();
         EXPECT_TRUE(Copies(live).isEmpty());
         // A frame that comes is copied at once, other changes when the period is over.
@@ -133,7 +103,7 @@ TEST(CrashRecovery, ModifiedBannersAreCopiedAndTheNextStartAfterACrashRestoresOr
         untitledState = BannerFile::Write(untitled);
         openedState = BannerFile::Write(opened);
 
-        // A second editor running beside the first does not take its copies as left by a crash.
+        // A second editor beside the first does not take its copies as left by a crash.
         {
             CBannerApp second;
             RecoverAnswers answers({});
@@ -144,8 +114,7 @@ TEST(CrashRecovery, ModifiedBannersAreCopiedAndTheNextStartAfterACrashRestoresOr
         }
         ASSERT_EQ(Copies(live), QStringList({QStringLiteral("1.bnr"), QStringLiteral("2.bnr")}));
 
-        // What a killed editor leaves: its copies, a lock its dead process held, and a copy
-        // whose bytes were damaged since.
+        // What a killed editor leaves: its copies, its dead process's lock, and a damaged copy.
         ASSERT_TRUE(QDir().mkpath(crashed));
         for (const QString &name : QDir(live).entryList({QStringLiteral("*.bnr"), QStringLiteral("*.json")}, QDir::Files))
             ASSERT_TRUE(QFile::copy(live + "/" + name, crashed + "/" + name));
@@ -157,17 +126,16 @@ TEST(CrashRecovery, ModifiedBannersAreCopiedAndTheNextStartAfterACrashRestoresOr
     // The first editor ended in order: its own folder went.
     ASSERT_EQ(QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList({QStringLiteral("crashed")}));
 
-    // The next start asks about each copy, oldest first: the untitled banner is discarded, the
-    // opened one restored; the damaged copy is reported and set aside.
+    // The next start asks about each copy, oldest first; the damaged one is reported and set aside.
     CBannerApp next;
     RecoverAnswers answers({QStringLiteral("discard"), QStringLiteral("restore")});
     ASSERT_TRUE(next.InitInstance({}));
     Prompts::Register(&prompts);
     QSignalSpy ended(next.Recovery(), &CrashRecovery::offerEnded);
     ASSERT_TRUE(WaitFor([&] { return ended.count() == 1; }));
-    ASSERT_EQ(answers.asked.size(), 2) << answers.asked.join("\n").toStdString();
-    EXPECT_TRUE(answers.asked[0].contains(QStringLiteral("\"Banner1\""))) << answers.asked[0].toStdString();
-    EXPECT_TRUE(answers.asked[1].contains(QStringLiteral("\"saved.bnr\""))) << answers.asked[1].toStdString();
+    ASSERT_EQ(answers.asked.size(), 2);
+    EXPECT_TRUE(answers.asked[0].contains(QStringLiteral("\"Banner1\"")));
+    EXPECT_TRUE(answers.asked[1].contains(QStringLiteral("\"saved.bnr\"")));
     const QString kept = root + QStringLiteral("/Damaged/crashed-3.bnr");
     EXPECT_TRUE(prompts.WasShown(QStringLiteral("The recovered copy of \"Banner1\" is damaged and cannot be restored. "
                                                 "It was kept as %1.").arg(kept),
@@ -176,12 +144,11 @@ TEST(CrashRecovery, ModifiedBannersAreCopiedAndTheNextStartAfterACrashRestoresOr
     EXPECT_TRUE(QFile::exists(kept));
     EXPECT_FALSE(QDir(crashed).exists());
 
-    // The restored banner is modified, holds what the copy held and keeps its file: Save writes
-    // there without asking. Until then this editor keeps a copy of it.
+    // The restored banner is modified, holds the copy's state and keeps its file, and a copy of
+    // it is kept until Save writes there without asking.
     const auto &documents = next.Documents()->Documents();
     ASSERT_EQ(documents.size(), 2u);
     DocumentCommands &restored = *documents[1];
-    EXPECT_EQ(restored.Title(), QStringLiteral("saved.bnr"));
     EXPECT_TRUE(restored.Doc().IsModified());
     EXPECT_EQ(BannerFile::Write(restored.Doc()), openedState);
     const QString own = next.Recovery()->Store().OwnFolder();
