@@ -176,10 +176,11 @@ bool ReadBlock(ByteReader &r, std::unique_ptr<PackedDib> *out)
         out->reset();
         return true;
     }
-    const auto *at = reinterpret_cast<const std::uint8_t *>(r.View(size));
-    if (!at)
+    // Straight from the input into the block's own storage.
+    std::vector<std::uint8_t> bytes(size);
+    if (!r.CopyTo(bytes.data(), size))
         return false;
-    *out = std::make_unique<PackedDib>(std::vector<std::uint8_t>(at, at + size));
+    *out = std::make_unique<PackedDib>(std::move(bytes));
     return true;
 }
 
@@ -332,8 +333,14 @@ ReadResult Read(CBannerDoc &doc, const QByteArray &bytes)
 ReadResult Read(CBannerDoc &doc, const char *data, std::size_t size)
 {
     ByteReader r(data, size);
+    return Read(doc, r);
+}
+
+ReadResult Read(CBannerDoc &doc, ByteReader &r)
+{
     // The magic: its text, ended early by a NUL, must name both words.
-    QByteArray head(data, qsizetype(std::min<std::size_t>(size, 30)));
+    const std::string_view start = r.Peek(30);
+    QByteArray head(start.data(), qsizetype(start.size()));
     if (const qsizetype nul = head.indexOf('\0'); nul >= 0)
         head.truncate(nul);
     if (!head.contains("Corvanta") || !head.contains("Banner"))
@@ -409,11 +416,14 @@ QString ReadFailureMessage(ReadResult result, const QString &path, qint64 budget
 bool ReadFile(CBannerDoc &doc, const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         Prompts::Instance().Message(CannotOpenMessage(path, file.errorString()), Prompts::Icon::Stop);
         return false;
     }
-    const ReadResult result = Read(doc, file.readAll());
+    // Read as it goes: picture blocks go from the file into their own storage, never through a
+    // copy of the whole file.
+    ByteReader reader(&file, std::size_t(std::max<qint64>(0, file.size())));
+    const ReadResult result = Read(doc, reader);
     if (result == ReadResult::Ok)
         return true;
     Prompts::Instance().Message(ReadFailureMessage(result, path, doc.Context().m_memoryBudget), Prompts::Icon::Stop);

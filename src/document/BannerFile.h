@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+class ByteReader;
 class CBannerDoc;
 
 namespace BannerFile {
@@ -26,6 +27,7 @@ QByteArray Write(const CBannerDoc &doc);
 // clamped; nothing is marked modified. On failure the document is left untouched.
 ReadResult Read(CBannerDoc &doc, const QByteArray &bytes);
 ReadResult Read(CBannerDoc &doc, const char *data, std::size_t size);
+ReadResult Read(CBannerDoc &doc, ByteReader &reader);
 
 // The message a failed read shows for the file at `path` (the file's name, without folders);
 // `budget` is the memory budget a TooLarge file exceeded.

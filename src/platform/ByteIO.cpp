@@ -1,6 +1,53 @@
 #include "platform/ByteIO.h"
 
+#include <QIODevice>
+
+#include <algorithm>
 #include <bit>
+
+namespace {
+constexpr std::size_t kWindow = 64 * 1024;
+
+// Reads exactly n bytes unless the device ends or fails first.
+bool ReadFully(QIODevice *device, char *out, std::size_t n)
+{
+    while (n > 0) {
+        const qint64 got = device->read(out, qint64(n));
+        if (got <= 0)
+            return false;
+        out += got;
+        n -= std::size_t(got);
+    }
+    return true;
+}
+} // namespace
+
+ByteReader::ByteReader(QIODevice *device, std::size_t size)
+    : m_data(nullptr), m_size(size), m_windowEnd(0), m_device(device)
+{
+}
+
+bool ByteReader::Window(std::size_t n)
+{
+    if (Buffered() >= n)
+        return true;
+    if (!m_device)
+        return false;
+    // Keeps what is left of the window, then reads at least n bytes (a window's worth when the
+    // input has them).
+    const std::size_t kept = Buffered();
+    const std::size_t want = std::min(std::max(n, kWindow), m_size - m_pos);
+    std::vector<char> next(want);
+    if (kept > 0)
+        std::memcpy(next.data(), Here(), kept);
+    if (!ReadFully(m_device, next.data() + kept, want - kept))
+        return false;
+    m_window = std::move(next);
+    m_data = m_window.data();
+    m_windowStart = m_pos;
+    m_windowEnd = m_pos + want;
+    return true;
+}
 
 bool ByteReader::Take(void *out, std::size_t n)
 {
@@ -9,9 +56,36 @@ bool ByteReader::Take(void *out, std::size_t n)
         std::memset(out, 0, n);
         return false;
     }
-    std::memcpy(out, m_data + m_pos, n);
+    if (n > kWindow && m_device) {
+        // A large run goes from the device into the caller's storage, past the window.
+        const std::size_t kept = Buffered();
+        if (kept > 0)
+            std::memcpy(out, Here(), kept);
+        if (!ReadFully(m_device, static_cast<char *>(out) + kept, n - kept)) {
+            m_failed = true;
+            std::memset(out, 0, n);
+            return false;
+        }
+        m_pos += n;
+        m_windowStart = m_windowEnd = m_pos;
+        return true;
+    }
+    if (!Window(n)) {
+        m_failed = true;
+        std::memset(out, 0, n);
+        return false;
+    }
+    std::memcpy(out, Here(), n);
     m_pos += n;
     return true;
+}
+
+std::string_view ByteReader::Peek(std::size_t n)
+{
+    n = std::min(n, m_failed ? 0 : m_size - m_pos);
+    if (!Window(n))
+        return {};
+    return {Here(), n};
 }
 
 std::uint8_t ByteReader::U8()
@@ -43,24 +117,28 @@ float ByteReader::F32()
 
 QByteArray ByteReader::Bytes(std::size_t n)
 {
-    const char *at = View(n);
-    return at ? QByteArray(at, qsizetype(n)) : QByteArray();
+    if (m_failed || m_size - m_pos < n) {
+        m_failed = true;
+        return QByteArray();
+    }
+    QByteArray out(qsizetype(n), Qt::Uninitialized);
+    return Take(out.data(), n) ? out : QByteArray();
 }
 
 const char *ByteReader::View(std::size_t n)
 {
-    if (m_failed || m_size - m_pos < n) {
+    if (m_failed || m_size - m_pos < n || !Window(n)) {
         m_failed = true;
         return nullptr;
     }
-    const char *at = m_data + m_pos;
+    const char *at = Here();
     m_pos += n;
     return at;
 }
 
 bool ByteReader::Skip(std::size_t n)
 {
-    if (m_failed || m_size - m_pos < n) {
+    if (m_failed || m_size - m_pos < n || !Window(n)) {
         m_failed = true;
         return false;
     }

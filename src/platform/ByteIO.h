@@ -5,11 +5,19 @@
 #include <QByteArray>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
+#include <vector>
+
+class QIODevice;
 
 class ByteReader {
 public:
-    ByteReader(const char *data, std::size_t size) : m_data(data), m_size(size) {}
+    ByteReader(const char *data, std::size_t size) : m_data(data), m_size(size), m_windowEnd(size) {}
     explicit ByteReader(const QByteArray &bytes) : ByteReader(bytes.constData(), std::size_t(bytes.size())) {}
+    // Reads an open device of `size` bytes as it goes, a small window at a time, so that large
+    // runs (CopyTo) go from the device straight into their own storage. A device that ends
+    // early fails the reader as a short buffer does.
+    ByteReader(QIODevice *device, std::size_t size);
 
     std::uint8_t U8();
     std::uint16_t U16();
@@ -22,6 +30,10 @@ public:
     // The next n bytes where they are, for callers that copy them once into their own storage;
     // fails (and returns null) when fewer than n remain.
     const char *View(std::size_t n);
+    // Copies the next n bytes into `out`; fails (out zeroed) when fewer than n remain.
+    bool CopyTo(void *out, std::size_t n) { return Take(out, n); }
+    // Up to n of the next bytes, without moving on.
+    std::string_view Peek(std::size_t n);
     bool Skip(std::size_t n);
 
     std::size_t Remaining() const { return m_failed ? 0 : m_size - m_pos; }
@@ -33,11 +45,20 @@ public:
 
 private:
     bool Take(void *out, std::size_t n);
+    // True when the n bytes from the position are in the window, read from the device if need be.
+    bool Window(std::size_t n);
+    std::size_t Buffered() const { return m_windowEnd - m_pos; }
+    const char *Here() const { return m_data + (m_pos - m_windowStart); }
 
     const char *m_data;
     std::size_t m_size;
-    std::size_t m_pos = 0;
+    std::size_t m_pos = 0; // from the start of the input
     bool m_failed = false;
+    // The bytes of the input at m_data: all of it for a buffer, a window of a device's.
+    std::size_t m_windowStart = 0;
+    std::size_t m_windowEnd;
+    QIODevice *m_device = nullptr;
+    std::vector<char> m_window;
 };
 
 class ByteWriter {

@@ -10,6 +10,7 @@
 #include "platform/ScriptedPrompts.h"
 #include "TestSupport.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -260,11 +261,25 @@ TEST(BannerFileTest, DamagedFilesFailWholeAtEveryCut)
     CBannerDoc target(f.ctx);
     target.OnNewDocument();
     const QByteArray before = BannerFile::Write(target);
+    // Read from memory, and from a device as files are: one that ends where it says and one
+    // that ends before the size it announced (a file cut while it is read).
+    const auto readThrough = [&](QByteArray bytes, std::size_t announced) {
+        QBuffer device(&bytes);
+        device.open(QIODevice::ReadOnly);
+        ByteReader reader(&device, announced);
+        return BannerFile::Read(target, reader);
+    };
     for (qsizetype n = 0; n < good.size(); n += (n < 400 ? 1 : 97)) {
-        const auto result = BannerFile::Read(target, good.left(n));
-        ASSERT_NE(result, BannerFile::ReadResult::Ok) << n;
+        const QByteArray cut = good.left(n);
+        ASSERT_NE(BannerFile::Read(target, cut), BannerFile::ReadResult::Ok) << n;
+        ASSERT_NE(readThrough(cut, std::size_t(n)), BannerFile::ReadResult::Ok) << n;
+        ASSERT_NE(readThrough(cut, std::size_t(good.size())), BannerFile::ReadResult::Ok) << n;
         ASSERT_EQ(BannerFile::Write(target), before) << n;
     }
+    ASSERT_GT(good.size(), 70 * 1024); // a background block larger than the reader's window
+    ASSERT_EQ(readThrough(good, std::size_t(good.size())), BannerFile::ReadResult::Ok);
+    EXPECT_EQ(BannerFile::Write(target), good);
+    target.OnNewDocument();
 
     // Malformed tags, classes, schemas, indexes and counts.
     FileFixture g;
