@@ -31,6 +31,38 @@
 namespace {
 enum Exit { kDone = 0, kFailed = 1, kUsage = 2 };
 
+// The application object. Text is drawn with fonts, which only the GUI application provides, and
+// starting that costs more than many a whole command: it is made only once a banner with text is
+// to be drawn.
+class CliApplication {
+public:
+    CliApplication(int &argc, char **argv)
+        : m_argc(argc), m_argv(argv), m_app(std::make_unique<QCoreApplication>(argc, argv))
+    {
+    }
+    void ProvideFontsFor(const CBannerDoc &doc)
+    {
+        if (qobject_cast<QGuiApplication *>(m_app.get()) || !HasText(doc))
+            return;
+        m_app.reset();
+        m_app = std::make_unique<QGuiApplication>(m_argc, m_argv);
+    }
+
+private:
+    static bool HasText(const CBannerDoc &doc)
+    {
+        for (int k = 0; k < doc.GetFrameCount(); ++k)
+            for (const auto &item : doc.GetFrame(k)->Items())
+                if (item->ClassName() == "CText")
+                    return true;
+        return false;
+    }
+
+    int &m_argc;
+    char **m_argv;
+    std::unique_ptr<QCoreApplication> m_app;
+};
+
 int Usage(const char *why = nullptr)
 {
     if (why)
@@ -59,11 +91,14 @@ int Info(CoreContext &context, const QString &path)
     return std::fflush(stdout) == 0 ? kDone : kFailed;
 }
 
-int GifReport(CoreContext &context, const QString &path)
+int GifReport(CliApplication &app, CoreContext &context, const QString &path)
 {
     CBannerDoc doc(context);
     QJsonObject report;
-    if (!Open(doc, path) || !GifReportJson(doc, &report))
+    if (!Open(doc, path))
+        return kFailed;
+    app.ProvideFontsFor(doc);
+    if (!GifReportJson(doc, &report))
         return kFailed;
     const QByteArray json = QJsonDocument(report).toJson(QJsonDocument::Compact);
     std::fwrite(json.constData(), 1, std::size_t(json.size()), stdout);
@@ -86,7 +121,7 @@ bool TakeOption(QStringList *args, const QString &name, qint64 low, qint64 high,
     return true;
 }
 
-int Convert(CoreContext &context, const QString &in, const QString &out)
+int Convert(CliApplication &app, CoreContext &context, const QString &in, const QString &out)
 {
     // The name decides the format as Save As does; anything else is refused before reading.
     const QString lower = out.toLower();
@@ -97,10 +132,11 @@ int Convert(CoreContext &context, const QString &in, const QString &out)
     CBannerDoc doc(context);
     if (!Open(doc, in))
         return kFailed;
+    app.ProvideFontsFor(doc);
     return doc.OnSaveDocument(out) ? kDone : kFailed;
 }
 
-int Render(CoreContext &context, const QString &in, const QString &frameArg, const QString &out)
+int Render(CliApplication &app, CoreContext &context, const QString &in, const QString &frameArg, const QString &out)
 {
     bool numeric = false;
     const int index = frameArg.toInt(&numeric);
@@ -109,6 +145,7 @@ int Render(CoreContext &context, const QString &in, const QString &frameArg, con
     CBannerDoc doc(context);
     if (!Open(doc, in))
         return kFailed;
+    app.ProvideFontsFor(doc);
     if (index < 0 || index >= doc.GetFrameCount()) {
         const QByteArray why = QStringLiteral("frame %1 is outside the banner (frames 0 to %2)")
                                    .arg(index)
@@ -122,8 +159,12 @@ int Render(CoreContext &context, const QString &in, const QString &frameArg, con
     ctrl.SetDrawPersistent(true);
     doc.GetFrame(index)->RenderInto(ctrl);
     const QImage *bitmap = ctrl.GetBitmapDC();
-    const QImage picture = bitmap ? bitmap->convertToFormat(QImage::Format_RGB888) : QImage();
+    QImage picture = bitmap ? bitmap->convertToFormat(QImage::Format_RGB888) : QImage();
     ctrl.ReleaseBitmapDC();
+    // 96 dots per inch, the screen's, whether or not the GUI application (and its screen) was
+    // started for this banner.
+    picture.setDotsPerMeterX(3780);
+    picture.setDotsPerMeterY(3780);
     QString error;
     const bool written = !picture.isNull() && AtomicFile::Write(out, [&picture](QIODevice &device) {
         QImageWriter writer(&device, "png");
@@ -166,11 +207,7 @@ int main(int argc, char *argv[])
         if (::mkdir(runtime.constData(), 0700) == 0 || QFileInfo(QString::fromLocal8Bit(runtime)).isDir())
             qputenv("XDG_RUNTIME_DIR", runtime);
     }
-    // Only painting frames (convert, render, the GIF report) needs the GUI application, for its
-    // fonts; describing a banner starts faster without it.
-    const bool paints = !(argc == 4 && std::strcmp(argv[1], "info") == 0 && std::strcmp(argv[3], "--json") == 0);
-    const std::unique_ptr<QCoreApplication> app = paints ? std::make_unique<QGuiApplication>(argc, argv)
-                                                         : std::make_unique<QCoreApplication>(argc, argv);
+    CliApplication app(argc, argv);
 
     ConsolePrompts prompts;
     Prompts::Register(&prompts);
@@ -194,11 +231,11 @@ int main(int argc, char *argv[])
     if (args.size() == 3 && args[0] == QLatin1String("info") && args[2] == QLatin1String("--json"))
         result = Info(context, args[1]);
     else if (args.size() == 3 && args[0] == QLatin1String("info") && args[2] == QLatin1String("--gif-report"))
-        result = GifReport(context, args[1]);
+        result = GifReport(app, context, args[1]);
     else if (args.size() == 3 && args[0] == QLatin1String("convert"))
-        result = Convert(context, args[1], args[2]);
+        result = Convert(app, context, args[1], args[2]);
     else if (args.size() == 4 && args[0] == QLatin1String("render"))
-        result = Render(context, args[1], args[2], args[3]);
+        result = Render(app, context, args[1], args[2], args[3]);
     else
         result = Usage();
     Prompts::Register(nullptr);

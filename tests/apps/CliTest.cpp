@@ -248,6 +248,24 @@ TEST_F(CliTest, RenderWritesTheFramePictureAndChecksTheFrameNumber)
         EXPECT_TRUE(r.err.contains("outside the banner")) << frame;
     }
     EXPECT_FALSE(QFile::exists(At("no.png")));
+
+    // Text needs fonts, which the tool starts only for banners with text: the text is drawn, and
+    // the picture says the same resolution as one drawn without them.
+    auto text = std::make_unique<CText>();
+    text->m_position = CRect(10, 5, 300, 55);
+    text->m_lineColor = RGB(255, 255, 255);
+    text->m_logFont.lfHeight = -30;
+    text->m_text = QStringLiteral("Sale");
+    doc.GetFrame(0)->AddItem(std::move(text));
+    const QString withText = WriteBanner(QStringLiteral("text.bnr"), doc);
+    ASSERT_EQ(Cli({"render", withText, "0", At("t0.png")}).code, 0);
+    const QImage t0 = QImage(At("t0.png")).convertToFormat(QImage::Format_RGB32);
+    int drawn = 0;
+    for (int y = 5; y < 55; ++y)
+        for (int x = 10; x < 300; ++x)
+            drawn += t0.pixel(x, y) != qRgb(0, 0, 255);
+    EXPECT_GT(drawn, 50);
+    EXPECT_EQ(t0.dotsPerMeterX(), f1.dotsPerMeterX());
 }
 
 TEST_F(CliTest, ConvertExportsAndImportsGifsThatRenderAsTheBannerDid)
