@@ -1,5 +1,5 @@
 // Our LZW writer on arbitrary index data: the first bytes choose the page's width, the lossy
-// error and the transparent index; the page is written, decoded by giflib and must come back as
+// error and the transparent index; the page is written, read back and must come back as
 // the encoder said a decoder shows it (exactly the input when coding is exact).
 #include "platform/imaging/GifCodec.h"
 

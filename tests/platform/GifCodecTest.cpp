@@ -5,6 +5,8 @@
 #include "platform/ByteIO.h"
 #include "platform/imaging/GifCodec.h"
 
+#include <gif_lib.h>
+
 #include <QDir>
 #include <QImage>
 #include <QRegularExpression>
@@ -528,4 +530,89 @@ TEST(GifCodecTest, PixelsBeyondThePaletteStayReadable)
     EXPECT_EQ(b.pages[0].image.pixelIndex(1, 0), 200);
     EXPECT_EQ(b.pages[0].image.colorCount(), 201);
     EXPECT_EQ(b.pages[0].image.colorTable()[200], qRgb(0, 0, 0));
+}
+
+namespace {
+int ReadMemory(GifFileType *gif, GifByteType *buffer, int length)
+{
+    auto *in = static_cast<QByteArray *>(gif->UserData);
+    const int n = int(std::min<qsizetype>(length, in->size()));
+    std::memcpy(buffer, in->constData(), size_t(n));
+    in->remove(0, n);
+    return n;
+}
+} // namespace
+
+TEST(GifCodecTest, DecodesAsGiflibDoes)
+{
+    // An interlaced page, partly off the screen, whose code stream fills the table without a clear
+    // code, then uses the table's last entry while it is being defined and after.
+    const int w = 120, h = 80, codeSize = 2, clear = 4;
+    std::vector<int> codes = {clear};
+    std::vector<int> length(4096, 1);
+    int pixels = 0, defined = clear + 2, last = -1;
+    for (int k = 1; pixels < w * h; ++k) {
+        int code = k % 4 == 0 && k > 20 ? clear + 2 + k % 16 : (k * k + 3 * k) % 4;
+        if (defined >= 4095 && k % 3 == 0)
+            code = 4095;
+        codes.push_back(code);
+        if (last >= 0 && defined <= 4095)
+            length[std::size_t(defined++)] = length[std::size_t(last)] + 1;
+        pixels += length[std::size_t(code)];
+        last = code;
+    }
+    ASSERT_EQ(defined, 4096);
+    codes.push_back(clear + 1);
+    // Codes as wide as the table needs: one bit more after each power of two.
+    QByteArray data;
+    std::uint32_t acc = 0;
+    int bits = 0, width = codeSize + 1, running = clear + 2;
+    for (const int code : codes) {
+        acc |= std::uint32_t(code) << bits;
+        for (bits += width; bits >= 8; bits -= 8, acc >>= 8)
+            data.append(char(acc & 0xff));
+        if (running < 4097 && ++running > (1 << width) && width < 12)
+            ++width;
+        if (code == clear) {
+            running = clear + 2;
+            width = codeSize + 1;
+        }
+    }
+    data.append(char(acc & 0xff));
+    ByteWriter file;
+    file.Bytes("GIF89a", 6);
+    file.U16(100);
+    file.U16(50);
+    file.Bytes("\x81\x00\x00", 3);
+    file.Bytes("\x00\x00\x00\x10\x20\x30\x40\x50\x60\x70\x80\x90", 12);
+    file.U8(0x2c);
+    for (const int v : {10, 5, w, h})
+        file.U16(quint16(v));
+    file.U8(0x40);
+    file.U8(codeSize);
+    for (qsizetype at = 0; at < data.size(); at += 255) {
+        const QByteArray block = data.mid(at, 255);
+        file.U8(quint8(block.size()));
+        file.Bytes(block.constData(), std::size_t(block.size()));
+    }
+    file.Bytes("\x00\x3b", 2);
+    const QByteArray bytes = file.Take();
+
+    QByteArray input = bytes;
+    int error = 0;
+    GifFileType *gif = DGifOpen(&input, ReadMemory, &error);
+    ASSERT_NE(gif, nullptr);
+    ASSERT_EQ(DGifSlurp(gif), GIF_OK) << gif->Error;
+    const std::vector<std::uint8_t> raster(gif->SavedImages[0].RasterBits, gif->SavedImages[0].RasterBits + w * h);
+    DGifCloseFile(gif, nullptr);
+
+    for (const bool clip : {false, true}) {
+        SCOPED_TRACE(clip);
+        Animation anim;
+        ASSERT_EQ(Read(bytes, &anim, -1, nullptr, clip), Ok);
+        const QImage &image = anim.pages[0].image;
+        ASSERT_EQ(image.size(), clip ? QSize(90, 45) : QSize(w, h));
+        for (int y = 0; y < image.height(); ++y)
+            ASSERT_EQ(std::memcmp(image.constScanLine(y), raster.data() + y * w, std::size_t(image.width())), 0) << y;
+    }
 }

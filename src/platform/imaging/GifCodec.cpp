@@ -1,6 +1,7 @@
 #include "platform/imaging/GifCodec.h"
 
 #include "platform/imaging/GifLzw.h"
+#include "platform/imaging/GifLzwDecode.h"
 
 #include <gif_lib.h>
 
@@ -162,31 +163,45 @@ int ForEachStoredRow(int height, bool interlaced, Row row)
     return GIF_OK;
 }
 
-// The rows of a page, keeping the part of each that lies in `kept` (page coordinates).
-int ReadRows(GifFileType *gif, const GifImageDesc &desc, const QRect &kept, QImage *image)
+// The page's image data, decoded from the bytes after the code size byte giflib has just read;
+// each row keeps its part in `kept` (page coordinates). `indices` is room for the whole page.
+// *highest: the highest index kept.
+int DecodeRows(MemoryInput *in, const GifImageDesc &desc, const QRect &kept, std::vector<std::uint8_t> *indices,
+               QImage *image, int *highest)
 {
     const int w = desc.Width;
-    if (kept == QRect(0, 0, w, desc.Height))
-        return ForEachStoredRow(desc.Height, desc.Interlace, [&](int y) { return DGifGetLine(gif, image->scanLine(y), w); });
-    std::vector<GifPixelType> line(static_cast<size_t>(w));
-    return ForEachStoredRow(desc.Height, desc.Interlace, [&](int y) {
-        if (DGifGetLine(gif, line.data(), w) == GIF_ERROR)
-            return GIF_ERROR;
+    const std::size_t count = std::size_t(w) * std::size_t(desc.Height);
+    if (indices->size() < count + GifLzw::kDecodeSlack)
+        indices->resize(count + GifLzw::kDecodeSlack);
+    const auto at = std::size_t(in->pos);
+    const GifLzw::Decoded decoded = GifLzw::Decode(in->data, std::size_t(in->size), at, in->data[at - 1], indices->data(), count);
+    if (decoded.status != GifLzw::DecodeStatus::Ok)
+        return decoded.status == GifLzw::DecodeStatus::Truncated ? ErrTruncated : ErrNotGif;
+    in->pos = qint64(decoded.end);
+    if (image->isNull())
+        return Ok;
+    const std::uint8_t *row = indices->data();
+    ForEachStoredRow(desc.Height, desc.Interlace, [&](int y) {
         if (y >= kept.top() && y <= kept.bottom())
-            std::memcpy(image->scanLine(y - kept.top()), line.data() + kept.left(), size_t(kept.width()));
+            std::memcpy(image->scanLine(y - kept.top()), row + kept.left(), size_t(kept.width()));
+        row += w;
         return GIF_OK;
     });
+    if (kept == QRect(0, 0, w, desc.Height)) {
+        *highest = decoded.highest;
+        return Ok;
+    }
+    *highest = 0;
+    for (int y = 0; y < image->height(); ++y) {
+        const uchar *line = image->constScanLine(y);
+        *highest = std::max<int>(*highest, *std::max_element(line, line + image->width()));
+    }
+    return Ok;
 }
 
 // Every pixel must index the colour table; damaged files get the table padded with black.
-void CoverPixelsWithPalette(QImage *image, QVector<QRgb> palette)
+void CoverPixelsWithPalette(QImage *image, QVector<QRgb> palette, int highest)
 {
-    int highest = 0;
-    const int w = image->width();
-    for (int y = 0; y < image->height(); ++y) {
-        const uchar *row = image->constScanLine(y);
-        highest = std::max<int>(highest, *std::max_element(row, row + w));
-    }
     if (highest >= palette.size())
         palette.resize(highest + 1, qRgb(0, 0, 0));
     image->setColorTable(palette);
@@ -200,7 +215,7 @@ struct PixelCount {
 };
 
 int ReadImage(GifFileType *gif, const QVector<QRgb> &globalPalette, const Control &control, PixelCount *count,
-              bool clipToScreen, Page *page)
+              bool clipToScreen, std::vector<std::uint8_t> *indices, Page *page)
 {
     const GifImageDesc &desc = gif->Image;
     const int w = desc.Width;
@@ -230,10 +245,12 @@ int ReadImage(GifFileType *gif, const QVector<QRgb> &globalPalette, const Contro
         if (image.isNull())
             return ErrNoMemory;
     }
-    if (ReadRows(gif, desc, kept, &image) == GIF_ERROR)
-        return -1; // giflib error: the caller maps it
+    int highest = 0;
+    const int decoded = DecodeRows(static_cast<MemoryInput *>(gif->UserData), desc, kept, indices, &image, &highest);
+    if (decoded != Ok)
+        return decoded;
     if (!image.isNull())
-        CoverPixelsWithPalette(&image, palette);
+        CoverPixelsWithPalette(&image, palette, highest);
 
     page->image = std::move(image);
     page->left = desc.Left + (kept.isEmpty() ? 0 : kept.left());
@@ -458,6 +475,7 @@ int Read(const QByteArray &bytes, Animation *out, int onlyPage, std::vector<int>
     Control control;
     PixelCount pixels;
     pixels.maxKept = maxKeptPixels;
+    std::vector<std::uint8_t> indices; // one page's indices as stored, reused page after page
     int pageNumber = 0;
     qint64 pageStart = in.pos;
     std::vector<int> shares;
@@ -487,8 +505,7 @@ int Read(const QByteArray &bytes, Animation *out, int onlyPage, std::vector<int>
                 break;
             }
             Page page;
-            const int r = ReadImage(gif, anim.globalPalette, control, &pixels, clipToScreen, &page);
-            result = r < 0 ? MapDecodeError(gif->Error, in) : r;
+            result = ReadImage(gif, anim.globalPalette, control, &pixels, clipToScreen, &indices, &page);
             if (result != Ok)
                 break;
             anim.pages.push_back(std::move(page));

@@ -1,6 +1,7 @@
 #pragma once
-// GIF bytes <-> indexed pages, through giflib in memory. No composition happens here: pages come
-// back exactly as stored (own size, offset, palette, disposal), and the caller composes them.
+// GIF bytes <-> indexed pages, in memory: giflib reads and writes the container, our own LZW coder
+// (GifLzw) the image data. No composition happens here: pages come back exactly as stored (own
+// size, offset, palette, disposal), and the caller composes them.
 //
 // Reading is record by record with our own limits checked before anything is allocated, so a
 // hostile or damaged file yields an error code, never a huge allocation or a crash.

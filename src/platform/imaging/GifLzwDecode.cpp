@@ -1,0 +1,276 @@
+// The GIF LZW decoder. Strings are not walked back through the table as giflib does for every code:
+// each entry remembers where its string was first written to the page, and a code copies it from
+// there, so a pixel costs a fraction of a byte copy. That holds while the table was built by the
+// rules; after a code beyond the table (a damaged stream) the page goes on entry by entry, with
+// giflib's limits, until the next clear code starts a fresh table.
+#include "platform/imaging/GifLzwDecode.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace GifLzw {
+namespace {
+
+constexpr int kMaxCode = 4095;
+// What a chain that leads out of the table reaches. giflib pushes that value as a pixel, so a
+// damaged stream can show it as its low byte.
+constexpr int kNoCode = 4098;
+
+// The code stream. Bytes of the current sub-block are taken as needed; the next sub-block is
+// opened only when a code needs its bits, as giflib does, so a bad block after the last code a
+// page needs is never seen.
+class CodeInput {
+public:
+    CodeInput(const std::uint8_t *data, std::size_t size, std::size_t at)
+        : m_data(data), m_size(size), m_pos(at), m_blockEnd(at)
+    {
+    }
+
+    bool Read(int bits, int *code, DecodeStatus *why)
+    {
+        while (m_have < bits) {
+            if (m_blockEnd - m_pos >= 4) {
+                const std::uint8_t *p = m_data + m_pos;
+                const std::uint32_t four = std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8)
+                    | (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24);
+                m_acc |= std::uint64_t(four) << m_have;
+                m_pos += 4;
+                m_have += 32;
+            } else if (m_pos < m_blockEnd) {
+                m_acc |= std::uint64_t(m_data[m_pos++]) << m_have;
+                m_have += 8;
+            } else if (!OpenBlock(m_pos, why)) {
+                return false;
+            }
+        }
+        *code = int(m_acc & ((1u << bits) - 1));
+        m_acc >>= bits;
+        m_have -= bits;
+        return true;
+    }
+
+    // After the page's last code: the rest of the current sub-block and those after it, up to and
+    // including the empty one. Returns the offset past it, or 0 with *why.
+    std::size_t SkipRest(DecodeStatus *why)
+    {
+        std::size_t p = m_blockEnd;
+        for (;;) {
+            if (p >= m_size) {
+                *why = DecodeStatus::Truncated;
+                return 0;
+            }
+            const std::size_t n = m_data[p];
+            if (n == 0)
+                return p + 1;
+            if (m_size - p - 1 < n) {
+                *why = DecodeStatus::Truncated;
+                return 0;
+            }
+            p += 1 + n;
+        }
+    }
+
+private:
+    bool OpenBlock(std::size_t p, DecodeStatus *why)
+    {
+        if (p >= m_size) {
+            *why = DecodeStatus::Truncated;
+            return false;
+        }
+        const std::size_t n = m_data[p];
+        if (n == 0) { // the data ends before the end code
+            *why = DecodeStatus::Defect;
+            return false;
+        }
+        if (m_size - p - 1 < n) {
+            *why = DecodeStatus::Truncated;
+            return false;
+        }
+        m_pos = p + 1;
+        m_blockEnd = m_pos + n;
+        return true;
+    }
+
+    const std::uint8_t *m_data;
+    std::size_t m_size;
+    std::size_t m_pos;
+    std::size_t m_blockEnd;
+    std::uint64_t m_acc = 0;
+    int m_have = 0;
+};
+
+// Copies n bytes that end at or before `to`, 16 at a time: the page buffer has room past its end,
+// and bytes read past the string's end are overwritten later.
+inline void CopyString(std::uint8_t *to, const std::uint8_t *from, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; i += 16) {
+        std::uint8_t chunk[16];
+        std::memcpy(chunk, from + i, sizeof chunk);
+        std::memcpy(to + i, chunk, sizeof chunk);
+    }
+}
+
+class Decoder {
+public:
+    Decoder(int codeSize, std::uint8_t *out) : m_codeSize(codeSize), m_clear(1 << codeSize), m_out(out) { Clear(); }
+
+    Decoded Run(CodeInput &in, std::size_t count)
+    {
+        Decoded result;
+        std::uint8_t *o = m_out;
+        const std::uint8_t *const end = m_out + count;
+        while (o < end) {
+            int code = 0;
+            if (!in.Read(m_bits, &code, &result.status))
+                return result;
+            // Widths grow as giflib's do: every code read counts, clear codes included.
+            if (m_running < kMaxCode + 2 && ++m_running > m_limit && m_bits < 12) {
+                m_limit <<= 1;
+                ++m_bits;
+            }
+            if (code == m_clear + 1) {
+                result.status = DecodeStatus::Truncated;
+                return result;
+            }
+            if (code == m_clear) {
+                Clear();
+                continue;
+            }
+            std::uint8_t *const start = o;
+            const int entry = m_running - 2; // the entry this code defines, unless it is set already
+            const bool regular = !m_irregular && (code < m_defined || code == entry);
+            const bool ok = regular ? Step(code, entry, &o) : ExactStep(code, entry, &o);
+            if (!ok) {
+                result.status = DecodeStatus::Defect;
+                return result;
+            }
+            m_lastAt = std::size_t(start - m_out);
+            m_lastLength = std::size_t(o - start);
+        }
+        result.end = in.SkipRest(&result.status);
+        if (result.end == 0)
+            return result;
+        result.highest = m_wasIrregular ? *std::max_element(m_out, m_out + count) : m_highest;
+        return result;
+    }
+
+private:
+    void Clear()
+    {
+        m_running = m_clear + 2;
+        m_bits = m_codeSize + 1;
+        m_limit = 1 << m_bits;
+        m_defined = m_clear + 2;
+        m_last = kNoCode;
+        m_irregular = false;
+    }
+
+    // A code of a table built by the rules: a literal, an entry, or the entry being defined.
+    bool Step(int code, int entry, std::uint8_t **o)
+    {
+        std::uint8_t *start = *o;
+        if (code < m_clear) {
+            *start = std::uint8_t(code);
+            m_highest = std::max(m_highest, code);
+            *o = start + 1;
+        } else if (code < m_defined) {
+            CopyString(start, m_out + m_at[code], m_length[code]);
+            *o = start + m_length[code];
+        } else {
+            // The entry being defined: the last string and its own first index.
+            CopyString(start, m_out + m_lastAt, m_lastLength);
+            start[m_lastLength] = m_out[m_lastAt];
+            *o = start + m_lastLength + 1;
+        }
+        if (m_last != kNoCode && entry == m_defined) {
+            m_prefix[entry] = std::uint16_t(m_last);
+            m_suffix[entry] = *start;
+            m_at[entry] = std::uint32_t(m_lastAt);
+            m_length[entry] = std::uint16_t(m_lastLength + 1);
+            ++m_defined;
+        }
+        m_last = code;
+        return true;
+    }
+
+    bool Defined(int code) const { return code >= m_clear + 2 && code < m_defined; }
+
+    // The first index of a code's string as giflib finds it: down the prefixes, at most 4096 steps.
+    int FirstIndex(int code) const
+    {
+        for (int i = 0; code > m_clear && i++ <= kMaxCode;) {
+            if (code > kMaxCode)
+                return kNoCode;
+            code = Defined(code) ? m_prefix[code] : kNoCode;
+        }
+        return code;
+    }
+
+    // Any code, by giflib's rules: a code beyond the table stands for the last string and the
+    // first index it can find of the code itself, and the entry defined then points at whatever the
+    // last code was. From here to the next clear code, strings are walked back through the table.
+    bool ExactStep(int code, int entry, std::uint8_t **o)
+    {
+        m_irregular = m_wasIrregular = true;
+        std::uint8_t stack[kMaxCode + 1];
+        int sp = 0;
+        if (code < m_clear) {
+            stack[sp++] = std::uint8_t(code);
+        } else {
+            int c = code;
+            if (!Defined(code)) {
+                stack[sp++] = std::uint8_t(FirstIndex(code == entry ? m_last : code));
+                c = m_last;
+            }
+            while (sp < kMaxCode && c > m_clear && c <= kMaxCode) {
+                if (!Defined(c)) // its prefix leads out of the table
+                    return false;
+                stack[sp++] = m_suffix[c];
+                c = m_prefix[c];
+            }
+            if (sp >= kMaxCode || c > kMaxCode)
+                return false;
+            stack[sp++] = std::uint8_t(c);
+        }
+        std::uint8_t *p = *o;
+        while (sp > 0)
+            *p++ = stack[--sp];
+        *o = p;
+        if (m_last != kNoCode && entry == m_defined) {
+            m_prefix[entry] = std::uint16_t(m_last);
+            ++m_defined;
+            m_suffix[entry] = std::uint8_t(FirstIndex(code == entry ? m_last : code));
+        }
+        m_last = code;
+        return true;
+    }
+
+    const int m_codeSize;
+    const int m_clear;
+    std::uint8_t *const m_out;
+    int m_running = 0, m_bits = 0, m_limit = 0;
+    int m_defined = 0;           // entries [clear + 2, m_defined) are set
+    int m_last = kNoCode;
+    std::size_t m_lastAt = 0, m_lastLength = 0; // where the last code's string was written
+    bool m_irregular = false;    // a code beyond the table came since the last clear code
+    bool m_wasIrregular = false; // ... at any time on this page
+    int m_highest = 0;
+    // Entries: prefix code, first index of the string added, and where
+    // the whole string was first written.
+    std::uint16_t m_prefix[kMaxCode + 1];
+    std::uint8_t m_suffix[kMaxCode + 1];
+    std::uint32_t m_at[kMaxCode + 1];
+    std::uint16_t m_length[kMaxCode + 1];
+};
+
+} // namespace
+
+Decoded Decode(const std::uint8_t *data, std::size_t size, std::size_t at, int codeSize, std::uint8_t *out,
+               std::size_t count)
+{
+    CodeInput in(data, size, at);
+    Decoder decoder(std::clamp(codeSize, 0, 8), out);
+    return decoder.Run(in, count);
+}
+
+} // namespace GifLzw
