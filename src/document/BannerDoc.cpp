@@ -72,19 +72,30 @@ void CBannerDoc::SetCurrentFrame(int index, DocumentView *sender)
 void CBannerDoc::RenderAllFrames(ImagingControl *target)
 {
     ImagingControl &out = target ? *target : m_context.FileCtrl;
+    StartRendering(out);
+    for (int k = GetFrameCount() - 1; k >= 0; --k)
+        out.InsertPage(0, RenderFrame(k));
+}
+
+void CBannerDoc::StartRendering(ImagingControl &out)
+{
     ImagingControl &render = m_context.RenderCtrl;
     out.SetPageList(0);
     out.SetBitmapHandle(ImagingBitmap{});
     render.CreateBitmap(m_fWidth, m_fHeight, 24);
     render.SetDrawPersistent(true);
-    for (auto it = m_frames.rbegin(); it != m_frames.rend(); ++it) {
-        render.SetPageDelay((*it)->m_nDelay);
-        (*it)->RenderInto(render);
-        out.InsertPage(0, render.BitmapHandle());
-    }
     // Set either way: the control may still hold the loop of the last GIF it read.
     out.SetAnimationLoop(m_bLoop != 0);
     out.SetAnimationLoopCount(m_bLoop > 0 ? m_bLoop : 0);
+}
+
+ImagingBitmap CBannerDoc::RenderFrame(int k)
+{
+    ImagingControl &render = m_context.RenderCtrl;
+    const CBannerFrame &frame = *m_frames[std::size_t(k)];
+    render.SetPageDelay(frame.m_nDelay);
+    frame.RenderInto(render);
+    return render.BitmapHandle();
 }
 
 void CBannerDoc::AddView(DocumentView *view)

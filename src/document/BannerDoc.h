@@ -167,6 +167,10 @@ private:
     // makes the pages what the file holds; `pageDone(k)` after page k, false stops. On any status
     // but Ready the page list is gone.
     GifOutcome PrepareGif(const CoreContext::GifExportOptions &options, const std::function<bool(int)> &pageDone);
+    // Rendering frames one by one: StartRendering empties `out` and gives it the banner's loop,
+    // then RenderFrame(k) renders frame k through RenderCtrl and returns it with its delay.
+    void StartRendering(ImagingControl &out);
+    ImagingBitmap RenderFrame(int k);
     void ToggleView(ViewKind kind);
     void DeleteCurrentFrame();
     // Saves under a new name; on success the document takes it and it enters the recent files.

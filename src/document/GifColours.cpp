@@ -1,7 +1,6 @@
 #include "document/GifColours.h"
 
 #include "platform/imaging/ColorQuant.h"
-#include "platform/imaging/ImagingControl.h"
 
 #include <algorithm>
 #include <cstring>
@@ -139,97 +138,173 @@ bool MoreColoursThan(const QImage &image, int limit)
     return false;
 }
 
-std::vector<int> ReduceCrowdedPages(ImagingControl &control, int maxColours, const std::vector<int> &colours)
+namespace {
+
+// Calls fn(x, y) for every pixel, row after row, in which two pictures of the same size differ.
+template <typename Fn>
+void ForEachChangedPixel(const QImage &page, const QImage &before, Fn &&fn)
 {
-    std::vector<int> crowded;
-    std::vector<QImage> pictures;
-    PageColours counts;
-    for (int k = 0; k < control.PageCount(); ++k) {
-        control.SetPageIndex(k);
-        const QImage picture = control.BitmapHandle().image;
-        const int n = std::size_t(k) < colours.size() ? colours[std::size_t(k)] : counts.Next(picture);
-        if (picture.format() == QImage::Format_RGB32 && n > maxColours) {
-            crowded.push_back(k);
-            pictures.push_back(picture);
-        }
+    const int width = page.width();
+    const std::size_t rowBytes = std::size_t(width) * sizeof(QRgb);
+    for (int y = 0; y < page.height(); ++y) {
+        const auto *p = reinterpret_cast<const QRgb *>(page.constScanLine(y));
+        const auto *q = reinterpret_cast<const QRgb *>(before.constScanLine(y));
+        if (std::memcmp(p, q, rowBytes) == 0)
+            continue;
+        for (int x = 0; x < width; ++x)
+            if (p[x] != q[x])
+                fn(x, y, p[x]);
     }
-    if (crowded.empty())
-        return crowded;
+}
 
-    // Consecutive pages mostly agree, and the mapping depends on a pixel's colour alone: the
-    // quantiser sees the first crowded page whole and of each later one only the pixels that
-    // differ from the page before, gathered in one strip; the pages are rebuilt from the result.
-    const QSize size = pictures.front().size();
-    std::vector<std::vector<int>> changedAt(pictures.size());
-    std::vector<QRgb> strip;
-    for (std::size_t i = 1; i < pictures.size(); ++i) {
-        const QImage &page = pictures[i];
-        const QImage &before = pictures[i - 1];
-        if (page.size() != size)
-            return {};
-        const int width = size.width();
-        for (int y = 0; y < size.height(); ++y) {
-            const auto *p = reinterpret_cast<const QRgb *>(page.constScanLine(y));
-            const auto *q = reinterpret_cast<const QRgb *>(before.constScanLine(y));
-            if (std::memcmp(p, q, std::size_t(width) * sizeof(QRgb)) == 0)
-                continue;
-            for (int x = 0; x < width; ++x)
-                if (p[x] != q[x]) {
-                    changedAt[i].push_back(y * width + x);
-                    strip.push_back(p[x]);
+} // namespace
+
+CrowdedPages::CrowdedPages(int maxColours, bool dither) : m_maxColours(maxColours), m_dither(dither) {}
+
+CrowdedPages::~CrowdedPages() = default;
+
+void CrowdedPages::Survey(const QImage &page)
+{
+    if (m_previous.isNull()) {
+        m_histogram.AddImage(page);
+    } else if (page.size() != m_previous.size()) {
+        m_failed = true;
+    } else {
+        ForEachChangedPixel(page, m_previous, [this](int, int, QRgb rgb) { m_histogram.Add(rgb); });
+    }
+    m_previous = page;
+}
+
+bool CrowdedPages::Choose()
+{
+    m_previous = QImage();
+    if (m_failed || !ColorQuant::ChoosePalette(m_histogram, m_maxColours, &m_palette, &m_entries))
+        return false;
+    if (m_dither) {
+        m_dithered = std::make_unique<ColorQuant::DitheredMapping>(m_palette);
+        if (!m_dithered->IsValid())
+            m_dithered.reset(); // too few colours to spread an error over: mapped by colour alone
+    }
+    return true;
+}
+
+QImage CrowdedPages::Reduce(const QImage &page)
+{
+    // The pages come again as they came in the survey, so their colours are all in the palette
+    // chosen; one that is not still gets the nearest entry.
+    const auto entry = [this](QRgb rgb) {
+        const int slot = m_histogram.Find(rgb);
+        return slot >= 0 ? m_palette[m_entries[std::size_t(slot)]] : m_palette[ColorQuant::NearestEntry(m_palette, rgb)];
+    };
+    QImage reduced;
+    if (m_previous.isNull()) {
+        if (m_dithered) {
+            reduced = m_dithered->Map(page).convertToFormat(QImage::Format_RGB32);
+        } else {
+            reduced = QImage(page.size(), QImage::Format_RGB32);
+            const int width = page.width();
+            QRgb last = 0, mapped = entry(0);
+            for (int y = 0; y < page.height() && !reduced.isNull(); ++y) {
+                const auto *p = reinterpret_cast<const QRgb *>(page.constScanLine(y));
+                auto *r = reinterpret_cast<QRgb *>(reduced.scanLine(y));
+                for (int x = 0; x < width; ++x) {
+                    const QRgb rgb = p[x] & 0xFFFFFFu;
+                    if (rgb != last) {
+                        last = rgb;
+                        mapped = entry(rgb);
+                    }
+                    r[x] = mapped;
                 }
-        }
-    }
-    std::vector<QImage> toReduce{pictures.front()};
-    if (!strip.empty()) {
-        QImage stripImage(int(strip.size()), 1, QImage::Format_RGB32);
-        std::memcpy(stripImage.scanLine(0), strip.data(), strip.size() * sizeof(QRgb));
-        toReduce.push_back(stripImage);
-    }
-    QVector<QRgb> palette;
-    const std::vector<QImage> reduced = ColorQuant::ReduceShared(toReduce, maxColours, &palette);
-    if (reduced.size() != toReduce.size())
-        return {}; // left as they are; the caller reports the pages that still do not fit
-
-    // Dithered, a pixel's colour depends on its neighbours: the first page is dithered whole and
-    // each later one only inside the rectangle that changed, so the rest stays as on the page
-    // before and frame differencing still leaves it out.
-    ColorQuant::DitheredMapping dithered(control.ColorDithering() ? palette : QVector<QRgb>());
-    QImage page = (dithered.IsValid() ? dithered.Map(pictures.front()) : reduced.front())
-                      .convertToFormat(QImage::Format_RGB32);
-    if (page.isNull())
-        return {};
-    const uchar *mappedStrip = strip.empty() ? nullptr : reduced.back().constScanLine(0);
-    std::size_t next = 0;
-    for (std::size_t i = 0; i < crowded.size(); ++i) {
-        if (i > 0 && dithered.IsValid() && !changedAt[i].empty()) {
-            QRect changed;
-            for (int at : changedAt[i])
-                changed |= QRect(at % size.width(), at / size.width(), 1, 1);
-            const QImage part = dithered.Map(pictures[i].copy(changed)).convertToFormat(QImage::Format_RGB32);
-            if (part.isNull())
-                return {};
-            page.detach();
-            for (int y = 0; y < part.height(); ++y)
-                std::memcpy(page.scanLine(changed.top() + y) + changed.left() * int(sizeof(QRgb)), part.constScanLine(y),
-                            std::size_t(part.width()) * sizeof(QRgb));
-        } else if (i > 0) {
-            page.detach();
-            auto *pixels = reinterpret_cast<QRgb *>(page.bits());
-            const int stride = page.bytesPerLine() / int(sizeof(QRgb));
-            for (int at : changedAt[i]) {
-                const int y = at / size.width(), x = at % size.width();
-                pixels[y * stride + x] = palette[mappedStrip[next++]] | 0xFF000000u;
             }
         }
-        control.SetPageIndex(crowded[i]);
-        // Handed over whole: drawing into the page's own picture would first copy it, since the
-        // list above still shares it.
-        ImagingBitmap reducedPage = control.BitmapHandle();
-        reducedPage.image = page;
-        control.SetBitmapHandle(reducedPage);
+    } else if (page.size() == m_previous.size()) {
+        reduced = m_reduced;
+        if (m_dithered) {
+            QRect changed;
+            ForEachChangedPixel(page, m_previous, [&changed](int x, int y, QRgb) { changed |= QRect(x, y, 1, 1); });
+            if (!changed.isEmpty()) {
+                const QImage part = m_dithered->Map(page.copy(changed)).convertToFormat(QImage::Format_RGB32);
+                if (part.isNull())
+                    return {};
+                for (int y = 0; y < part.height(); ++y)
+                    std::memcpy(reduced.scanLine(changed.top() + y) + changed.left() * int(sizeof(QRgb)),
+                                part.constScanLine(y), std::size_t(part.width()) * sizeof(QRgb));
+            }
+        } else {
+            QRgb *pixels = nullptr;
+            qsizetype stride = 0;
+            ForEachChangedPixel(page, m_previous, [&](int x, int y, QRgb rgb) {
+                if (!pixels) {
+                    pixels = reinterpret_cast<QRgb *>(reduced.bits()); // the copy is made once
+                    stride = reduced.bytesPerLine() / qsizetype(sizeof(QRgb));
+                }
+                pixels[y * stride + x] = entry(rgb);
+            });
+        }
     }
-    return crowded;
+    if (reduced.isNull())
+        return {};
+    m_previous = page;
+    m_reduced = reduced;
+    return reduced;
+}
+
+ExportColours::ExportColours(bool dither) : m_crowdedPages(m_maxColours, dither) {}
+
+bool ExportColours::Survey(const QImage &page)
+{
+    if (m_crowded.empty())
+        m_photo = MoreColoursThan(page, m_maxColours);
+    const int count = !m_photo ? m_surveyed.Next(page) : MoreColoursThan(page, m_maxColours) ? m_maxColours + 1 : 0;
+    m_most = std::max(m_most, count);
+    m_crowded.push_back(count > m_maxColours && page.format() == QImage::Format_RGB32);
+    if (m_crowded.back())
+        m_crowdedPages.Survey(page);
+    return !Reducing();
+}
+
+bool ExportColours::Choose()
+{
+    m_chosen = m_crowdedPages.Surveyed() && m_crowdedPages.Choose();
+    return m_chosen;
+}
+
+QImage ExportColours::Reduce(int k, const QImage &page)
+{
+    const QImage written = std::size_t(k) < m_crowded.size() && m_crowded[std::size_t(k)] ? m_crowdedPages.Reduce(page) : page;
+    if (!written.isNull())
+        m_mostWritten = std::max(m_mostWritten, m_written.Next(written));
+    return written;
+}
+
+COLORREF ExportColours::TransparentColour(int *index) const
+{
+    *index = -1;
+    const PageColours &used = Reducing() ? m_written : m_surveyed;
+    const int most = Reducing() ? m_mostWritten : m_most;
+    if ((Reducing() && !m_chosen) || most > m_maxColours)
+        return 0;
+    // The candidates in the order they are tried: the 256 colours of a 3-3-2 palette, then red 248.
+    const auto candidate = [](int i) {
+        return i == 256 ? RGB(248, 0, 0) : RGB(i & 0xE0, (i & 0x1C) << 3, (i & 0x03) << 6);
+    };
+    // One far from all colours used (not agreeing in the top five bits of every channel with any
+    // of them), so that it stays apart from the pictures in any palette; else any unused one.
+    for (int i = 0; i <= 256; ++i)
+        if (!used.HasNear(candidate(i))) {
+            *index = most;
+            return candidate(i);
+        }
+    for (int i = 0; i <= 256; ++i)
+        if (!used.Has(candidate(i))) {
+            *index = most;
+            return candidate(i);
+        }
+    const std::optional<COLORREF> unused = used.FirstUnused();
+    if (!unused)
+        return 0;
+    *index = most;
+    return *unused;
 }
 
 } // namespace GifColours

@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -45,13 +46,74 @@ private:
 // photograph costs a few hundred pixels.
 bool MoreColoursThan(const QImage &image, int limit);
 
-// Maps every page of the control's page list with more than maxColours colours to one palette of
-// at most maxColours colours shared by all such pages. Without dithering a pixel's colour alone
-// decides its entry, so pixels equal before stay equal after; with the control's ColorDithering
-// on, the first such page is dithered whole and each later one within the rectangle in which it
-// differs from the one before. Pages with fewer colours are left exactly as they are. `colours`
-// holds each page's number of colours when the caller counted them already. Returns the pages it
-// reduced. Leaves the last page selected.
-std::vector<int> ReduceCrowdedPages(ImagingControl &control, int maxColours, const std::vector<int> &colours = {});
+// Maps the pages of an animation that have more than maxColours colours to one palette of at
+// most maxColours colours that they all share, in two walks over those pages in order, so that
+// they need not all be held. Without dithering a pixel's colour alone decides its entry, so
+// pixels equal before stay equal after; with dithering the first page is dithered whole and
+// each later one within the rectangle in which it differs from the one before, so the rest
+// stays as on the page before and frame differencing still leaves it out.
+class CrowdedPages {
+public:
+    CrowdedPages(int maxColours, bool dither);
+    ~CrowdedPages();
+    CrowdedPages(const CrowdedPages &) = delete;
+    CrowdedPages &operator=(const CrowdedPages &) = delete;
+
+    // First walk, every crowded page in order: the palette is chosen from the colours of the
+    // first and of each later page's pixels that differ from the page before.
+    void Survey(const QImage &page);
+    bool Surveyed() const { return !m_previous.isNull(); }
+    // Between the walks: chooses the palette; false when the pages cannot be reduced.
+    bool Choose();
+    // Second walk, the same pages in the same order: each one reduced (Format_RGB32), or a null
+    // image when it cannot be.
+    QImage Reduce(const QImage &page);
+
+private:
+    int m_maxColours;
+    bool m_dither;
+    bool m_failed = false;
+    ColorQuant::Histogram m_histogram;
+    QVector<QRgb> m_palette;
+    std::vector<uchar> m_entries;                         // histogram slot -> palette entry
+    std::unique_ptr<ColorQuant::DitheredMapping> m_dithered; // valid only when dithering
+    QImage m_previous;                                    // the page before, as it came
+    QImage m_reduced;                                     // the page before, reduced
+};
+
+// What the GIF export decides about colours, over one or two walks through the pages in order:
+// which pages have too many colours to leave room for the transparent colour (those are mapped
+// to one palette they share, see CrowdedPages), and a colour no page uses for the transparent
+// pixels. A photographic first page shows after a few hundred pixels that pages have too many
+// colours; then each page is only tested for it.
+class ExportColours {
+public:
+    explicit ExportColours(bool dither);
+
+    // First walk: every page in order. True while no page so far needs reducing: the page is
+    // then final as it is, and the first walk is the only one unless a later page turns it.
+    bool Survey(const QImage &page);
+    // After the first walk: whether the pages need reducing and so come again.
+    bool Reducing() const { return m_most > m_maxColours; }
+    // Between the walks: false when the pages cannot be reduced.
+    bool Choose();
+    // Second walk: page k as it is written; a null image when it cannot be reduced.
+    QImage Reduce(int k, const QImage &page);
+    // After the last walk: a colour no page written uses, preferably one far from all of them,
+    // and its palette index, the largest number of colours on one page; index -1 when there is
+    // no such colour (or the pages could not be reduced).
+    COLORREF TransparentColour(int *index) const;
+
+private:
+    static constexpr int m_maxColours = 255; // one entry stays for the transparent colour
+    bool m_photo = false;
+    int m_most = 0;                   // colours on one page at most, as surveyed
+    PageColours m_surveyed;           // every colour of the pages as they came
+    std::vector<bool> m_crowded;      // by page
+    CrowdedPages m_crowdedPages;
+    bool m_chosen = false;
+    int m_mostWritten = 0;
+    PageColours m_written;            // every colour of the pages as written
+};
 
 } // namespace GifColours

@@ -28,15 +28,6 @@ const QString kShortFrameMessage =
 const QString kTransColorMessage =
     QStringLiteral("Vellumark Error ID: VKERR_SEL_TRANSCOLOR. Error selecting transparent color.");
 
-// The candidates for the transparent colour, in the order they are tried: the 256 colours of a
-// 3-3-2 palette, then red 248.
-COLORREF Candidate(int i)
-{
-    if (i == 256)
-        return RGB(248, 0, 0);
-    return RGB(i & 0xE0, (i & 0x1C) << 3, (i & 0x03) << 6);
-}
-
 // The bounding rectangle of the pixels in which two pictures of the same size differ.
 QRect DifferingRect(const QImage &page, const QImage &composed)
 {
@@ -119,66 +110,98 @@ void EndGifWriting(ImagingControl &file)
     file.SetColorDithering(false);
 }
 
-// A colour no page uses for the transparent pixels, and its palette index; index -1 when there
-// is none.
+// Frame differencing: every page after the first keeps only the rectangle in which it differs
+// from what a viewer shows after the pages before it (disposal 1 leaves each page in place), and
+// the pixels in it that stay as they were become transparent. The transparent colour is known
+// only once every page was seen, so those pixels are marked until then; a mark has alpha 0, which
+// no pixel of a page has (they are kept opaque, and a GIF carries no alpha).
+class ChangedPages {
+public:
+    explicit ChangedPages(ImagingControl &file) : m_file(file) {}
+
+    // Appends the page to the control's page list.
+    void Add(ImagingBitmap page)
+    {
+        page.disposal = 1;
+        if (m_composed.isNull()) {
+            page.transparent = false;
+            m_composed = page.image;
+        } else {
+            QRect changed = DifferingRect(page.image, m_composed);
+            if (changed.isEmpty())
+                changed = QRect(0, 0, 1, 1);
+            QImage kept(changed.size(), QImage::Format_RGB32);
+            for (int y = 0; y < changed.height(); ++y) {
+                const QRgb *p = reinterpret_cast<const QRgb *>(page.image.constScanLine(changed.top() + y)) + changed.left();
+                QRgb *q = reinterpret_cast<QRgb *>(m_composed.scanLine(changed.top() + y)) + changed.left();
+                auto *out = reinterpret_cast<QRgb *>(kept.scanLine(y));
+                for (int x = 0; x < changed.width(); ++x) {
+                    if (p[x] == q[x]) {
+                        out[x] = kMark;
+                    } else {
+                        out[x] = p[x] | 0xFF000000u;
+                        q[x] = p[x];
+                    }
+                }
+            }
+            page.image = kept;
+            page.left = changed.left();
+            page.top = changed.top();
+            page.transparent = true;
+            page.region = {};
+        }
+        m_file.InsertPage(-1, page);
+    }
+
+    // Gives every page the transparent colour at `index` and the marked pixels that colour.
+    void Finish(COLORREF colour, int index)
+    {
+        const QRgb key = ColorrefToQRgb(colour) | 0xFF000000u;
+        for (int k = 0; k < m_file.PageCount(); ++k) {
+            m_file.SetPageIndex(k);
+            m_file.SetPageUserPaletteEntry(index, colour);
+            if (k == 0)
+                continue;
+            m_file.SetPageTransparentColor(colour);
+            QImage *page = m_file.GetBitmapDC();
+            auto *pixels = reinterpret_cast<QRgb *>(page->bits());
+            for (qsizetype i = 0, n = qsizetype(page->width()) * page->height(); i < n; ++i)
+                if (pixels[i] == kMark)
+                    pixels[i] = key;
+            m_file.ReleaseBitmapDC();
+        }
+    }
+
+    void Clear()
+    {
+        m_file.SetPageList(0);
+        m_composed = QImage();
+    }
+
+private:
+    static constexpr QRgb kMark = 0;
+    ImagingControl &m_file;
+    QImage m_composed; // what a viewer shows after the pages so far
+};
+
+// A colour no page of the control uses for the transparent pixels, and its palette index; index
+// -1 when there is none.
 COLORREF FindTransparentColor(ImagingControl &control, int *index)
 {
-    *index = -1;
-    // Every colour of every page, and the largest number of colours on one page.
-    auto count = [&control](GifColours::PageColours &colours, std::vector<int> *perPage) {
-        int most = 0;
-        for (int k = 0; k < control.PageCount(); ++k) {
-            control.SetPageIndex(k);
-            const int n = colours.Next(control.BitmapHandle().image);
-            if (perPage)
-                perPage->push_back(n);
-            most = std::max(most, n);
-        }
-        return most;
-    };
-    GifColours::PageColours used;
-    std::vector<int> perPage;
-    int m = 0;
-    control.SetPageIndex(0);
-    if (GifColours::MoreColoursThan(control.BitmapHandle().image, 255)) {
-        // A photographic banner: whether a page has too many colours shows after a few hundred
-        // of its pixels; the pages are counted exactly once they were reduced.
-        for (int k = 0; k < control.PageCount(); ++k) {
-            control.SetPageIndex(k);
-            perPage.push_back(GifColours::MoreColoursThan(control.BitmapHandle().image, 255) ? 256 : 0);
-        }
-        m = 256;
-    } else {
-        m = count(used, &perPage);
+    GifColours::ExportColours colours(control.ColorDithering());
+    bool reducing = false;
+    for (int k = 0; k < control.PageCount(); ++k) {
+        control.SetPageIndex(k);
+        reducing = !colours.Survey(control.BitmapHandle().image);
     }
-    // Room for the transparent colour beside every page's own colours: pages with more colours
-    // than that are mapped to one palette they all share, and counted again.
-    if (m > 255 && !GifColours::ReduceCrowdedPages(control, 255, perPage).empty()) {
-        used = GifColours::PageColours();
-        m = count(used, nullptr);
-    }
-    if (m >= 256)
-        return 0;
-    // A colour that no page uses, preferably one far from all of them (not agreeing in the top
-    // five bits of every channel with any colour used), so that it stays apart from the pictures
-    // in any palette.
-    for (int i = 0; i <= 256; ++i) {
-        if (!used.HasNear(Candidate(i))) {
-            *index = m;
-            return Candidate(i);
+    for (int k = 0; reducing && k < control.PageCount(); ++k) {
+        control.SetPageIndex(k);
+        if ((k == 0 && !colours.Choose()) || colours.Reduce(k, control.BitmapHandle().image).isNull()) {
+            *index = -1;
+            return 0;
         }
     }
-    for (int i = 0; i <= 256; ++i) {
-        if (!used.Has(Candidate(i))) {
-            *index = m;
-            return Candidate(i);
-        }
-    }
-    const std::optional<COLORREF> unused = used.FirstUnused();
-    if (!unused)
-        return 0;
-    *index = m;
-    return *unused;
+    return colours.TransparentColour(index);
 }
 
 } // namespace
@@ -203,9 +226,8 @@ CBannerDoc::GifOutcome CBannerDoc::PrepareGif(const CoreContext::GifExportOption
 {
     ImagingControl &file = m_context.FileCtrl;
     file.SetColorDithering(options.dither);
-    RenderAllFrames(&file);
     file.SetCoordinateUnits(3);
-    const int n = file.PageCount();
+    const int n = GetFrameCount();
     GifOutcome outcome;
     const auto stop = [&file, &outcome](GifStatus status) {
         EndGifWriting(file);
@@ -214,48 +236,45 @@ CBannerDoc::GifOutcome CBannerDoc::PrepareGif(const CoreContext::GifExportOption
         return outcome;
     };
 
-    if (n > 1) {
-        file.SetPageIndex(0);
-        file.SetPageTransparent(false);
-        int index = -1;
-        const COLORREF colour = FindTransparentColor(file, &index);
-        if (index == -1)
-            return stop(GifStatus::NoTransparentColor);
-        file.SetPageIndex(0);
-        file.SetPageDisposal(1);
-        file.SetPageUserPaletteEntry(index, colour);
-
-        // The picture a viewer shows after the pages so far; each page is compared with it.
-        QImage composed = file.BitmapHandle().image.copy();
-        const QRgb key = ColorrefToQRgb(colour);
-        for (int k = 1; k < n; ++k) {
-            file.SetPageIndex(k);
-            file.SetPageDisposal(1);
-            file.SetPageTransparent(true);
-            file.SetPageUserPaletteEntry(index, colour);
-            file.SetPageTransparentColor(colour);
-
-            QImage *page = file.GetBitmapDC();
-            QRect changed = page ? DifferingRect(*page, composed) : QRect();
-            if (changed.isEmpty())
-                changed = QRect(0, 0, 1, 1);
-            for (int y = changed.top(); page && y <= changed.bottom(); ++y) {
-                auto *p = reinterpret_cast<QRgb *>(page->scanLine(y));
-                auto *q = reinterpret_cast<QRgb *>(composed.scanLine(y));
-                for (int x = changed.left(); x <= changed.right(); ++x) {
-                    if (p[x] == q[x])
-                        p[x] = key;
-                    else
-                        q[x] = p[x];
-                }
-            }
-            file.ReleaseBitmapDC();
-            file.TrimBitmap(changed.left(), changed.top(), changed.width(), changed.height());
-            file.SetPageLeft(changed.left());
-            file.SetPageTop(changed.top());
-            if (!pageDone(k))
+    if (n < 2) {
+        RenderAllFrames(&file);
+    } else {
+        // The frames are rendered one at a time and walked in order, so only the pages as written
+        // are held: once when no page has too many colours, twice when some do (the first walk
+        // chooses the palette they share, the second maps them). Progress counts both walks.
+        GifColours::ExportColours colours(options.dither);
+        ChangedPages pages(file);
+        StartRendering(file);
+        int reported = 0;
+        const auto step = [&](int walk, int k) {
+            reported = std::max(reported, (walk * n + k) / (colours.Reducing() ? 2 : 1));
+            return k == 0 || pageDone(reported);
+        };
+        for (int k = 0; k < n; ++k) {
+            const ImagingBitmap frame = RenderFrame(k);
+            if (colours.Survey(frame.image))
+                pages.Add(frame);
+            else if (file.PageCount() > 0)
+                pages.Clear();
+            if (!step(0, k))
                 return stop(GifStatus::Stopped);
         }
+        if (colours.Reducing() && !colours.Choose())
+            return stop(GifStatus::NoTransparentColor);
+        for (int k = 0; colours.Reducing() && k < n; ++k) {
+            ImagingBitmap frame = RenderFrame(k);
+            frame.image = colours.Reduce(k, frame.image);
+            if (frame.image.isNull())
+                return stop(GifStatus::NoTransparentColor);
+            pages.Add(frame);
+            if (!step(1, k))
+                return stop(GifStatus::Stopped);
+        }
+        int index = -1;
+        const COLORREF colour = colours.TransparentColour(&index);
+        if (index == -1)
+            return stop(GifStatus::NoTransparentColor);
+        pages.Finish(colour, index);
     }
 
     // Colour depth: the fewest bits whose palette holds more entries than any page has colours.

@@ -130,9 +130,14 @@ int MergeShift(const std::vector<liq_histogram_entry> &histogram, std::size_t wa
 // with its pixel count), and for each of those colours the index of the entry it maps to.
 // libimagequant also does the mapping: its nearest-colour search is far faster than trying
 // every entry. Each distinct colour is mapped once, so a pixel's index depends on its colour alone.
-bool Quantise(const std::vector<liq_histogram_entry> &histogram, int maxColors, QVector<QRgb> *palette,
-              std::vector<uchar> *indices)
+bool Quantise(const Histogram &counted, int maxColors, QVector<QRgb> *palette, std::vector<uchar> *indices)
 {
+    std::vector<liq_histogram_entry> histogram;
+    histogram.reserve(std::size_t(counted.Size()));
+    for (int slot = 0; slot < counted.Size(); ++slot) {
+        const QRgb rgb = counted.Color(slot);
+        histogram.push_back({liq_color{uchar(qRed(rgb)), uchar(qGreen(rgb)), uchar(qBlue(rgb)), 255}, counted.Count(slot)});
+    }
     // libgomp busy-waits its idle threads, which on a small machine costs more than the threads
     // gain. The setting is per calling thread, so it is made before every quantisation.
     omp_set_num_threads(1);
@@ -370,6 +375,32 @@ int CountColors(const QImage &image)
     return colors.Size();
 }
 
+void Histogram::AddImage(const QImage &image)
+{
+    ForEachRun(AsRgb32(image), [this](int, int x0, int x1, QRgb rgb) { Add(rgb, unsigned(x1 - x0)); });
+}
+
+bool ChoosePalette(const Histogram &histogram, int maxColors, QVector<QRgb> *palette, std::vector<uchar> *entries)
+{
+    palette->clear();
+    entries->clear();
+    maxColors = std::min(maxColors, 256);
+    if (maxColors < 1 || histogram.Size() == 0)
+        return false;
+    if (histogram.Size() <= maxColors) {
+        for (int slot = 0; slot < histogram.Size(); ++slot) {
+            palette->append(histogram.Color(slot) | 0xff000000u);
+            entries->push_back(uchar(slot));
+        }
+        return true;
+    }
+    if (maxColors < 2 || !Quantise(histogram, maxColors, palette, entries))
+        return false;
+    for (QRgb &c : *palette)
+        c |= 0xff000000u;
+    return true;
+}
+
 bool MapExact(const QImage &image, const QVector<QRgb> &palette, QImage *out)
 {
     ColorIndex index(int(palette.size()));
@@ -455,16 +486,9 @@ std::vector<QImage> ReduceShared(const std::vector<QImage> &images, int maxColor
         return {};
     out.assign(sources.size(), QImage());
     // One histogram over all images, then one palette for all of them.
-    ColorIndex seen(4096);
-    std::vector<liq_histogram_entry> histogram;
-    for (const QImage &src : sources) {
-        ForEachRun(src, [&](int, int x0, int x1, QRgb rgb) {
-            const int slot = seen.Insert(rgb, int(histogram.size()));
-            if (slot == int(histogram.size()))
-                histogram.push_back({liq_color{uchar(qRed(rgb)), uchar(qGreen(rgb)), uchar(qBlue(rgb)), 255}, 0u});
-            histogram[size_t(slot)].count += unsigned(x1 - x0);
-        });
-    }
+    Histogram histogram;
+    for (const QImage &src : sources)
+        histogram.AddImage(src);
     QVector<QRgb> chosen;
     std::vector<uchar> chosenIndex;
     if (!Quantise(histogram, available, &chosen, &chosenIndex))
@@ -494,11 +518,10 @@ std::vector<QImage> ReduceShared(const std::vector<QImage> &images, int maxColor
         return out;
     }
     // A colour maps exactly to a reserved entry, else to the entry chosen for it.
-    std::vector<int> target(histogram.size());
-    for (std::size_t slot = 0; slot < histogram.size(); ++slot) {
-        const liq_color c = histogram[slot].color;
-        const int exact = index.Find(qRgb(c.r, c.g, c.b));
-        target[slot] = exact >= 0 && exact < firstChosen ? exact : firstChosen + chosenIndex[slot];
+    std::vector<int> target(std::size_t(histogram.Size()));
+    for (int slot = 0; slot < histogram.Size(); ++slot) {
+        const int exact = index.Find(histogram.Color(slot));
+        target[std::size_t(slot)] = exact >= 0 && exact < firstChosen ? exact : firstChosen + chosenIndex[std::size_t(slot)];
     }
     for (size_t i = 0; i < sources.size(); ++i) {
         QRgb last = kNoColor;
@@ -506,7 +529,7 @@ std::vector<QImage> ReduceShared(const std::vector<QImage> &images, int maxColor
         const bool mapped = MapImage(sources[i], &out[i], [&](QRgb rgb) {
             if (rgb != last) {
                 last = rgb;
-                lastIndex = target[size_t(seen.Find(rgb))];
+                lastIndex = target[size_t(histogram.Find(rgb))];
             }
             return lastIndex;
         });

@@ -81,6 +81,46 @@ private:
     int m_size = 0;
 };
 
+// The colours of pictures and their pixel counts, in the order they first appear (alpha
+// ignored), gathered piece by piece: whole pictures, runs of pixels, single pixels.
+class Histogram {
+public:
+    explicit Histogram(int expectedColors = 4096) : m_slots(expectedColors) {}
+    void Add(QRgb color, unsigned pixels = 1)
+    {
+        const QRgb key = color & 0xffffff;
+        if (key != m_last || m_lastSlot < 0) {
+            m_last = key;
+            m_lastSlot = m_slots.Insert(key, int(m_colors.size()));
+            if (m_lastSlot == int(m_colors.size())) {
+                m_colors.push_back(key);
+                m_counts.push_back(0);
+            }
+        }
+        m_counts[std::size_t(m_lastSlot)] += pixels;
+    }
+    // Every pixel, row after row.
+    void AddImage(const QImage &image);
+    int Size() const { return int(m_colors.size()); }
+    // The colour's place in the order of first appearance, or -1.
+    int Find(QRgb color) const { return m_slots.Find(color); }
+    QRgb Color(int slot) const { return m_colors[std::size_t(slot)]; }
+    unsigned Count(int slot) const { return m_counts[std::size_t(slot)]; }
+
+private:
+    ColorIndex m_slots;
+    std::vector<QRgb> m_colors; // RGB, top byte 0
+    std::vector<unsigned> m_counts;
+    QRgb m_last = 0;
+    int m_lastSlot = -1;
+};
+
+// The palette of at most maxColors (1..256) opaque entries that ReduceShared chooses for pictures
+// with the histogram's colours and no reserved ones, and the entry each colour maps to without
+// dithering (*entries, by slot): the colours themselves in order when they fit, else
+// libimagequant's choice. False when they cannot be reduced.
+bool ChoosePalette(const Histogram &histogram, int maxColors, QVector<QRgb> *palette, std::vector<uchar> *entries);
+
 // Maps an image exactly onto palette (alpha ignored). False, leaving *out untouched, when a pixel's
 // colour is not in the palette.
 bool MapExact(const QImage &image, const QVector<QRgb> &palette, QImage *out);
