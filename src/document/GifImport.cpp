@@ -29,26 +29,26 @@ void ShowReadError(int result)
     ShowStop(QStringLiteral("Error: Cannot open file.\nLead Error Code:%1 (%2).").arg(short(result)).arg(ImagingResultText(result)));
 }
 
-// Draws one GIF page onto the canvas at its offset, clipped to the canvas; with transparency
-// only the pixels that are not of the page's transparent colour.
+// Draws one GIF page (its indices and colour table) onto the canvas at its offset, clipped to the
+// canvas; with transparency only the pixels that are not of the page's transparent colour.
 void DrawPage(QImage &canvas, const ImagingBitmap &page)
 {
     const QRect onCanvas = QRect(page.left, page.top, page.image.width(), page.image.height()) & canvas.rect();
     if (onCanvas.isEmpty())
         return;
-    const QRgb key = ColorrefToQRgb(page.transparentColor);
+    // Each index's colour; 0 (no alpha) for the transparent entry, which leaves the canvas alone.
+    QRgb colours[256] = {};
+    const QRgb key = ColorrefToQRgb(page.transparentColor) & 0xFFFFFF;
+    for (int i = 0; i < std::min<int>(256, int(page.palette.size())); ++i)
+        colours[i] = page.transparent && (page.palette[i] & 0xFFFFFF) == key ? 0 : page.palette[i] | 0xFF000000u;
     const int sx = onCanvas.left() - page.left;
     const int sy = onCanvas.top() - page.top;
     for (int y = 0; y < onCanvas.height(); ++y) {
-        const auto *s = reinterpret_cast<const QRgb *>(page.image.constScanLine(sy + y)) + sx;
+        const uchar *s = page.image.constScanLine(sy + y) + sx;
         auto *d = reinterpret_cast<QRgb *>(canvas.scanLine(onCanvas.top() + y)) + onCanvas.left();
-        if (!page.transparent) {
-            std::memcpy(d, s, std::size_t(onCanvas.width()) * sizeof(QRgb));
-            continue;
-        }
         for (int x = 0; x < onCanvas.width(); ++x)
-            if ((s[x] & 0xFFFFFF) != (key & 0xFFFFFF))
-                d[x] = s[x] | 0xFF000000u;
+            if (const QRgb c = colours[s[x]])
+                d[x] = c;
     }
 }
 

@@ -354,9 +354,9 @@ public:
     int LoadFile(const QString &path, int bits = 24, int page = 0, int count = -1);
     // Reads every page of a GIF file for a caller that composes the pages itself: `take` gets
     // each page in order, with its index and the number of pages, as LoadFile would put it in the
-    // page list, and stops the read by returning false. One page at a time is held at 32 bits and
-    // each page's 8 bits go once it was handed over, so the pages never all sit in memory at
-    // 32 bits. The page list is emptied; BackColor, AnimationLoop, AnimationLoopCount and
+    // page list but for its picture: that stays at 8 bits (Format_Indexed8), its colour table
+    // the page's `palette`, whose colours are those of LoadFile's 24-bit picture. The read stops
+    // when `take` returns false; each page's pixels go once it was handed over. The page list is emptied; BackColor, AnimationLoop, AnimationLoopCount and
     // LoadDamage are set as by LoadFile before the first page. Results as LoadFile, and
     // ImagingErrFormat for a file that is not a GIF.
     using GifPageTaker = std::function<bool(int index, int count, const ImagingBitmap &page)>;

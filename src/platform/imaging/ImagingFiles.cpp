@@ -6,12 +6,11 @@
 #include "platform/imaging/GifCodec.h"
 
 #include <QFile>
-#include <QHash>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSet>
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -72,15 +71,18 @@ QImage To24(const QImage &image)
 QRgb TransparentStandIn(const QVector<QRgb> &table, int index)
 {
     const QRgb wanted = table[index] | 0xFF000000u;
-    QSet<QRgb> others;
+    std::vector<QRgb> others;
+    others.reserve(std::size_t(table.size()));
     for (int i = 0; i < table.size(); ++i)
         if (i != index)
-            others.insert(table[i] | 0xFF000000u);
-    if (!others.contains(wanted))
+            others.push_back(table[i] | 0xFF000000u);
+    std::sort(others.begin(), others.end());
+    const auto taken = [&](QRgb c) { return std::binary_search(others.begin(), others.end(), c); };
+    if (!taken(wanted))
         return wanted;
     for (QRgb c = 0; c <= 0xFFFFFF; ++c) {
         const QRgb candidate = 0xFF000000u | (wanted ^ c);
-        if (!others.contains(candidate))
+        if (!taken(candidate))
             return candidate;
     }
     return wanted;
@@ -93,31 +95,55 @@ COLORREF BackColorOf(const GifCodec::Animation &anim)
     return 0xFFFFFF;
 }
 
-ImagingBitmap FromGifPage(const GifCodec::Page &page)
+// A GIF page's colours at 24 bits: its colour table, opaque, with the transparent entry given
+// its stand-in colour.
+struct GifPageColours {
+    QVector<QRgb> palette;
+    bool transparent = false;
+    COLORREF transparentColor = 0;
+};
+
+GifPageColours ColoursOf(const QVector<QRgb> &colorTable, int transparentIndex)
 {
-    ImagingBitmap b;
-    QVector<QRgb> table = page.image.colorTable();
-    for (QRgb &c : table)
-        c |= 0xFF000000u;
-    QImage indexed = page.image;
-    if (page.transparentIndex >= 0 && page.transparentIndex < table.size()) {
-        table[page.transparentIndex] = TransparentStandIn(table, page.transparentIndex);
-        b.transparent = true;
-        b.transparentColor = QRgbToColorref(table[page.transparentIndex]);
+    GifPageColours c;
+    c.palette = colorTable;
+    for (QRgb &entry : c.palette)
+        entry |= 0xFF000000u;
+    QVector<QRgb> &table = c.palette;
+    if (transparentIndex >= 0 && transparentIndex < table.size()) {
+        table[transparentIndex] = TransparentStandIn(table, transparentIndex);
+        c.transparent = true;
+        c.transparentColor = QRgbToColorref(table[transparentIndex]);
     } else {
         // No transparency: the transparent colour is one the page does not have, so selecting
         // "every pixel not of PageTransparentColor" selects the whole page.
         QVector<QRgb> withSpare = table;
         withSpare.push_back(table.isEmpty() ? 0xFF000000u : table.front());
-        b.transparentColor = QRgbToColorref(TransparentStandIn(withSpare, int(withSpare.size()) - 1));
+        c.transparentColor = QRgbToColorref(TransparentStandIn(withSpare, int(withSpare.size()) - 1));
     }
-    indexed.setColorTable(table);
-    b.image = indexed.convertToFormat(QImage::Format_RGB32);
-    b.palette = table;
+    return c;
+}
+
+// The page with its attributes and colours; its picture is left to the caller.
+ImagingBitmap GifPageAttributes(const GifCodec::Page &page, const GifPageColours &colours)
+{
+    ImagingBitmap b;
+    b.transparent = colours.transparent;
+    b.transparentColor = colours.transparentColor;
+    b.palette = colours.palette;
     b.delayMs = page.delayMs;
     b.left = page.left;
     b.top = page.top;
     b.disposal = page.disposal;
+    return b;
+}
+
+ImagingBitmap FromGifPage(const GifCodec::Page &page)
+{
+    ImagingBitmap b = GifPageAttributes(page, ColoursOf(page.image.colorTable(), page.transparentIndex));
+    QImage indexed = page.image;
+    indexed.setColorTable(b.palette);
+    b.image = indexed.convertToFormat(QImage::Format_RGB32);
     return b;
 }
 
@@ -238,9 +264,21 @@ int ImagingControl::ReadGifPages(const QString &path, const GifPageTaker &take)
     TakeAnimationInfo(anim, true);
     BitmapChanged();
     const int count = int(anim.pages.size());
+    // Pages mostly share one palette: its colours are worked out once.
+    QVector<QRgb> lastTable;
+    int lastTransparent = -2;
+    GifPageColours colours;
     for (int i = 0; i < count; ++i) {
-        const ImagingBitmap page = FromGifPage(anim.pages[std::size_t(i)]);
-        anim.pages[std::size_t(i)].image = QImage();
+        GifCodec::Page &source = anim.pages[std::size_t(i)];
+        const QVector<QRgb> table = source.image.colorTable();
+        if (table != lastTable || source.transparentIndex != lastTransparent) {
+            colours = ColoursOf(table, source.transparentIndex);
+            lastTable = table;
+            lastTransparent = source.transparentIndex;
+        }
+        ImagingBitmap page = GifPageAttributes(source, colours);
+        page.image = std::move(source.image);
+        page.image.setColorTable(page.palette);
         if (!take(i, count, page))
             break;
     }
