@@ -112,87 +112,87 @@ inline void CopyString(std::uint8_t *to, const std::uint8_t *from, std::size_t n
 
 class Decoder {
 public:
-    Decoder(int codeSize, std::uint8_t *out) : m_codeSize(codeSize), m_clear(1 << codeSize), m_out(out) { Clear(); }
+    Decoder(int codeSize, std::uint8_t *out) : m_codeSize(codeSize), m_clear(1 << codeSize), m_out(out) {}
 
     Decoded Run(CodeInput &in, std::size_t count)
     {
         Decoded result;
         std::uint8_t *o = m_out;
         const std::uint8_t *const end = m_out + count;
+        // The table's state lives in locals here; ExactStep works on the members, brought up to
+        // date around it.
+        const int clear = m_clear;
+        int running = clear + 2, bits = m_codeSize + 1, limit = 1 << bits;
+        int defined = clear + 2; // entries [clear + 2, defined) are set
+        int last = kNoCode;
+        bool irregular = false;  // a code beyond the table came since the last clear code
+        std::size_t lastAt = 0, lastLength = 0; // where the last code's string was written
+        int highest = 0;
         while (o < end) {
             int code = 0;
-            if (!in.Read(m_bits, &code, &result.status))
+            if (!in.Read(bits, &code, &result.status))
                 return result;
             // Widths grow as giflib's do: every code read counts, clear codes included.
-            if (m_running < kMaxCode + 2 && ++m_running > m_limit && m_bits < 12) {
-                m_limit <<= 1;
-                ++m_bits;
-            }
-            if (code == m_clear + 1) {
-                result.status = DecodeStatus::Truncated;
-                return result;
-            }
-            if (code == m_clear) {
-                Clear();
-                continue;
+            if (running < kMaxCode + 2 && ++running > limit && bits < 12) {
+                limit <<= 1;
+                ++bits;
             }
             std::uint8_t *const start = o;
-            const int entry = m_running - 2; // the entry this code defines, unless it is set already
-            const bool regular = !m_irregular && (code < m_defined || code == entry);
-            const bool ok = regular ? Step(code, entry, &o) : ExactStep(code, entry, &o);
-            if (!ok) {
-                result.status = DecodeStatus::Defect;
+            const int entry = running - 2; // the entry this code defines, unless it is set already
+            if (code < clear && !irregular) {
+                *o++ = std::uint8_t(code);
+                highest = std::max(highest, code);
+            } else if (code > clear + 1 && code < defined && !irregular) {
+                CopyString(o, m_out + m_at[code], m_length[code]);
+                o += m_length[code];
+            } else if (code == clear) {
+                running = clear + 2;
+                bits = m_codeSize + 1;
+                limit = 1 << bits;
+                defined = clear + 2;
+                last = kNoCode;
+                irregular = false;
+                continue;
+            } else if (code == clear + 1) {
+                result.status = DecodeStatus::Truncated;
                 return result;
+            } else if (code == entry && !irregular) {
+                // The entry being defined: the last string and its own first index.
+                CopyString(o, m_out + lastAt, lastLength);
+                o[lastLength] = m_out[lastAt];
+                o += lastLength + 1;
+            } else {
+                irregular = m_wasIrregular = true;
+                m_defined = defined;
+                m_last = last;
+                if (!ExactStep(code, entry, &o)) {
+                    result.status = DecodeStatus::Defect;
+                    return result;
+                }
+                defined = m_defined;
+                last = code;
+                continue;
             }
-            m_lastAt = std::size_t(start - m_out);
-            m_lastLength = std::size_t(o - start);
+            // The first code after a clear code defines nothing: its entry is the end code.
+            if (entry == defined) {
+                m_prefix[entry] = std::uint16_t(last);
+                m_suffix[entry] = *start;
+                m_at[entry] = std::uint32_t(lastAt);
+                m_length[entry] = std::uint16_t(lastLength + 1);
+                ++defined;
+            }
+            last = code;
+            lastAt = std::size_t(start - m_out);
+            lastLength = std::size_t(o - start);
         }
         result.end = in.SkipRest(&result.status);
         if (result.end == 0)
             return result;
-        result.highest = m_wasIrregular ? *std::max_element(m_out, m_out + count) : m_highest;
+        result.highest = m_wasIrregular ? *std::max_element(m_out, m_out + count) : highest;
         return result;
     }
 
 private:
-    void Clear()
-    {
-        m_running = m_clear + 2;
-        m_bits = m_codeSize + 1;
-        m_limit = 1 << m_bits;
-        m_defined = m_clear + 2;
-        m_last = kNoCode;
-        m_irregular = false;
-    }
-
-    // A code of a table built by the rules: a literal, an entry, or the entry being defined.
-    bool Step(int code, int entry, std::uint8_t **o)
-    {
-        std::uint8_t *start = *o;
-        if (code < m_clear) {
-            *start = std::uint8_t(code);
-            m_highest = std::max(m_highest, code);
-            *o = start + 1;
-        } else if (code < m_defined) {
-            CopyString(start, m_out + m_at[code], m_length[code]);
-            *o = start + m_length[code];
-        } else {
-            // The entry being defined: the last string and its own first index.
-            CopyString(start, m_out + m_lastAt, m_lastLength);
-            start[m_lastLength] = m_out[m_lastAt];
-            *o = start + m_lastLength + 1;
-        }
-        if (m_last != kNoCode && entry == m_defined) {
-            m_prefix[entry] = std::uint16_t(m_last);
-            m_suffix[entry] = *start;
-            m_at[entry] = std::uint32_t(m_lastAt);
-            m_length[entry] = std::uint16_t(m_lastLength + 1);
-            ++m_defined;
-        }
-        m_last = code;
-        return true;
-    }
-
     bool Defined(int code) const { return code >= m_clear + 2 && code < m_defined; }
 
     // The first index of a code's string as giflib finds it: down the prefixes, at most 4096 steps.
@@ -211,7 +211,6 @@ private:
     // last code was. From here to the next clear code, strings are walked back through the table.
     bool ExactStep(int code, int entry, std::uint8_t **o)
     {
-        m_irregular = m_wasIrregular = true;
         std::uint8_t stack[kMaxCode + 1];
         int sp = 0;
         if (code < m_clear) {
@@ -248,15 +247,11 @@ private:
     const int m_codeSize;
     const int m_clear;
     std::uint8_t *const m_out;
-    int m_running = 0, m_bits = 0, m_limit = 0;
-    int m_defined = 0;           // entries [clear + 2, m_defined) are set
+    int m_defined = 0;           // as in Run, for ExactStep
     int m_last = kNoCode;
-    std::size_t m_lastAt = 0, m_lastLength = 0; // where the last code's string was written
-    bool m_irregular = false;    // a code beyond the table came since the last clear code
-    bool m_wasIrregular = false; // ... at any time on this page
-    int m_highest = 0;
-    // Entries: prefix code, first index of the string added, and where
-    // the whole string was first written.
+    bool m_wasIrregular = false; // a code beyond the table came on this page
+    // Each entry's prefix code, the index it adds, and where and how long its string was first
+    // written.
     std::uint16_t m_prefix[kMaxCode + 1];
     std::uint8_t m_suffix[kMaxCode + 1];
     std::uint32_t m_at[kMaxCode + 1];
