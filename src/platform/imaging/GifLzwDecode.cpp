@@ -12,6 +12,9 @@ namespace GifLzw {
 namespace {
 
 constexpr int kMaxCode = 4095;
+// Room past the page for the last code's string, copied 16 bytes at a time.
+constexpr std::size_t kRunOn = kMaxCode + 1 + 32;
+static_assert(kDecodeSlack >= kRunOn + 256 + 16, "the literals' row fits the slack");
 // What a chain that leads out of the table reaches. giflib pushes that value as a pixel, so a
 // damaged stream can show it as its low byte.
 constexpr int kNoCode = 4098;
@@ -114,8 +117,10 @@ class Decoder {
 public:
     Decoder(int codeSize, std::uint8_t *out) : m_codeSize(codeSize), m_clear(1 << codeSize), m_out(out) {}
 
-    Decoded Run(CodeInput &in, std::size_t count)
+    Decoded Run(const std::uint8_t *data, std::size_t size, std::size_t at, std::size_t count)
     {
+        // Everything the loop changes is local: stores of pixels could otherwise be any member.
+        CodeInput in(data, size, at);
         Decoded result;
         std::uint8_t *o = m_out;
         const std::uint8_t *const end = m_out + count;
@@ -125,9 +130,17 @@ public:
         int running = clear + 2, bits = m_codeSize + 1, limit = 1 << bits;
         int defined = clear + 2; // entries [clear + 2, defined) are set
         int last = kNoCode;
-        bool irregular = false;  // a code beyond the table came since the last clear code
         std::size_t lastAt = 0, lastLength = 0; // where the last code's string was written
         int highest = 0;
+        // Literals are entries too, their strings in a row of every index past the room the last
+        // code may need, so that the common codes go one way; clear and end codes have no string.
+        const std::size_t literalsAt = count + kRunOn;
+        for (int i = 0; i < clear; ++i) {
+            m_out[literalsAt + std::size_t(i)] = std::uint8_t(i);
+            m_entries[i] = Entry{std::uint32_t(literalsAt + std::size_t(i)), 1, 0};
+        }
+        m_entries[clear].length = m_entries[clear + 1].length = 0;
+        int fast = defined; // codes below this are strings (if not of length 0); 0 when irregular
         while (o < end) {
             int code = 0;
             if (!in.Read(bits, &code, &result.status))
@@ -139,30 +152,31 @@ public:
             }
             std::uint8_t *const start = o;
             const int entry = running - 2; // the entry this code defines, unless it is set already
-            if (code < clear && !irregular) {
-                *o++ = std::uint8_t(code);
-                highest = std::max(highest, code);
-            } else if (code > clear + 1 && code < defined && !irregular) {
-                CopyString(o, m_out + m_at[code], m_length[code]);
-                o += m_length[code];
+            if (code < fast && m_entries[code].length != 0) {
+                const Entry e = m_entries[code];
+                CopyString(o, m_out + e.at, e.length);
+                o += e.length;
+                highest = std::max(highest, code < clear ? code : 0);
             } else if (code == clear) {
                 running = clear + 2;
                 bits = m_codeSize + 1;
                 limit = 1 << bits;
-                defined = clear + 2;
+                fast = defined = clear + 2;
                 last = kNoCode;
-                irregular = false;
                 continue;
             } else if (code == clear + 1) {
                 result.status = DecodeStatus::Truncated;
                 return result;
-            } else if (code == entry && !irregular) {
+            } else if (code == entry && fast != 0) {
                 // The entry being defined: the last string and its own first index.
                 CopyString(o, m_out + lastAt, lastLength);
                 o[lastLength] = m_out[lastAt];
                 o += lastLength + 1;
             } else {
-                irregular = m_wasIrregular = true;
+                if (fast != 0)
+                    TakeSuffixes(defined);
+                fast = 0;
+                m_wasIrregular = true;
                 m_defined = defined;
                 m_last = last;
                 if (!ExactStep(code, entry, &o)) {
@@ -175,11 +189,8 @@ public:
             }
             // The first code after a clear code defines nothing: its entry is the end code.
             if (entry == defined) {
-                m_prefix[entry] = std::uint16_t(last);
-                m_suffix[entry] = *start;
-                m_at[entry] = std::uint32_t(lastAt);
-                m_length[entry] = std::uint16_t(lastLength + 1);
-                ++defined;
+                m_entries[entry] = Entry{std::uint32_t(lastAt), std::uint16_t(lastLength + 1), std::uint16_t(last)};
+                fast = ++defined;
             }
             last = code;
             lastAt = std::size_t(start - m_out);
@@ -193,6 +204,23 @@ public:
     }
 
 private:
+    // An entry made by the rules: its string, where it was first written, is the prefix's string
+    // and the index added.
+    struct Entry {
+        std::uint32_t at;
+        std::uint16_t length;
+        std::uint16_t prefix;
+    };
+
+    // For ExactStep: every entry's prefix and added index, from the strings so far.
+    void TakeSuffixes(int defined)
+    {
+        for (int c = m_clear + 2; c < defined; ++c) {
+            m_prefix[c] = m_entries[c].prefix;
+            m_suffix[c] = m_out[m_entries[c].at + m_entries[c].length - 1u];
+        }
+    }
+
     bool Defined(int code) const { return code >= m_clear + 2 && code < m_defined; }
 
     // The first index of a code's string as giflib finds it: down the prefixes, at most 4096 steps.
@@ -250,12 +278,10 @@ private:
     int m_defined = 0;           // as in Run, for ExactStep
     int m_last = kNoCode;
     bool m_wasIrregular = false; // a code beyond the table came on this page
-    // Each entry's prefix code, the index it adds, and where and how long its string was first
-    // written.
+    Entry m_entries[kMaxCode + 1];
+    // ExactStep's table: each entry's prefix code and the index it adds.
     std::uint16_t m_prefix[kMaxCode + 1];
     std::uint8_t m_suffix[kMaxCode + 1];
-    std::uint32_t m_at[kMaxCode + 1];
-    std::uint16_t m_length[kMaxCode + 1];
 };
 
 } // namespace
@@ -263,9 +289,8 @@ private:
 Decoded Decode(const std::uint8_t *data, std::size_t size, std::size_t at, int codeSize, std::uint8_t *out,
                std::size_t count)
 {
-    CodeInput in(data, size, at);
     Decoder decoder(std::clamp(codeSize, 0, 8), out);
-    return decoder.Run(in, count);
+    return decoder.Run(data, size, at, count);
 }
 
 } // namespace GifLzw

@@ -24,8 +24,9 @@ struct Decoded {
     int highest = 0;     // Ok: the highest index among the `count` decoded
 };
 
-// Bytes `out` must have room for beyond `count`: the last code may run on past the page.
-constexpr std::size_t kDecodeSlack = 4096 + 32;
+// Bytes `out` must have room for beyond `count`: the last code may run on past the page, and
+// the decoder keeps a row of its own there.
+constexpr std::size_t kDecodeSlack = 4096 + 512;
 
 // Decodes `count` indices from the sub-blocks starting at data[at] (just after the minimum code
 // size byte, whose value is codeSize, 0..8) into out[0, count), then passes the sub-blocks left
