@@ -46,9 +46,10 @@ void DrawPage(QImage &canvas, const ImagingBitmap &page)
     for (int y = 0; y < onCanvas.height(); ++y) {
         const uchar *s = page.image.constScanLine(sy + y) + sx;
         auto *d = reinterpret_cast<QRgb *>(canvas.scanLine(onCanvas.top() + y)) + onCanvas.left();
-        for (int x = 0; x < onCanvas.width(); ++x)
-            if (const QRgb c = colours[s[x]])
-                d[x] = c;
+        for (int x = 0; x < onCanvas.width(); ++x) {
+            const QRgb c = colours[s[x]], under = d[x];
+            d[x] = c != 0 ? c : under;
+        }
     }
 }
 

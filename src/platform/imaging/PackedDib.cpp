@@ -2,6 +2,12 @@
 
 #include "platform/ByteIO.h"
 
+#include <QtEndian>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <atomic>
 #include <bit>
 #include <climits>
@@ -197,10 +203,16 @@ QImage Decode(const std::uint8_t *data, std::size_t size, DibHeaderExtras *extra
 }
 
 namespace {
-// Writes n pixels as 3 bytes each: blue, green, red.
+// Writes n pixels as 3 bytes each: blue, green, red. All but the last go as four bytes (blue,
+// green, red, alpha), the alpha byte overwritten by the next pixel.
 void PutRow24(const QRgb *s, int n, std::uint8_t *d)
 {
-    for (int x = 0; x < n; ++x, d += 3) {
+    int x = 0;
+    for (; x + 1 < n; ++x, d += 3) {
+        const QRgb bgra = qToLittleEndian(s[x]);
+        std::memcpy(d, &bgra, 4);
+    }
+    if (x < n) {
         d[0] = std::uint8_t(qBlue(s[x]));
         d[1] = std::uint8_t(qGreen(s[x]));
         d[2] = std::uint8_t(qRed(s[x]));
@@ -306,21 +318,35 @@ struct PackedDib::Patch {
 };
 
 namespace {
-// The first x in [x, end) whose colour (alpha aside) differs between the rows, or end. Pages
-// mostly repeat what lay under them, so the equal stretches are passed four pixels at a time.
-int NextDiffering(const QRgb *now, const QRgb *was, int x, int end)
+// One bit per pixel of a row, set where the colour (alpha aside) differs between `now` and `was`,
+// with room for the bits past the row, which are clear.
+void MarkDiffering(const QRgb *now, const QRgb *was, int n, std::uint64_t *bits)
 {
-    constexpr std::uint64_t kColours = 0x00FFFFFF00FFFFFFull;
-    for (; x + 3 < end; x += 4) {
-        std::uint64_t a[2], b[2];
-        std::memcpy(a, now + x, sizeof a);
-        std::memcpy(b, was + x, sizeof b);
-        if ((((a[0] ^ b[0]) | (a[1] ^ b[1])) & kColours) != 0)
-            break;
+    std::memset(bits, 0, (std::size_t(n) / 64 + 2) * sizeof *bits);
+    int x = 0;
+#if defined(__SSE2__)
+    const __m128i colours = _mm_set1_epi32(0x00FFFFFF), zero = _mm_setzero_si128();
+    for (; x + 4 <= n; x += 4) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(now + x));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(was + x));
+        const __m128i same = _mm_cmpeq_epi32(_mm_and_si128(_mm_xor_si128(a, b), colours), zero);
+        const auto four = std::uint64_t(~_mm_movemask_ps(_mm_castsi128_ps(same)) & 0xF);
+        bits[x / 64] |= four << (x % 64);
     }
-    for (; x < end; ++x)
+#endif
+    for (; x < n; ++x)
         if (((now[x] ^ was[x]) & 0xFFFFFFu) != 0)
-            return x;
+            bits[x / 64] |= std::uint64_t(1) << (x % 64);
+}
+
+// The first set bit at or after x in a row's bits, or `end` if none before it.
+int NextSet(const std::uint64_t *bits, int x, int end)
+{
+    for (int word = x / 64; word * 64 < end; ++word) {
+        const std::uint64_t w = bits[word] & (word == x / 64 ? ~std::uint64_t(0) << (x % 64) : ~std::uint64_t(0));
+        if (w != 0)
+            return std::min(end, word * 64 + std::countr_zero(w));
+    }
     return end;
 }
 
@@ -337,31 +363,44 @@ PackedDib PackedDib::Patched(const PackedDib &base, const QImage &before, const 
     if (!Dib::IsBlock24Of(base, image))
         return Dib::Encode24(image);
     const QRect r = rect & image.rect();
+    if (r.isEmpty())
+        return base;
     const bool compare = before.size() == image.size()
         && (before.format() == QImage::Format_RGB32 || before.format() == QImage::Format_ARGB32);
     auto patch = std::make_shared<Patch>();
+    // The spans first, then their pixels in one allocation of the right size. A span goes on over
+    // gaps of up to two equal pixels, which cost less than a span.
+    // Bits of the differing pixels of a row, and of where three equal ones in a row begin (the
+    // pixels past the row count as equal).
+    const int w = r.width();
+    const std::size_t words = std::size_t(w) / 64 + 2;
+    std::vector<std::uint64_t> differs(words), gapStarts(words);
+    std::size_t count = 0;
     for (int y = r.top(); y <= r.bottom(); ++y) {
-        const auto *now = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        const auto *was = compare ? reinterpret_cast<const QRgb *>(before.constScanLine(y)) : nullptr;
-        const auto differs = [&](int x) { return !was || ((now[x] ^ was[x]) & 0xFFFFFFu) != 0; };
-        const int end = r.right() + 1;
-        for (int x = r.left();; ++x) {
-            if (was)
-                x = NextDiffering(now, was, x, end);
-            if (x >= end)
-                break;
-            // A span goes on over gaps of up to two equal pixels, which cost less than a span.
-            int last = x;
-            for (int at = x + 1; at <= r.right() && at - last <= 3; ++at)
-                if (differs(at))
-                    last = at;
-            const int n = last - x + 1;
-            patch->spans.push_back({x, y, n});
-            const std::size_t offset = patch->pixels.size();
-            patch->pixels.resize(offset + std::size_t(n) * 3);
-            Dib::PutRow24(now + x, n, patch->pixels.data() + offset);
-            x = last;
+        const auto *now = reinterpret_cast<const QRgb *>(image.constScanLine(y)) + r.left();
+        if (!compare) {
+            patch->spans.push_back({r.left(), y, w});
+            count += std::size_t(w);
+            continue;
         }
+        MarkDiffering(now, reinterpret_cast<const QRgb *>(before.constScanLine(y)) + r.left(), w, differs.data());
+        for (std::size_t i = 0; i + 1 < words; ++i) {
+            const std::uint64_t equal = ~differs[i], next = ~differs[i + 1];
+            gapStarts[i] = equal & ((equal >> 1) | (next << 63)) & ((equal >> 2) | (next << 62));
+        }
+        gapStarts[words - 1] = ~std::uint64_t(0);
+        for (int x = NextSet(differs.data(), 0, w); x < w; x = NextSet(differs.data(), x, w)) {
+            const int end = NextSet(gapStarts.data(), x, w); // one past the span's last differing pixel
+            patch->spans.push_back({r.left() + x, y, end - x});
+            count += std::size_t(end - x);
+            x = end;
+        }
+    }
+    patch->pixels.resize(count * 3);
+    std::uint8_t *to = patch->pixels.data();
+    for (const Patch::Span &span : patch->spans) {
+        Dib::PutRow24(reinterpret_cast<const QRgb *>(image.constScanLine(span.y)) + span.x, span.n, to);
+        to += std::size_t(span.n) * 3;
     }
     if (patch->spans.empty())
         return base;
@@ -370,7 +409,6 @@ PackedDib PackedDib::Patched(const PackedDib &base, const QImage &before, const 
     patch->stride = Dib::Stride24(image.width());
     patch->size = base.Size();
     patch->spans.shrink_to_fit();
-    patch->pixels.shrink_to_fit();
     PackedDib out;
     out.m_patch = std::move(patch);
     return out;
