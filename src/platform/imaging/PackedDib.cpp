@@ -165,10 +165,16 @@ QImage Decode(const std::uint8_t *data, std::size_t size, DibHeaderExtras *extra
         const std::uint8_t *s = data + offset + qint64(srcRow) * stride;
         auto *d = reinterpret_cast<QRgb *>(image.scanLine(y));
         switch (bpp) {
-        case 24:
-            for (int x = 0; x < w; ++x, s += 3)
+        case 24: {
+            // Blue, green, red: four bytes read at once hold a pixel and the next one's blue, which
+            // the opaque alpha covers; the last pixel of a row is read alone, so no read passes the end.
+            int x = 0;
+            for (; x + 1 < w; ++x, s += 3)
+                d[x] = qFromLittleEndian<quint32>(s) | 0xFF000000u;
+            if (x < w)
                 d[x] = qRgb(s[2], s[1], s[0]);
             break;
+        }
         case 32:
         case 16: {
             const int step = bpp / 8;
