@@ -180,6 +180,8 @@ bool CrowdedPages::Choose()
     m_previous = QImage();
     if (m_failed || !ColorQuant::ChoosePalette(m_histogram, m_maxColours, &m_palette, &m_entries))
         return false;
+    for (int i = 0; i < m_palette.size(); ++i)
+        m_colourOf.push_back(uchar(m_palette.indexOf(m_palette[i])));
     if (m_dither) {
         m_dithered = std::make_unique<ColorQuant::DitheredMapping>(m_palette);
         if (!m_dithered->IsValid())
@@ -188,58 +190,76 @@ bool CrowdedPages::Choose()
     return true;
 }
 
+void CrowdedPages::Put(QRgb *pixels, qsizetype at, int entry)
+{
+    pixels[at] = m_palette[entry];
+    const uchar colour = m_colourOf[std::size_t(entry)];
+    uchar &before = m_colourAt[std::size_t(at)];
+    if (m_pixels[before]-- == 1)
+        --m_distinct;
+    if (m_pixels[colour]++ == 0)
+        ++m_distinct;
+    m_used[colour] = true;
+    before = colour;
+}
+
 QImage CrowdedPages::Reduce(const QImage &page)
 {
     // The pages come again as they came in the survey, so their colours are all in the palette
     // chosen; one that is not still gets the nearest entry.
     const auto entry = [this](QRgb rgb) {
         const int slot = m_histogram.Find(rgb);
-        return slot >= 0 ? m_palette[m_entries[std::size_t(slot)]] : m_palette[ColorQuant::NearestEntry(m_palette, rgb)];
+        return slot >= 0 ? int(m_entries[std::size_t(slot)]) : ColorQuant::NearestEntry(m_palette, rgb);
     };
+    const int width = page.width();
     QImage reduced;
     if (m_previous.isNull()) {
-        if (m_dithered) {
-            reduced = m_dithered->Map(page).convertToFormat(QImage::Format_RGB32);
-        } else {
-            reduced = QImage(page.size(), QImage::Format_RGB32);
-            const int width = page.width();
-            QRgb last = 0, mapped = entry(0);
-            for (int y = 0; y < page.height() && !reduced.isNull(); ++y) {
-                const auto *p = reinterpret_cast<const QRgb *>(page.constScanLine(y));
-                auto *r = reinterpret_cast<QRgb *>(reduced.scanLine(y));
-                for (int x = 0; x < width; ++x) {
-                    const QRgb rgb = p[x] & 0xFFFFFFu;
-                    if (rgb != last) {
-                        last = rgb;
-                        mapped = entry(rgb);
-                    }
-                    r[x] = mapped;
+        reduced = QImage(page.size(), QImage::Format_RGB32);
+        const QImage dithered = m_dithered ? m_dithered->Map(page) : QImage();
+        if (reduced.isNull() || (m_dithered && dithered.isNull()))
+            return {};
+        // Every pixel starts as entry 0's colour, counted; Put moves it to its own.
+        m_colourAt.assign(std::size_t(width) * std::size_t(page.height()), m_colourOf[0]);
+        m_pixels[m_colourOf[0]] = int(m_colourAt.size());
+        m_distinct = m_colourAt.empty() ? 0 : 1;
+        auto *pixels = reinterpret_cast<QRgb *>(reduced.bits());
+        for (int y = 0; y < page.height(); ++y) {
+            const auto *p = reinterpret_cast<const QRgb *>(page.constScanLine(y));
+            const uchar *d = m_dithered ? dithered.constScanLine(y) : nullptr;
+            QRgb last = p[0] & 0xFFFFFFu;
+            int mapped = d ? 0 : entry(last);
+            for (int x = 0; x < width; ++x) {
+                if (!d && (p[x] & 0xFFFFFFu) != last) {
+                    last = p[x] & 0xFFFFFFu;
+                    mapped = entry(last);
                 }
+                Put(pixels, qsizetype(y) * width + x, d ? d[x] : mapped);
             }
         }
     } else if (page.size() == m_previous.size()) {
-        reduced = m_reduced;
+        reduced = std::move(m_reduced);
+        QRgb *pixels = nullptr;
+        const auto changeable = [&] {
+            if (!pixels)
+                pixels = reinterpret_cast<QRgb *>(reduced.bits()); // a copy only while still shared
+            return pixels;
+        };
         if (m_dithered) {
             QRect changed;
             ForEachChangedPixel(page, m_previous, [&changed](int x, int y, QRgb) { changed |= QRect(x, y, 1, 1); });
             if (!changed.isEmpty()) {
-                const QImage part = m_dithered->Map(page.copy(changed)).convertToFormat(QImage::Format_RGB32);
+                const QImage part = m_dithered->Map(page.copy(changed));
                 if (part.isNull())
                     return {};
-                for (int y = 0; y < part.height(); ++y)
-                    std::memcpy(reduced.scanLine(changed.top() + y) + changed.left() * int(sizeof(QRgb)),
-                                part.constScanLine(y), std::size_t(part.width()) * sizeof(QRgb));
+                for (int y = 0; y < part.height(); ++y) {
+                    const uchar *d = part.constScanLine(y);
+                    for (int x = 0; x < part.width(); ++x)
+                        Put(changeable(), qsizetype(changed.top() + y) * width + changed.left() + x, d[x]);
+                }
             }
         } else {
-            QRgb *pixels = nullptr;
-            qsizetype stride = 0;
-            ForEachChangedPixel(page, m_previous, [&](int x, int y, QRgb rgb) {
-                if (!pixels) {
-                    pixels = reinterpret_cast<QRgb *>(reduced.bits()); // the copy is made once
-                    stride = reduced.bytesPerLine() / qsizetype(sizeof(QRgb));
-                }
-                pixels[y * stride + x] = entry(rgb);
-            });
+            ForEachChangedPixel(page, m_previous,
+                                [&](int x, int y, QRgb rgb) { Put(changeable(), qsizetype(y) * width + x, entry(rgb)); });
         }
     }
     if (reduced.isNull())
@@ -247,6 +267,15 @@ QImage CrowdedPages::Reduce(const QImage &page)
     m_previous = page;
     m_reduced = reduced;
     return reduced;
+}
+
+std::vector<QRgb> CrowdedPages::UsedColours() const
+{
+    std::vector<QRgb> out;
+    for (int i = 0; i < m_palette.size(); ++i)
+        if (m_used[std::size_t(i)])
+            out.push_back(m_palette[i]);
+    return out;
 }
 
 ExportColours::ExportColours(bool dither) : m_crowdedPages(m_maxColours, dither) {}
@@ -271,16 +300,22 @@ bool ExportColours::Choose()
 
 QImage ExportColours::Reduce(int k, const QImage &page)
 {
-    const QImage written = std::size_t(k) < m_crowded.size() && m_crowded[std::size_t(k)] ? m_crowdedPages.Reduce(page) : page;
-    if (!written.isNull())
-        m_mostWritten = std::max(m_mostWritten, m_written.Next(written));
+    if (std::size_t(k) >= m_crowded.size() || !m_crowded[std::size_t(k)]) {
+        m_mostWritten = std::max(m_mostWritten, m_written.Next(page));
+        return page;
+    }
+    const QImage written = m_crowdedPages.Reduce(page);
+    m_mostWritten = std::max(m_mostWritten, m_crowdedPages.Colours());
     return written;
 }
 
 COLORREF ExportColours::TransparentColour(int *index) const
 {
     *index = -1;
-    const PageColours &used = Reducing() ? m_written : m_surveyed;
+    PageColours used = Reducing() ? m_written : m_surveyed;
+    if (Reducing())
+        for (QRgb rgb : m_crowdedPages.UsedColours())
+            used.Include(rgb);
     const int most = Reducing() ? m_mostWritten : m_most;
     if ((Reducing() && !m_chosen) || most > m_maxColours)
         return 0;

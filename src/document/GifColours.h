@@ -28,6 +28,8 @@ public:
     // The first colour (in COLORREF order) that no page used; none when all were.
     std::optional<COLORREF> FirstUnused() const;
     int Count() const { return int(m_colours.size()); }
+    // Counts a colour as used without a page having it.
+    void Include(QRgb rgb) { Slot(rgb & 0xFFFFFFu); }
 
 private:
     int Slot(std::uint32_t rgb);
@@ -66,19 +68,34 @@ public:
     // Between the walks: chooses the palette; false when the pages cannot be reduced.
     bool Choose();
     // Second walk, the same pages in the same order: each one reduced (Format_RGB32), or a null
-    // image when it cannot be.
+    // image when it cannot be. The picture of the page before is reused for it once the caller
+    // let go of that.
     QImage Reduce(const QImage &page);
+    // After Reduce: how many distinct colours the page reduced last has.
+    int Colours() const { return m_distinct; }
+    // After the second walk: every colour a reduced page had.
+    std::vector<QRgb> UsedColours() const;
 
 private:
+    // Pixel `at` of the page being reduced becomes palette entry `entry`.
+    void Put(QRgb *pixels, qsizetype at, int entry);
+
     int m_maxColours;
     bool m_dither;
     bool m_failed = false;
     ColorQuant::Histogram m_histogram;
     QVector<QRgb> m_palette;
     std::vector<uchar> m_entries;                         // histogram slot -> palette entry
+    std::vector<uchar> m_colourOf;                        // palette entry -> first entry of its colour
     std::unique_ptr<ColorQuant::DitheredMapping> m_dithered; // valid only when dithering
     QImage m_previous;                                    // the page before, as it came
     QImage m_reduced;                                     // the page before, reduced
+    // The colours of the page reduced last, counted as the pages are: for each pixel the first
+    // entry of its colour, the pixels per entry, and the entries any page had.
+    std::vector<uchar> m_colourAt;
+    std::vector<int> m_pixels = std::vector<int>(256, 0);
+    std::vector<bool> m_used = std::vector<bool>(256, false);
+    int m_distinct = 0;
 };
 
 // What the GIF export decides about colours, over one or two walks through the pages in order:

@@ -82,20 +82,26 @@ private:
 };
 
 // The colours of pictures and their pixel counts, in the order they first appear (alpha
-// ignored), gathered piece by piece: whole pictures, runs of pixels, single pixels.
+// ignored), gathered piece by piece: whole pictures, runs of pixels, single pixels. A small
+// cache in front of the index answers for the colours met lately, which in the pages of one
+// animation are most of them.
 class Histogram {
 public:
-    explicit Histogram(int expectedColors = 4096) : m_slots(expectedColors) {}
+    explicit Histogram(int expectedColors = 4096) : m_slots(expectedColors), m_cache(kCacheSize, {kNone, -1}) {}
     void Add(QRgb color, unsigned pixels = 1)
     {
         const QRgb key = color & 0xffffff;
         if (key != m_last || m_lastSlot < 0) {
             m_last = key;
-            m_lastSlot = m_slots.Insert(key, int(m_colors.size()));
-            if (m_lastSlot == int(m_colors.size())) {
-                m_colors.push_back(key);
-                m_counts.push_back(0);
+            Cached &cached = m_cache[CacheSlot(key)];
+            if (cached.key != key) {
+                cached = {key, m_slots.Insert(key, int(m_colors.size()))};
+                if (cached.slot == int(m_colors.size())) {
+                    m_colors.push_back(key);
+                    m_counts.push_back(0);
+                }
             }
+            m_lastSlot = cached.slot;
         }
         m_counts[std::size_t(m_lastSlot)] += pixels;
     }
@@ -103,12 +109,33 @@ public:
     void AddImage(const QImage &image);
     int Size() const { return int(m_colors.size()); }
     // The colour's place in the order of first appearance, or -1.
-    int Find(QRgb color) const { return m_slots.Find(color); }
+    int Find(QRgb color) const
+    {
+        const QRgb key = color & 0xffffff;
+        Cached &cached = m_cache[CacheSlot(key)];
+        if (cached.key != key) {
+            const int slot = m_slots.Find(key);
+            if (slot < 0)
+                return -1;
+            cached = {key, slot};
+        }
+        return cached.slot;
+    }
     QRgb Color(int slot) const { return m_colors[std::size_t(slot)]; }
     unsigned Count(int slot) const { return m_counts[std::size_t(slot)]; }
 
 private:
+    struct Cached {
+        QRgb key;
+        int slot;
+    };
+    static constexpr int kCacheBits = 14;
+    static constexpr std::size_t kCacheSize = std::size_t(1) << kCacheBits;
+    static constexpr QRgb kNone = 0xffffffffu; // no colour (they have top byte 0)
+    static std::size_t CacheSlot(QRgb key) { return (key * 2654435761u) >> (32 - kCacheBits); }
+
     ColorIndex m_slots;
+    mutable std::vector<Cached> m_cache;
     std::vector<QRgb> m_colors; // RGB, top byte 0
     std::vector<unsigned> m_counts;
     QRgb m_last = 0;
