@@ -6,6 +6,7 @@
 #include "platform/imaging/GifLzwDecode.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace GifLzw {
@@ -31,15 +32,21 @@ public:
 
     bool Read(int bits, int *code, DecodeStatus *why)
     {
+        if (m_have < bits && m_blockEnd - m_pos >= 8) {
+            // As many whole bytes as the accumulator takes, in one load.
+            std::uint64_t eight = 0;
+            if constexpr (std::endian::native == std::endian::little) {
+                std::memcpy(&eight, m_data + m_pos, sizeof eight);
+            } else {
+                for (int i = 7; i >= 0; --i)
+                    eight = (eight << 8) | m_data[m_pos + std::size_t(i)];
+            }
+            m_acc |= eight << m_have;
+            m_pos += std::size_t(63 - m_have) >> 3;
+            m_have |= 56;
+        }
         while (m_have < bits) {
-            if (m_blockEnd - m_pos >= 4) {
-                const std::uint8_t *p = m_data + m_pos;
-                const std::uint32_t four = std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8)
-                    | (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24);
-                m_acc |= std::uint64_t(four) << m_have;
-                m_pos += 4;
-                m_have += 32;
-            } else if (m_pos < m_blockEnd) {
+            if (m_pos < m_blockEnd) {
                 m_acc |= std::uint64_t(m_data[m_pos++]) << m_have;
                 m_have += 8;
             } else if (!OpenBlock(m_pos, why)) {
@@ -124,82 +131,82 @@ public:
         Decoded result;
         std::uint8_t *o = m_out;
         const std::uint8_t *const end = m_out + count;
-        // The table's state lives in locals here; ExactStep works on the members, brought up to
-        // date around it.
+        // The table's state lives in locals here, as few as can be; ExactStep works on the members,
+        // brought up to date around it.
         const int clear = m_clear;
-        int running = clear + 2, bits = m_codeSize + 1, limit = 1 << bits;
-        int defined = clear + 2; // entries [clear + 2, defined) are set
-        int last = kNoCode;
-        std::size_t lastAt = 0, lastLength = 0; // where the last code's string was written
-        int highest = 0;
+        int running = clear + 2, bits = m_codeSize + 1;
+        // Codes below `fast` are entries made by the rules (literals and clear codes among them,
+        // told apart by their length); 0 once a code beyond the table made them irregular.
+        int fast = clear + 2;
+        // The entry the next code defines: the last code's string and one index more.
+        Entry pending{0, 1, std::uint16_t(kNoCode)};
         // Literals are entries too, their strings in a row of every index past the room the last
         // code may need, so that the common codes go one way; clear and end codes have no string.
         const std::size_t literalsAt = count + kRunOn;
         for (int i = 0; i < clear; ++i) {
             m_out[literalsAt + std::size_t(i)] = std::uint8_t(i);
             m_entries[i] = Entry{std::uint32_t(literalsAt + std::size_t(i)), 1, 0};
+            m_used[i] = 0;
         }
         m_entries[clear].length = m_entries[clear + 1].length = 0;
-        int fast = defined; // codes below this are strings (if not of length 0); 0 when irregular
         while (o < end) {
             int code = 0;
             if (!in.Read(bits, &code, &result.status))
                 return result;
             // Widths grow as giflib's do: every code read counts, clear codes included.
-            if (running < kMaxCode + 2 && ++running > limit && bits < 12) {
-                limit <<= 1;
+            if (running < kMaxCode + 2 && ++running > (1 << bits) && bits < 12)
                 ++bits;
-            }
             std::uint8_t *const start = o;
-            const int entry = running - 2; // the entry this code defines, unless it is set already
             if (code < fast && m_entries[code].length != 0) {
                 const Entry e = m_entries[code];
                 CopyString(o, m_out + e.at, e.length);
                 o += e.length;
-                highest = std::max(highest, code < clear ? code : 0);
+                m_used[code] = 1;
             } else if (code == clear) {
                 running = clear + 2;
                 bits = m_codeSize + 1;
-                limit = 1 << bits;
-                fast = defined = clear + 2;
-                last = kNoCode;
+                fast = clear + 2;
+                pending = Entry{0, 1, std::uint16_t(kNoCode)};
                 continue;
             } else if (code == clear + 1) {
                 result.status = DecodeStatus::Truncated;
                 return result;
-            } else if (code == entry && fast != 0) {
+            } else if (code == running - 2 && fast != 0) {
                 // The entry being defined: the last string and its own first index.
-                CopyString(o, m_out + lastAt, lastLength);
-                o[lastLength] = m_out[lastAt];
+                const std::size_t lastLength = pending.length - 1u;
+                CopyString(o, m_out + pending.at, lastLength);
+                o[lastLength] = m_out[pending.at];
                 o += lastLength + 1;
             } else {
-                if (fast != 0)
-                    TakeSuffixes(defined);
-                fast = 0;
+                if (fast != 0) {
+                    TakeSuffixes(fast);
+                    m_defined = fast;
+                    fast = 0;
+                }
                 m_wasIrregular = true;
-                m_defined = defined;
-                m_last = last;
-                if (!ExactStep(code, entry, &o)) {
+                m_last = pending.prefix;
+                if (!ExactStep(code, running - 2, &o)) {
                     result.status = DecodeStatus::Defect;
                     return result;
                 }
-                defined = m_defined;
-                last = code;
+                pending.prefix = std::uint16_t(code);
                 continue;
             }
             // The first code after a clear code defines nothing: its entry is the end code.
-            if (entry == defined) {
-                m_entries[entry] = Entry{std::uint32_t(lastAt), std::uint16_t(lastLength + 1), std::uint16_t(last)};
-                fast = ++defined;
-            }
-            last = code;
-            lastAt = std::size_t(start - m_out);
-            lastLength = std::size_t(o - start);
+            if (running - 2 == fast)
+                m_entries[fast++] = pending;
+            pending = Entry{std::uint32_t(start - m_out), std::uint16_t(o - start + 1), std::uint16_t(code)};
         }
         result.end = in.SkipRest(&result.status);
         if (result.end == 0)
             return result;
-        result.highest = m_wasIrregular ? *std::max_element(m_out, m_out + count) : highest;
+        if (m_wasIrregular) {
+            result.highest = *std::max_element(m_out, m_out + count);
+        } else {
+            result.highest = clear - 1;
+            while (result.highest > 0 && !m_used[result.highest])
+                --result.highest;
+        }
         return result;
     }
 
@@ -275,10 +282,11 @@ private:
     const int m_codeSize;
     const int m_clear;
     std::uint8_t *const m_out;
-    int m_defined = 0;           // as in Run, for ExactStep
+    int m_defined = 0;           // entries [clear + 2, m_defined) are set, for ExactStep
     int m_last = kNoCode;
     bool m_wasIrregular = false; // a code beyond the table came on this page
     Entry m_entries[kMaxCode + 1];
+    std::uint8_t m_used[kMaxCode + 1]; // codes read (literals: indices written) while regular
     // ExactStep's table: each entry's prefix code and the index it adds.
     std::uint16_t m_prefix[kMaxCode + 1];
     std::uint8_t m_suffix[kMaxCode + 1];
