@@ -145,11 +145,7 @@ bool CBannerDoc::LoadGif(const QString &path, ImagingControl &control)
             block = work.GetAsDIB();
             shown = canvas->copy();
         } else {
-            block = PackedDib::Patched(block, shown, *canvas, changed);
-            for (int y = changed.top(); y <= changed.bottom(); ++y)
-                std::memcpy(reinterpret_cast<QRgb *>(shown.scanLine(y)) + changed.left(),
-                            reinterpret_cast<const QRgb *>(canvas->constScanLine(y)) + changed.left(),
-                            std::size_t(changed.width()) * sizeof(QRgb));
+            block = PackedDib::Patched(block, &shown, *canvas, changed);
         }
         changed = QRect();
         work.ReleaseBitmapDC();

@@ -307,7 +307,7 @@ struct PackedDib::Patch {
     std::size_t stride = 0;
     std::size_t size = 0;
     std::vector<Span> spans;
-    std::vector<std::uint8_t> pixels; // the spans' pixels one after the other, 3 bytes each (B, G, R)
+    std::unique_ptr<std::uint8_t[]> pixels; // the spans' pixels one after the other, 3 bytes each (B, G, R)
     std::atomic<bool> composed{false};
     std::vector<std::uint8_t> bytes;  // the composed block
 
@@ -366,8 +366,26 @@ std::mutex &ComposeMutex()
 
 PackedDib PackedDib::Patched(const PackedDib &base, const QImage &before, const QImage &image, const QRect &rect)
 {
-    if (!Dib::IsBlock24Of(base, image))
+    return Patched(base, before, image, rect, nullptr);
+}
+
+PackedDib PackedDib::Patched(const PackedDib &base, QImage *before, const QImage &image, const QRect &rect)
+{
+    const bool comparable = before->size() == image.size()
+        && (before->format() == QImage::Format_RGB32 || before->format() == QImage::Format_ARGB32);
+    return Patched(base, *before, image, rect, comparable ? before : nullptr);
+}
+
+PackedDib PackedDib::Patched(const PackedDib &base, const QImage &before, const QImage &image, const QRect &rect,
+                             QImage *update)
+{
+    if (!Dib::IsBlock24Of(base, image)) {
+        const QRect r = rect & image.rect();
+        for (int y = r.top(); update && y <= r.bottom(); ++y)
+            std::memcpy(reinterpret_cast<QRgb *>(update->scanLine(y)) + r.left(),
+                        reinterpret_cast<const QRgb *>(image.constScanLine(y)) + r.left(), std::size_t(r.width()) * sizeof(QRgb));
         return Dib::Encode24(image);
+    }
     const QRect r = rect & image.rect();
     if (r.isEmpty())
         return base;
@@ -402,11 +420,14 @@ PackedDib PackedDib::Patched(const PackedDib &base, const QImage &before, const 
             x = end;
         }
     }
-    patch->pixels.resize(count * 3);
-    std::uint8_t *to = patch->pixels.data();
+    patch->pixels.reset(new std::uint8_t[count * 3]);
+    std::uint8_t *to = patch->pixels.get();
     for (const Patch::Span &span : patch->spans) {
-        Dib::PutRow24(reinterpret_cast<const QRgb *>(image.constScanLine(span.y)) + span.x, span.n, to);
+        const auto *from = reinterpret_cast<const QRgb *>(image.constScanLine(span.y)) + span.x;
+        Dib::PutRow24(from, span.n, to);
         to += std::size_t(span.n) * 3;
+        if (update)
+            std::memcpy(reinterpret_cast<QRgb *>(update->scanLine(span.y)) + span.x, from, std::size_t(span.n) * sizeof(QRgb));
     }
     if (patch->spans.empty())
         return base;
@@ -430,14 +451,14 @@ void PackedDib::Compose(Patch *patch)
     for (auto it = run.rbegin(); it != run.rend(); ++it) {
         Patch &p = **it;
         p.bytes = p.base.m_patch ? p.base.m_patch->bytes : p.base.m_bytes;
-        const std::uint8_t *from = p.pixels.data();
+        const std::uint8_t *from = p.pixels.get();
         for (const Patch::Span &span : p.spans) {
             const std::size_t row = std::size_t(p.height - 1 - span.y);
             std::memcpy(p.bytes.data() + 40 + row * p.stride + std::size_t(span.x) * 3, from, std::size_t(span.n) * 3);
             from += std::size_t(span.n) * 3;
         }
         p.spans = {};
-        p.pixels = {};
+        p.pixels.reset();
         p.composed.store(true, std::memory_order_release);
         p.base = PackedDib();
     }

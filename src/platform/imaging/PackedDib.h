@@ -35,6 +35,9 @@ struct PackedDib {
     // as a null image: every pixel of the rectangle is kept). Any other base gives the image's
     // whole block at once.
     static PackedDib Patched(const PackedDib &base, const QImage &before, const QImage &image, const QRect &rect);
+    // The same, and `before` (a picture of the image's size) then has the image's colours inside
+    // `rect`: only the pixels that differ are copied.
+    static PackedDib Patched(const PackedDib &base, QImage *before, const QImage &image, const QRect &rect);
 
     QByteArray ToByteArray() const
     {
@@ -55,6 +58,8 @@ struct PackedDib {
 
 private:
     struct Patch;
+    static PackedDib Patched(const PackedDib &base, const QImage &before, const QImage &image, const QRect &rect,
+                             QImage *update);
     static void Compose(Patch *patch);
 
     std::vector<std::uint8_t> m_bytes;
