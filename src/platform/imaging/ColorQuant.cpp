@@ -199,19 +199,18 @@ ColorIndex::ColorIndex(int expectedColors)
     int bits = 4;
     while (bits < 30 && (1 << bits) < expectedColors * 2)
         ++bits;
-    m_keys.assign(size_t(1) << bits, kEmpty);
-    m_values.assign(size_t(1) << bits, -1);
+    m_slots.assign(size_t(1) << bits, Slot{kEmpty, -1});
     m_shift = 32 - bits;
 }
 
 int ColorIndex::Find(QRgb color) const
 {
     const std::uint32_t key = color & 0xffffff;
-    const std::uint32_t mask = std::uint32_t(m_keys.size() - 1);
-    for (std::uint32_t i = Slot(key, m_shift);; i = (i + 1) & mask) {
-        if (m_keys[i] == key)
-            return m_values[i];
-        if (m_keys[i] == kEmpty)
+    const std::uint32_t mask = std::uint32_t(m_slots.size() - 1);
+    for (std::uint32_t i = Hash(key, m_shift);; i = (i + 1) & mask) {
+        if (m_slots[i].key == key)
+            return m_slots[i].value;
+        if (m_slots[i].key == kEmpty)
             return -1;
     }
 }
@@ -219,14 +218,13 @@ int ColorIndex::Find(QRgb color) const
 int ColorIndex::Insert(QRgb color, int index)
 {
     const std::uint32_t key = color & 0xffffff;
-    const std::uint32_t mask = std::uint32_t(m_keys.size() - 1);
-    for (std::uint32_t i = Slot(key, m_shift);; i = (i + 1) & mask) {
-        if (m_keys[i] == key)
-            return m_values[i];
-        if (m_keys[i] == kEmpty) {
-            m_keys[i] = key;
-            m_values[i] = index;
-            if (size_t(++m_size) * 2 > m_keys.size())
+    const std::uint32_t mask = std::uint32_t(m_slots.size() - 1);
+    for (std::uint32_t i = Hash(key, m_shift);; i = (i + 1) & mask) {
+        if (m_slots[i].key == key)
+            return m_slots[i].value;
+        if (m_slots[i].key == kEmpty) {
+            m_slots[i] = Slot{key, index};
+            if (size_t(++m_size) * 2 > m_slots.size())
                 Grow();
             return index;
         }
@@ -235,17 +233,14 @@ int ColorIndex::Insert(QRgb color, int index)
 
 void ColorIndex::Grow()
 {
-    std::vector<std::uint32_t> keys;
-    std::vector<int> values;
-    keys.swap(m_keys);
-    values.swap(m_values);
-    m_keys.assign(keys.size() * 2, kEmpty);
-    m_values.assign(keys.size() * 2, -1);
+    std::vector<Slot> before;
+    before.swap(m_slots);
+    m_slots.assign(before.size() * 2, Slot{kEmpty, -1});
     m_shift -= 1;
     m_size = 0;
-    for (size_t i = 0; i < keys.size(); ++i) {
-        if (keys[i] != kEmpty)
-            Insert(keys[i], values[i]);
+    for (const Slot &slot : before) {
+        if (slot.key != kEmpty)
+            Insert(slot.key, slot.value);
     }
 }
 

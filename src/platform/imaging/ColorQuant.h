@@ -72,11 +72,15 @@ public:
 
 private:
     void Grow();
-    static std::uint32_t Slot(std::uint32_t key, int shift) { return (key * 2654435761u) >> shift; }
+    static std::uint32_t Hash(std::uint32_t key, int shift) { return (key * 2654435761u) >> shift; }
 
     static constexpr std::uint32_t kEmpty = 0xffffffffu;
-    std::vector<std::uint32_t> m_keys; // kEmpty or an RGB value (top byte 0)
-    std::vector<int> m_values;
+    // A colour and its index side by side, so that a lookup reads one place in memory.
+    struct Slot {
+        std::uint32_t key; // kEmpty or an RGB value (top byte 0)
+        int value;
+    };
+    std::vector<Slot> m_slots;
     int m_shift = 24;                  // 32 - log2(table size)
     int m_size = 0;
 };
