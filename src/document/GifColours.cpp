@@ -118,7 +118,7 @@ std::optional<COLORREF> PageColours::FirstUnused() const
     return std::nullopt;
 }
 
-bool MoreColoursThan(const QImage &image, int limit)
+int CountColoursUpTo(const QImage &image, int limit)
 {
     const QImage rgb = image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32
                            ? image
@@ -132,10 +132,15 @@ bool MoreColoursThan(const QImage &image, int limit)
                 continue;
             seen.Insert(p[x], 0);
             if (seen.Size() > limit)
-                return true;
+                return seen.Size();
         }
     }
-    return false;
+    return seen.Size();
+}
+
+bool MoreColoursThan(const QImage &image, int limit)
+{
+    return CountColoursUpTo(image, limit) > limit;
 }
 
 namespace {

@@ -44,8 +44,9 @@ private:
     QImage m_previous;
 };
 
-// Whether a picture has more than `limit` colours (alpha ignored); stops as soon as it knows, so a
-// photograph costs a few hundred pixels.
+// How many colours a picture has (alpha ignored), counted up to limit + 1, and whether it has
+// more than `limit`: both stop as soon as they know, so a photograph costs a few hundred pixels.
+int CountColoursUpTo(const QImage &image, int limit);
 bool MoreColoursThan(const QImage &image, int limit);
 
 // Maps the pages of an animation that have more than maxColours colours to one palette of at

@@ -278,10 +278,12 @@ CBannerDoc::GifOutcome CBannerDoc::PrepareGif(const CoreContext::GifExportOption
     }
 
     // Colour depth: the fewest bits whose palette holds more entries than any page has colours.
+    // The pages of an animation have at most 256 colours, so once one has more than 127 the
+    // depth is 8 bits and the others need no counting.
     int m = 0;
-    for (int k = 0; k < std::max(n, 1); ++k) {
+    for (int k = 0; k < std::max(n, 1) && (n < 2 || m < 128); ++k) {
         file.SetPageIndex(k);
-        m = std::max(m, file.CountColors());
+        m = std::max(m, n > 1 ? GifColours::CountColoursUpTo(file.BitmapHandle().image, 127) : file.CountColors());
     }
     int bits = 0;
     while (m >= (1 << bits) && bits < 8)
