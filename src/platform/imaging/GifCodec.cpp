@@ -164,10 +164,10 @@ int ForEachStoredRow(int height, bool interlaced, Row row)
 }
 
 // The page's image data, decoded from the bytes after the code size byte giflib has just read;
-// each row keeps its part in `kept` (page coordinates). `indices` is room for the whole page.
-// *highest: the highest index kept.
-int DecodeRows(MemoryInput *in, const GifImageDesc &desc, const QRect &kept, std::vector<std::uint8_t> *indices,
-               QImage *image, int *highest)
+// each row keeps its part in `kept` (page coordinates). `indices` is room for the whole page. Every
+// kept pixel must index the colour table: damaged files get `palette` padded with black.
+int DecodeRows(MemoryInput *in, const GifImageDesc &desc, const QRect &kept, QVector<QRgb> palette,
+               std::vector<std::uint8_t> *indices, QImage *image)
 {
     const int w = desc.Width;
     const std::size_t count = std::size_t(w) * std::size_t(desc.Height);
@@ -180,31 +180,23 @@ int DecodeRows(MemoryInput *in, const GifImageDesc &desc, const QRect &kept, std
     in->pos = qint64(decoded.end);
     if (image->isNull())
         return Ok;
+    const bool whole = kept == QRect(0, 0, w, desc.Height);
+    int highest = whole ? decoded.highest : 0;
     const std::uint8_t *row = indices->data();
     ForEachStoredRow(desc.Height, desc.Interlace, [&](int y) {
-        if (y >= kept.top() && y <= kept.bottom())
-            std::memcpy(image->scanLine(y - kept.top()), row + kept.left(), size_t(kept.width()));
+        if (y >= kept.top() && y <= kept.bottom()) {
+            const std::uint8_t *from = row + kept.left();
+            std::memcpy(image->scanLine(y - kept.top()), from, size_t(kept.width()));
+            if (!whole)
+                highest = std::max<int>(highest, *std::max_element(from, from + kept.width()));
+        }
         row += w;
         return GIF_OK;
     });
-    if (kept == QRect(0, 0, w, desc.Height)) {
-        *highest = decoded.highest;
-        return Ok;
-    }
-    *highest = 0;
-    for (int y = 0; y < image->height(); ++y) {
-        const uchar *line = image->constScanLine(y);
-        *highest = std::max<int>(*highest, *std::max_element(line, line + image->width()));
-    }
-    return Ok;
-}
-
-// Every pixel must index the colour table; damaged files get the table padded with black.
-void CoverPixelsWithPalette(QImage *image, QVector<QRgb> palette, int highest)
-{
     if (highest >= palette.size())
         palette.resize(highest + 1, qRgb(0, 0, 0));
     image->setColorTable(palette);
+    return Ok;
 }
 
 // Pixels decoded and pixels kept so far, and how many may be kept.
@@ -245,12 +237,9 @@ int ReadImage(GifFileType *gif, const QVector<QRgb> &globalPalette, const Contro
         if (image.isNull())
             return ErrNoMemory;
     }
-    int highest = 0;
-    const int decoded = DecodeRows(static_cast<MemoryInput *>(gif->UserData), desc, kept, indices, &image, &highest);
+    const int decoded = DecodeRows(static_cast<MemoryInput *>(gif->UserData), desc, kept, palette, indices, &image);
     if (decoded != Ok)
         return decoded;
-    if (!image.isNull())
-        CoverPixelsWithPalette(&image, palette, highest);
 
     page->image = std::move(image);
     page->left = desc.Left + (kept.isEmpty() ? 0 : kept.left());
