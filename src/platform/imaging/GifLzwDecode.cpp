@@ -154,10 +154,10 @@ public:
             if (!in.Read(bits, &code, &result.status))
                 return result;
             // Widths grow as giflib's do: every code read counts, clear codes included.
-            if (running < kMaxCode + 2 && ++running > (1 << bits) && bits < 12)
+            if (running < kMaxCode + 2 && ++running > (1 << bits) && bits < 12) [[unlikely]]
                 ++bits;
             std::uint8_t *const start = o;
-            if (code < fast && m_entries[code].length != 0) {
+            if (code < fast && m_entries[code].length != 0) [[likely]] {
                 const Entry e = m_entries[code];
                 CopyString(o, m_out + e.at, e.length);
                 o += e.length;

@@ -398,12 +398,17 @@ PackedDib PackedDib::Patched(const PackedDib &base, const QImage &before, const 
     // pixels past the row count as equal).
     const int w = r.width();
     const std::size_t words = std::size_t(w) / 64 + 2;
-    std::vector<std::uint64_t> differs(words), gapStarts(words);
+    // Reused from call to call: a long animation makes one patch per frame.
+    static thread_local std::vector<std::uint64_t> differs, gapStarts;
+    static thread_local std::vector<Patch::Span> spans;
+    differs.resize(words);
+    gapStarts.resize(words);
+    spans.clear();
     std::size_t count = 0;
     for (int y = r.top(); y <= r.bottom(); ++y) {
         const auto *now = reinterpret_cast<const QRgb *>(image.constScanLine(y)) + r.left();
         if (!compare) {
-            patch->spans.push_back({r.left(), y, w});
+            spans.push_back({r.left(), y, w});
             count += std::size_t(w);
             continue;
         }
@@ -415,27 +420,27 @@ PackedDib PackedDib::Patched(const PackedDib &base, const QImage &before, const 
         gapStarts[words - 1] = ~std::uint64_t(0);
         for (int x = NextSet(differs.data(), 0, w); x < w; x = NextSet(differs.data(), x, w)) {
             const int end = NextSet(gapStarts.data(), x, w); // one past the span's last differing pixel
-            patch->spans.push_back({r.left() + x, y, end - x});
+            spans.push_back({r.left() + x, y, end - x});
             count += std::size_t(end - x);
             x = end;
         }
     }
+    if (spans.empty())
+        return base;
     patch->pixels.reset(new std::uint8_t[count * 3]);
     std::uint8_t *to = patch->pixels.get();
-    for (const Patch::Span &span : patch->spans) {
+    for (const Patch::Span &span : spans) {
         const auto *from = reinterpret_cast<const QRgb *>(image.constScanLine(span.y)) + span.x;
         Dib::PutRow24(from, span.n, to);
         to += std::size_t(span.n) * 3;
         if (update)
             std::memcpy(reinterpret_cast<QRgb *>(update->scanLine(span.y)) + span.x, from, std::size_t(span.n) * sizeof(QRgb));
     }
-    if (patch->spans.empty())
-        return base;
     patch->base = base;
     patch->height = image.height();
     patch->stride = Dib::Stride24(image.width());
     patch->size = base.Size();
-    patch->spans.shrink_to_fit();
+    patch->spans.assign(spans.begin(), spans.end());
     PackedDib out;
     out.m_patch = std::move(patch);
     return out;
