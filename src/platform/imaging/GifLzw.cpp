@@ -19,7 +19,12 @@ constexpr int kMaxCode = 4095;
 
 class BitSink {
 public:
-    explicit BitSink(std::size_t expected) { m_bytes.reserve(qsizetype(expected + expected / 255 + 8)); }
+    // Room for the worst case (a code per pixel, at most 12 bits, and a length byte per 255),
+    // written through a pointer and cut to what was written at the end.
+    explicit BitSink(std::size_t pixels) : m_bytes(qsizetype((pixels + 2) * 2 + (pixels + 2) * 2 / 255 + 8), Qt::Uninitialized)
+    {
+        m_out = reinterpret_cast<std::uint8_t *>(m_bytes.data());
+    }
     void Put(int code, int width)
     {
         m_acc |= std::uint32_t(code) << m_bits;
@@ -37,28 +42,29 @@ public:
         m_acc = 0;
         m_bits = 0;
         if (m_inBlock > 0)
-            m_bytes[m_lengthAt] = char(m_inBlock);
+            *m_length = std::uint8_t(m_inBlock);
+        m_bytes.truncate(qsizetype(m_out - reinterpret_cast<std::uint8_t *>(m_bytes.data())));
+        m_bytes.squeeze(); // the pages' data is kept until the file is written
         return std::move(m_bytes);
     }
 
 private:
     void Byte(std::uint8_t b)
     {
-        if (m_inBlock == 0) {
-            m_lengthAt = m_bytes.size();
-            m_bytes.append('\0');
-        }
-        m_bytes.append(char(b));
+        if (m_inBlock == 0)
+            m_length = m_out++;
+        *m_out++ = b;
         if (++m_inBlock == 255) {
-            m_bytes[m_lengthAt] = char(255);
+            *m_length = 255;
             m_inBlock = 0;
         }
     }
     QByteArray m_bytes;
+    std::uint8_t *m_out = nullptr;
+    std::uint8_t *m_length = nullptr;
     std::uint32_t m_acc = 0;
     int m_bits = 0;
     int m_inBlock = 0;
-    qsizetype m_lengthAt = 0;
 };
 
 // String table: (prefix code, next index) -> code, by open addressing, plus child lists for the
