@@ -352,9 +352,10 @@ int CountColors(const QImage &image)
         return 0;
     if (image.format() == QImage::Format_Indexed8) {
         bool used[256] = {};
+        const int width = image.width();
         for (int y = 0; y < image.height(); ++y) {
             const uchar *row = image.constScanLine(y);
-            for (int x = 0; x < image.width(); ++x)
+            for (int x = 0; x < width; ++x)
                 used[row[x]] = true;
         }
         const QVector<QRgb> table = image.colorTable();

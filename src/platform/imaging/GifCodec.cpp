@@ -336,14 +336,18 @@ CodedPage CodePage(const Page &page, const QVector<QRgb> &global, int lossyError
     const std::uint8_t mask = std::uint8_t((1 << std::max(BitsForColors(int(table.size())), 2)) - 1);
     std::vector<std::uint8_t> indices(std::size_t(w) * std::size_t(h));
     std::uint8_t *at = indices.data();
+    std::uint8_t used = 0; // every index or'ed together: its highest bit is the highest index's
     ForEachStoredRow(h, page.interlaced, [&](int y) {
         const uchar *line = img.constScanLine(y);
-        for (int x = 0; x < w; ++x)
-            *at++ = line[x] & mask;
+        for (int x = 0; x < w; ++x) {
+            at[x] = line[x] & mask;
+            used |= at[x];
+        }
+        at += w;
         return GIF_OK;
     });
     CodedPage out;
-    out.codeSize = GifLzw::MinCodeSize(indices.data(), indices.size());
+    out.codeSize = GifLzw::MinCodeSize(&used, 1);
     GifLzw::Lossy lossy;
     lossy.maxError = lossyError;
     lossy.palette = &table;

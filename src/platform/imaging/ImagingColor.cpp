@@ -342,9 +342,10 @@ void OrderByUse(QVector<QRgb> *shared, std::vector<QImage> &indexed, const std::
             continue;
         bool used[256] = {};
         const QImage &image = indexed[i];
+        const int width = image.width();
         for (int y = 0; y < image.height(); ++y) {
             const uchar *line = image.constScanLine(y);
-            for (int x = 0; x < image.width(); ++x)
+            for (int x = 0; x < width; ++x)
                 used[line[x]] = true;
         }
         sets.emplace_back();
