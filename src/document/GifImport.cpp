@@ -14,6 +14,10 @@
 #include <cstring>
 #include <optional>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 const QString kGifWarnValue = QStringLiteral("GifWarnDlg");
@@ -29,6 +33,16 @@ void ShowReadError(int result)
     ShowStop(QStringLiteral("Error: Cannot open file.\nLead Error Code:%1 (%2).").arg(short(result)).arg(ImagingResultText(result)));
 }
 
+// Draws pixels [x, end) of a page row through the colours of its indices; 0 (the transparent
+// entry's) leaves the canvas alone.
+void DrawRun(const uchar *s, QRgb *d, int x, int end, const QRgb *colours)
+{
+    for (; x < end; ++x) {
+        const QRgb c = colours[s[x]], under = d[x];
+        d[x] = c != 0 ? c : under;
+    }
+}
+
 // Draws one GIF page (its indices and colour table) onto the canvas at its offset, clipped to the
 // canvas; with transparency only the pixels that are not of the page's transparent colour.
 void DrawPage(QImage &canvas, const ImagingBitmap &page)
@@ -36,20 +50,46 @@ void DrawPage(QImage &canvas, const ImagingBitmap &page)
     const QRect onCanvas = QRect(page.left, page.top, page.image.width(), page.image.height()) & canvas.rect();
     if (onCanvas.isEmpty())
         return;
-    // Each index's colour; 0 (no alpha) for the transparent entry, which leaves the canvas alone.
+    // Each index's colour; 0 (no alpha) for the transparent entry, which the stand-in colour makes
+    // the only one of its colour.
     QRgb colours[256] = {};
+    int transparent = -1;
     const QRgb key = ColorrefToQRgb(page.transparentColor) & 0xFFFFFF;
-    for (int i = 0; i < std::min<int>(256, int(page.palette.size())); ++i)
-        colours[i] = page.transparent && (page.palette[i] & 0xFFFFFF) == key ? 0 : page.palette[i] | 0xFF000000u;
+    for (int i = 0; i < std::min<int>(256, int(page.palette.size())); ++i) {
+        const bool clear = page.transparent && (page.palette[i] & 0xFFFFFF) == key;
+        colours[i] = clear ? 0 : page.palette[i] | 0xFF000000u;
+        if (clear)
+            transparent = i;
+    }
     const int sx = onCanvas.left() - page.left;
     const int sy = onCanvas.top() - page.top;
+    const int w = onCanvas.width();
     for (int y = 0; y < onCanvas.height(); ++y) {
         const uchar *s = page.image.constScanLine(sy + y) + sx;
         auto *d = reinterpret_cast<QRgb *>(canvas.scanLine(onCanvas.top() + y)) + onCanvas.left();
-        for (int x = 0; x < onCanvas.width(); ++x) {
-            const QRgb c = colours[s[x]], under = d[x];
-            d[x] = c != 0 ? c : under;
+        int x = 0;
+#if defined(__SSE2__)
+        // Sixteen pixels at a time: a stretch wholly transparent is passed over, one wholly
+        // opaque needs no look at the canvas.
+        const __m128i clearIndex = _mm_set1_epi8(char(transparent));
+        for (; transparent >= 0 && x + 16 <= w; x += 16) {
+            const __m128i indices = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + x));
+            const int clear = _mm_movemask_epi8(_mm_cmpeq_epi8(indices, clearIndex));
+            if (clear == 0xFFFF)
+                continue;
+            if (clear != 0) {
+                DrawRun(s, d, x, x + 16, colours);
+                continue;
+            }
+            for (int k = x; k < x + 16; ++k)
+                d[k] = colours[s[k]];
         }
+#endif
+        if (transparent < 0) {
+            for (; x < w; ++x)
+                d[x] = colours[s[x]];
+        }
+        DrawRun(s, d, x, w, colours);
     }
 }
 
