@@ -4,6 +4,7 @@
 #include "GifTestSupport.h"
 #include "TestSupport.h"
 
+#include "document/GifProgress.h"
 #include "items/PrimitiveGraphics.h"
 #include "platform/ScriptedPrompts.h"
 #include "platform/imaging/GifCodec.h"
@@ -11,6 +12,7 @@
 
 #include <QFile>
 #include <QPainter>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace GifTest;
@@ -225,6 +227,46 @@ TEST_F(GifExportTest, PhotographicAnimationIsSavedWithRoomForTheTransparentColou
         std::printf("photographic frame %d: PSNR %.1f dB\n", k, psnr);
         EXPECT_GT(psnr, 30.0) << k;
     }
+}
+
+TEST_F(GifExportTest, PhotographicFramesAfterFlatOnesLeaveTheFlatOnesExactDitheredOrNot)
+{
+    // The first frame fits a palette, the second does not: the export learns only then that the
+    // photographic frames share a reduced palette and walks the frames again. The transparent
+    // colour must keep away from the colours of both kinds: the first two candidates, black (in
+    // the photographic frames) and dark blue (in the flat ones).
+    std::vector<QImage> pictures;
+    for (int k = 0; k < 5; ++k) {
+        pictures.push_back(k % 2 ? Photographic(k) : Plain(qRgb(255, 255, 255)));
+        QPainter(&pictures.back()).fillRect(30 + 50 * k, 10, 40, 30, k % 2 ? QColor(0, 0, 0) : QColor(0, 0, 64));
+    }
+    std::vector<int> reported;
+    GifProgress::SetReportInterval(0);
+    GifProgress::SetHandler([&](GifProgress::Task task, int done, int) {
+        if (task == GifProgress::Task::Export)
+            reported.push_back(done);
+    });
+    for (const bool dither : {false, true}) {
+        SetFrames(doc, pictures);
+        ctx.m_gifOptions.dither = dither;
+        const CBannerDoc::GifOutcome measured = doc.MeasureGif(ctx.m_gifOptions, [] { return false; });
+        reported.clear();
+        const GifCodec::Animation gif = SaveAndDecode(dither ? QStringLiteral("dithered.gif") : QStringLiteral("out.gif"));
+        EXPECT_EQ(measured.bytes, QFile(path).size()) << dither;
+        ASSERT_EQ(gif.pages.size(), pictures.size()) << dither;
+        ASSERT_EQ(doc.GetFrameCount(), int(pictures.size()));
+        for (int k = 0; k < doc.GetFrameCount(); ++k) {
+            if (k % 2)
+                EXPECT_GT(Psnr(pictures[std::size_t(k)], FrameImage(doc, k)), 28.0) << k << dither;
+            else
+                EXPECT_EQ(FirstDifference(pictures[std::size_t(k)], FrameImage(doc, k)), QString()) << k << dither;
+        }
+        // Both walks count towards one progress that never goes back and ends at the last frame.
+        ASSERT_FALSE(reported.empty());
+        EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end())) << dither;
+        EXPECT_EQ(reported.back(), int(pictures.size())) << dither;
+    }
+    GifProgress::SetHandler({});
 }
 
 TEST_F(GifExportTest, FailedWriteLeavesTheDocumentAsItWas)
