@@ -586,7 +586,7 @@ int ImagingControl::EncodeGif(int bits, QByteArray *out, std::vector<int> *pageB
     for (std::size_t i = 0; i < pages.size(); ++i) {
         const ImagingBitmap &p = *pages[i];
         GifCodec::Page page;
-        page.image = indexed[i];
+        page.image = std::move(indexed[i]); // alone with its pixels: the colour table below copies none
         // Padding to 2^bits entries writes colour tables of exactly the requested depth; a page's
         // own palette only to the power of two its colours need.
         page.image.setColorTable(Padded(palettes[i], local[i] ? PaletteSizeFor(palettes[i].size())
