@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <system_error>
 #include <thread>
 
@@ -163,18 +164,27 @@ int ForEachStoredRow(int height, bool interlaced, Row row)
     return GIF_OK;
 }
 
+// Room for one page's indices as stored, reused page after page. Not zeroed: a damaged page that
+// claims many pixels costs only the memory its data fills.
+struct PageIndices {
+    std::unique_ptr<std::uint8_t[]> bytes;
+    std::size_t size = 0;
+};
+
 // The page's image data, decoded from the bytes after the code size byte giflib has just read;
 // each row keeps its part in `kept` (page coordinates). `indices` is room for the whole page. Every
 // kept pixel must index the colour table: damaged files get `palette` padded with black.
 int DecodeRows(MemoryInput *in, const GifImageDesc &desc, const QRect &kept, QVector<QRgb> palette,
-               std::vector<std::uint8_t> *indices, QImage *image)
+               PageIndices *indices, QImage *image)
 {
     const int w = desc.Width;
     const std::size_t count = std::size_t(w) * std::size_t(desc.Height);
-    if (indices->size() < count + GifLzw::kDecodeSlack)
-        indices->resize(count + GifLzw::kDecodeSlack);
+    if (indices->size < count + GifLzw::kDecodeSlack) {
+        indices->size = count + GifLzw::kDecodeSlack;
+        indices->bytes.reset(new std::uint8_t[indices->size]);
+    }
     const auto at = std::size_t(in->pos);
-    const GifLzw::Decoded decoded = GifLzw::Decode(in->data, std::size_t(in->size), at, in->data[at - 1], indices->data(), count);
+    const GifLzw::Decoded decoded = GifLzw::Decode(in->data, std::size_t(in->size), at, in->data[at - 1], indices->bytes.get(), count);
     if (decoded.status != GifLzw::DecodeStatus::Ok)
         return decoded.status == GifLzw::DecodeStatus::Truncated ? ErrTruncated : ErrNotGif;
     in->pos = qint64(decoded.end);
@@ -182,7 +192,7 @@ int DecodeRows(MemoryInput *in, const GifImageDesc &desc, const QRect &kept, QVe
         return Ok;
     const bool whole = kept == QRect(0, 0, w, desc.Height);
     int highest = whole ? decoded.highest : 0;
-    const std::uint8_t *row = indices->data();
+    const std::uint8_t *row = indices->bytes.get();
     ForEachStoredRow(desc.Height, desc.Interlace, [&](int y) {
         if (y >= kept.top() && y <= kept.bottom()) {
             const std::uint8_t *from = row + kept.left();
@@ -207,7 +217,7 @@ struct PixelCount {
 };
 
 int ReadImage(GifFileType *gif, const QVector<QRgb> &globalPalette, const Control &control, PixelCount *count,
-              bool clipToScreen, std::vector<std::uint8_t> *indices, Page *page)
+              bool clipToScreen, PageIndices *indices, Page *page)
 {
     const GifImageDesc &desc = gif->Image;
     const int w = desc.Width;
@@ -468,7 +478,7 @@ int Read(const QByteArray &bytes, Animation *out, int onlyPage, std::vector<int>
     Control control;
     PixelCount pixels;
     pixels.maxKept = maxKeptPixels;
-    std::vector<std::uint8_t> indices; // one page's indices as stored, reused page after page
+    PageIndices indices;
     int pageNumber = 0;
     qint64 pageStart = in.pos;
     std::vector<int> shares;

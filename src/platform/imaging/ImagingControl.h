@@ -356,9 +356,9 @@ public:
     // each page in order, with its index and the number of pages, as LoadFile would put it in the
     // page list but for its picture: that stays at 8 bits (Format_Indexed8), its colour table
     // the page's `palette`, whose colours are those of LoadFile's 24-bit picture. The read stops
-    // when `take` returns false; each page's pixels go once it was handed over. The page list is emptied; BackColor, AnimationLoop, AnimationLoopCount and
-    // LoadDamage are set as by LoadFile before the first page. Results as LoadFile, and
-    // ImagingErrFormat for a file that is not a GIF.
+    // when `take` returns false; each page's pixels go once it was handed over. The page list is
+    // emptied; BackColor, AnimationLoop, AnimationLoopCount and LoadDamage are set as by LoadFile
+    // before the first page. Results as LoadFile, and ImagingErrFormat for a file that is not a GIF.
     using GifPageTaker = std::function<bool(int index, int count, const ImagingBitmap &page)>;
     int ReadGifPages(const QString &path, const GifPageTaker &take);
     // After a GIF LoadFile that succeeded on a damaged file (cut inside a page): why it ended
