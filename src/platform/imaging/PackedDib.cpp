@@ -429,12 +429,15 @@ PackedDib PackedDib::Patched(const PackedDib &base, const QImage &before, const 
         return base;
     patch->pixels.reset(new std::uint8_t[count * 3]);
     std::uint8_t *to = patch->pixels.get();
+    const uchar *const imageBits = image.constBits();
+    uchar *const updateBits = update ? update->bits() : nullptr;
     for (const Patch::Span &span : spans) {
-        const auto *from = reinterpret_cast<const QRgb *>(image.constScanLine(span.y)) + span.x;
+        const auto *from = reinterpret_cast<const QRgb *>(imageBits + span.y * image.bytesPerLine()) + span.x;
         Dib::PutRow24(from, span.n, to);
         to += std::size_t(span.n) * 3;
-        if (update)
-            std::memcpy(reinterpret_cast<QRgb *>(update->scanLine(span.y)) + span.x, from, std::size_t(span.n) * sizeof(QRgb));
+        if (updateBits)
+            std::memcpy(reinterpret_cast<QRgb *>(updateBits + span.y * update->bytesPerLine()) + span.x, from,
+                        std::size_t(span.n) * sizeof(QRgb));
     }
     patch->base = base;
     patch->height = image.height();
