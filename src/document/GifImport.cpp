@@ -69,20 +69,13 @@ void DrawPage(QImage &canvas, const ImagingBitmap &page)
         auto *d = reinterpret_cast<QRgb *>(canvas.scanLine(onCanvas.top() + y)) + onCanvas.left();
         int x = 0;
 #if defined(__SSE2__)
-        // Sixteen pixels at a time: a stretch wholly transparent is passed over, one wholly
-        // opaque needs no look at the canvas.
+        // Sixteen pixels at a time: a stretch wholly transparent is passed over.
         const __m128i clearIndex = _mm_set1_epi8(char(transparent));
         for (; transparent >= 0 && x + 16 <= w; x += 16) {
             const __m128i indices = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + x));
             const int clear = _mm_movemask_epi8(_mm_cmpeq_epi8(indices, clearIndex));
-            if (clear == 0xFFFF)
-                continue;
-            if (clear != 0) {
+            if (clear != 0xFFFF)
                 DrawRun(s, d, x, x + 16, colours);
-                continue;
-            }
-            for (int k = x; k < x + 16; ++k)
-                d[k] = colours[s[k]];
         }
 #endif
         if (transparent < 0) {
