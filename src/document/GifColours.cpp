@@ -231,8 +231,8 @@ QImage CrowdedPages::Reduce(const QImage &page)
         for (int y = 0; y < page.height(); ++y) {
             const auto *p = reinterpret_cast<const QRgb *>(page.constScanLine(y));
             const uchar *d = m_dithered ? dithered.constScanLine(y) : nullptr;
-            QRgb last = p[0] & 0xFFFFFFu;
-            int mapped = d ? 0 : entry(last);
+            QRgb last = width > 0 ? p[0] & 0xFFFFFFu : 0;
+            int mapped = d || width == 0 ? 0 : entry(last);
             for (int x = 0; x < width; ++x) {
                 if (!d && (p[x] & 0xFFFFFFu) != last) {
                     last = p[x] & 0xFFFFFFu;
