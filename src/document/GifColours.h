@@ -10,8 +10,6 @@
 #include <optional>
 #include <vector>
 
-class ImagingControl;
-
 namespace GifColours {
 
 // The colours of a run of pages of one size, counted page after page: each page is compared with
