@@ -134,7 +134,7 @@ public:
         // The table's state lives in locals here, as few as can be; ExactStep works on the members,
         // brought up to date around it.
         const int clear = m_clear;
-        int running = clear + 2, bits = m_codeSize + 1;
+        int running = clear + 2, bits = m_codeSize + 1, limit = 1 << bits;
         // Codes below `fast` are entries made by the rules (literals and clear codes among them,
         // told apart by their length); 0 once a code beyond the table made them irregular.
         int fast = clear + 2;
@@ -153,9 +153,16 @@ public:
             int code = 0;
             if (!in.Read(bits, &code, &result.status))
                 return result;
-            // Widths grow as giflib's do: every code read counts, clear codes included.
-            if (running < kMaxCode + 2 && ++running > (1 << bits) && bits < 12) [[unlikely]]
-                ++bits;
+            // Widths grow as giflib's do: every code read counts, clear codes included, up to the
+            // count that stays once codes are 12 bits wide.
+            if (++running > limit) [[unlikely]] {
+                if (bits < 12) {
+                    ++bits;
+                    limit <<= 1;
+                } else {
+                    running = kMaxCode + 2;
+                }
+            }
             std::uint8_t *const start = o;
             if (code < fast && m_entries[code].length != 0) [[likely]] {
                 const Entry e = m_entries[code];
@@ -165,6 +172,7 @@ public:
             } else if (code == clear) {
                 running = clear + 2;
                 bits = m_codeSize + 1;
+                limit = 1 << bits;
                 fast = clear + 2;
                 pending = Entry{0, 1, std::uint16_t(kNoCode)};
                 continue;
