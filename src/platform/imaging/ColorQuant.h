@@ -86,9 +86,9 @@ private:
 };
 
 // The colours of pictures and their pixel counts, in the order they first appear (alpha
-// ignored), gathered piece by piece: whole pictures, runs of pixels, single pixels. A small
-// cache in front of the index answers for the colours met lately, which in the pages of one
-// animation are most of them.
+// ignored), gathered piece by piece: whole pictures, runs of pixels, single pixels. A cache of
+// 64K colours (half a megabyte) in front of the index answers for the colours met lately, which
+// in the pages of one animation are most of them, those of a few photographs included.
 class Histogram {
 public:
     explicit Histogram(int expectedColors = 4096) : m_slots(expectedColors), m_cache(kCacheSize, {kNone, -1}) {}
@@ -133,7 +133,7 @@ private:
         QRgb key;
         int slot;
     };
-    static constexpr int kCacheBits = 14;
+    static constexpr int kCacheBits = 16;
     static constexpr std::size_t kCacheSize = std::size_t(1) << kCacheBits;
     static constexpr QRgb kNone = 0xffffffffu; // no colour (they have top byte 0)
     static std::size_t CacheSlot(QRgb key) { return (key * 2654435761u) >> (32 - kCacheBits); }
