@@ -7,6 +7,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) || defined(__i386__)
+#include <tmmintrin.h>
+#endif
 
 #include <atomic>
 #include <bit>
@@ -48,6 +51,42 @@ std::uint32_t LoadLE(const std::uint8_t *p, int bytes)
         v |= std::uint32_t(p[i]) << (8 * i);
     return v;
 }
+
+// One row of 24-bit pixels (blue, green, red) as opaque RGB32. Four bytes read at once hold a
+// pixel and the next one's blue, which the opaque alpha covers; the last pixel is read alone, so
+// no read passes the end of the row.
+void Row24(const std::uint8_t *s, int w, QRgb *d)
+{
+    int x = 0;
+    for (; x + 1 < w; ++x, s += 3)
+        d[x] = qFromLittleEndian<quint32>(s) | 0xFF000000u;
+    if (x < w)
+        d[x] = qRgb(s[2], s[1], s[0]);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// The same, four pixels to a shuffle where the processor has SSSE3: each 16-byte read holds four
+// pixels and four bytes more, so it stops six pixels before the end and the rest go one by one.
+__attribute__((target("ssse3"))) void Row24Shuffled(const std::uint8_t *s, int w, QRgb *d)
+{
+    const __m128i order = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m128i alpha = _mm_set1_epi32(int(0xFF000000u));
+    int x = 0;
+    for (; x + 6 <= w; x += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + 3 * std::size_t(x)));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(d + x), _mm_or_si128(_mm_shuffle_epi8(v, order), alpha));
+    }
+    Row24(s + 3 * std::size_t(x), w - x, d + x);
+}
+
+// Asked at start-up, possibly before the runtime's own start-up code has read the processor.
+const auto kRow24 = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("ssse3") ? Row24Shuffled : Row24;
+}();
+#else
+const auto kRow24 = Row24;
+#endif
 
 } // namespace
 
@@ -165,16 +204,9 @@ QImage Decode(const std::uint8_t *data, std::size_t size, DibHeaderExtras *extra
         const std::uint8_t *s = data + offset + qint64(srcRow) * stride;
         auto *d = reinterpret_cast<QRgb *>(image.scanLine(y));
         switch (bpp) {
-        case 24: {
-            // Blue, green, red: four bytes read at once hold a pixel and the next one's blue, which
-            // the opaque alpha covers; the last pixel of a row is read alone, so no read passes the end.
-            int x = 0;
-            for (; x + 1 < w; ++x, s += 3)
-                d[x] = qFromLittleEndian<quint32>(s) | 0xFF000000u;
-            if (x < w)
-                d[x] = qRgb(s[2], s[1], s[0]);
+        case 24:
+            kRow24(s, w, d);
             break;
-        }
         case 32:
         case 16: {
             const int step = bpp / 8;
