@@ -6,7 +6,9 @@
 #include <bit>
 
 namespace {
-constexpr std::size_t kWindow = 64 * 1024;
+// Small: the window's bytes are copied once more, and most of a banner file is picture blocks,
+// which go past it.
+constexpr std::size_t kWindow = 8 * 1024;
 
 // Reads exactly n bytes unless the device ends or fails first.
 bool ReadFully(QIODevice *device, char *out, std::size_t n)
@@ -36,13 +38,18 @@ bool ByteReader::Window(std::size_t n)
     // Keeps what is left of the window, then reads at least n bytes (a window's worth when the
     // input has them).
     const std::size_t kept = Buffered();
+    const std::size_t from = m_pos - m_windowStart;
     const std::size_t want = std::min(std::max(n, kWindow), m_size - m_pos);
-    std::vector<char> next(want);
-    if (kept > 0)
-        std::memcpy(next.data(), Here(), kept);
-    if (!ReadFully(m_device, next.data() + kept, want - kept))
+    if (m_window.size() < want) {
+        std::vector<char> larger(want);
+        if (kept > 0)
+            std::memcpy(larger.data(), m_window.data() + from, kept);
+        m_window.swap(larger);
+    } else if (kept > 0) {
+        std::memmove(m_window.data(), m_window.data() + from, kept);
+    }
+    if (!ReadFully(m_device, m_window.data() + kept, want - kept))
         return false;
-    m_window = std::move(next);
     m_data = m_window.data();
     m_windowStart = m_pos;
     m_windowEnd = m_pos + want;
