@@ -66,9 +66,10 @@ TEST(TextPropertiesDialog, EditsCopiesOfTextFontAndColourThatReachTheItemOnlyOnO
             QTest::keyClicks(edit, QStringLiteral("two"));
             Press(dialog, ok ? "OK" : "Cancel");
         }));
-        if (!ok)
+        if (!ok) {
             EXPECT_EQ(std::tie(item.m_text, item.m_logFont, item.m_lineColor, item.m_penWidth),
                       std::tie(before.m_text, before.m_logFont, before.m_lineColor, before.m_penWidth));
+        }
     }
     // OK: lines kept with their breaks, the last colour chosen wins, the size follows the font.
     EXPECT_EQ(item.m_text, QStringLiteral("one\r\ntwo"));
