@@ -19,7 +19,8 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("OMP_NUM_THREADS", "1");
-    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/vellumark-test-XXXXXX"));
+    // Capitals in the name whatever the random part is: tests check that paths keep their case.
+    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/Vellumark-Test-XXXXXX"));
     if (!home.isValid())
         return 1;
     qputenv("VELLUMARK_HOME", home.path().toUtf8());
