@@ -33,9 +33,11 @@ vk_setup() {
     unset QT_QPA_PLATFORM WAYLAND_DISPLAY
     # Each try takes a display number of its own: Xvfb locks it or exits at once. (Letting
     # several Xvfb pick a free number side by side races: one can take another's socket.)
+    # -noreset: by default the server starts over when its last client leaves (an editor that
+    # was killed, say), and an editor started in that moment cannot connect.
     local n i
     for n in $(shuf -i 20-999 -n 40); do
-        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$VK_TMP/xvfb.log" 2>&1 &
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$VK_TMP/xvfb.log" 2>&1 &
         VK_XVFB_PID=$!
         for i in $(seq 1 100); do
             kill -0 "$VK_XVFB_PID" 2>/dev/null || break
