@@ -287,9 +287,13 @@ ExportColours::ExportColours(bool dither) : m_crowdedPages(m_maxColours, dither)
 
 bool ExportColours::Survey(const QImage &page)
 {
-    if (m_crowded.empty())
-        m_photo = MoreColoursThan(page, m_maxColours);
-    const int count = !m_photo ? m_surveyed.Next(page) : MoreColoursThan(page, m_maxColours) ? m_maxColours + 1 : 0;
+    // The first page decides whether pages are counted exactly or only checked for too many
+    // colours; it is checked once for both.
+    const bool first = m_crowded.empty();
+    const bool tooMany = (first || m_photo) && MoreColoursThan(page, m_maxColours);
+    if (first)
+        m_photo = tooMany;
+    const int count = !m_photo ? m_surveyed.Next(page) : tooMany ? m_maxColours + 1 : 0;
     m_most = std::max(m_most, count);
     m_crowded.push_back(count > m_maxColours && page.format() == QImage::Format_RGB32);
     if (m_crowded.back())
