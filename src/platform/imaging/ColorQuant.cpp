@@ -173,7 +173,13 @@ bool Quantise(const Histogram &counted, int maxColors, QVector<QRgb> *palette, s
     if (!image)
         return false;
     indices->assign(colours.size(), 0);
-    if (liq_write_remapped_image(result.get(), image.get(), indices->data(), indices->size()) != LIQ_OK)
+    // The remapping is the one long loop (a nearest entry per distinct colour) and is worth a
+    // second thread. Its sums of colours are exact in libimagequant's doubles, so the palette and
+    // indices are the same on any number of threads; two keep the spinning of idle ones short.
+    omp_set_num_threads(2);
+    const bool remapped = liq_write_remapped_image(result.get(), image.get(), indices->data(), indices->size()) == LIQ_OK;
+    omp_set_num_threads(1);
+    if (!remapped)
         return false;
     indices->resize(std::size_t(count));
 
