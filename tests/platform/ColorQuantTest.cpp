@@ -193,3 +193,40 @@ TEST(ColorQuantTest, MapExactAndColorIndex)
     EXPECT_GE(index.Find(*inserted.begin()), 0);
     EXPECT_EQ(index.Find(qRgba(0x12, 0x34, 0x56, 0)) >= 0, inserted.count(0x123456) > 0);
 }
+
+TEST(ColorQuantTest, ExactReductionOfManyPagesKeepsTheOrderOfFirstAppearance)
+{
+    // Pages of different sizes whose colours partly repeat, so that each page's new colours first
+    // appear somewhere in the middle of the list, whichever thread lists which page.
+    std::vector<QImage> pages;
+    for (int i = 0; i < 37; ++i) {
+        QImage page(1 + i * 13 % 97, 1 + i % 5, QImage::Format_RGB32);
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x)
+                page.setPixel(x, y, qRgb((x * 7 + i * 3) % 50, y * 40, 9));
+        pages.push_back(page);
+    }
+    const QVector<QRgb> reserved = {qRgb(255, 0, 255), qRgb(5, 0, 9)}; // the second one is used by the pages
+    QVector<QRgb> expected = {reserved[0] | 0xff000000u, reserved[1] | 0xff000000u};
+    for (const QImage &page : pages)
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x)
+                if (!expected.contains(page.pixel(x, y) | 0xff000000u))
+                    expected.push_back(page.pixel(x, y) | 0xff000000u);
+    ASSERT_LE(expected.size(), 256);
+    QVector<QRgb> palette;
+    std::vector<QImage> out;
+    ASSERT_TRUE(ReduceExact(pages, 256, &palette, &out, reserved));
+    EXPECT_EQ(palette, expected);
+    ASSERT_EQ(out.size(), pages.size());
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        ASSERT_EQ(out[i].size(), pages[i].size());
+        for (int y = 0; y < pages[i].height(); ++y)
+            for (int x = 0; x < pages[i].width(); ++x)
+                ASSERT_EQ(At(out[i], x, y), pages[i].pixel(x, y)) << i;
+    }
+    // Every page fits alone, but not all together.
+    EXPECT_FALSE(ReduceExact(pages, int(expected.size()) - 1, &palette, &out, reserved));
+    EXPECT_TRUE(palette.isEmpty());
+    EXPECT_TRUE(out.empty());
+}

@@ -1,9 +1,13 @@
 #include "platform/imaging/ColorQuant.h"
 
+#include "platform/Parallel.h"
+
 #include <libimagequant.h>
 #include <omp.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <climits>
 #include <cstring>
 #include <memory>
@@ -44,28 +48,56 @@ void ForEachRun(const QImage &image, Fn &&fn)
     }
 }
 
-// Maps every run through lookup(rgb) -> index, into a new Indexed8 image (colour table set later).
+// Maps the pixels through lookup(rgb) -> index (-1: no index) into a new Indexed8 image (colour
+// table set later). Neighbours mostly share their colour, so lookup is asked only where it changes.
 template <typename Lookup>
 bool MapImage(const QImage &src, QImage *out, Lookup &&lookup)
 {
     QImage dst(src.size(), QImage::Format_Indexed8);
     if (dst.isNull() && !src.isNull())
         return false;
-    bool ok = true;
-    // The rows through one pointer: scanLine() checks for sharing at every call, once per run.
+    // The rows through one pointer: scanLine() checks for sharing at every call.
     uchar *const bits = dst.bits();
     const qsizetype stride = dst.bytesPerLine();
-    ForEachRun(src, [&](int y, int x0, int x1, QRgb rgb) {
-        const int index = ok ? lookup(rgb) : -1;
-        if (index < 0) {
-            ok = false;
-            return;
+    const int w = src.width();
+    QRgb last = kNoColor;
+    int index = -1;
+    for (int y = 0; y < src.height(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(src.constScanLine(y));
+        uchar *line = bits + y * stride;
+        for (int x = 0; x < w; ++x) {
+            const QRgb rgb = row[x] & 0xffffff;
+            if (rgb != last) {
+                last = rgb;
+                index = lookup(rgb);
+                if (index < 0)
+                    return false;
+            }
+            line[x] = uchar(index);
         }
-        std::memset(bits + y * stride + x0, index, size_t(x1 - x0));
+    }
+    *out = std::move(dst);
+    return true;
+}
+
+// A picture's colours in the order they first appear, and its pixels as indices into that list.
+struct ListedColours {
+    QImage indices;
+    std::vector<QRgb> colours; // RGB, top byte 0
+};
+
+// False when the picture has more than maxColors (at most 256) colours.
+bool ListColours(const QImage &image, int maxColors, ListedColours *out)
+{
+    ColorIndex index(maxColors);
+    return MapImage(AsRgb32(image), &out->indices, [&](QRgb rgb) {
+        int at = index.Find(rgb);
+        if (at < 0 && int(out->colours.size()) < maxColors) {
+            at = index.Insert(rgb, int(out->colours.size()));
+            out->colours.push_back(rgb);
+        }
+        return at;
     });
-    if (ok)
-        *out = std::move(dst);
-    return ok;
 }
 
 struct LiqDeleter {
@@ -207,18 +239,6 @@ ColorIndex::ColorIndex(int expectedColors)
         ++bits;
     m_slots.assign(size_t(1) << bits, Slot{kEmpty, -1});
     m_shift = 32 - bits;
-}
-
-int ColorIndex::Find(QRgb color) const
-{
-    const std::uint32_t key = color & 0xffffff;
-    const std::uint32_t mask = std::uint32_t(m_slots.size() - 1);
-    for (std::uint32_t i = Hash(key, m_shift);; i = (i + 1) & mask) {
-        if (m_slots[i].key == key)
-            return m_slots[i].value;
-        if (m_slots[i].key == kEmpty)
-            return -1;
-    }
 }
 
 int ColorIndex::Insert(QRgb color, int index)
@@ -409,15 +429,7 @@ bool MapExact(const QImage &image, const QVector<QRgb> &palette, QImage *out)
     for (int i = 0; i < palette.size(); ++i)
         index.Insert(palette[i], i);
     QImage mapped;
-    QRgb last = kNoColor;
-    int lastIndex = -1;
-    if (!MapImage(AsRgb32(image), &mapped, [&](QRgb rgb) {
-            if (rgb != last) {
-                last = rgb;
-                lastIndex = index.Find(rgb);
-            }
-            return lastIndex;
-        }))
+    if (!MapImage(AsRgb32(image), &mapped, [&](QRgb rgb) { return index.Find(rgb); }))
         return false;
     mapped.setColorTable(palette);
     *out = std::move(mapped);
@@ -432,35 +444,55 @@ bool ReduceExact(const std::vector<QImage> &images, int maxColors, QVector<QRgb>
     maxColors = std::min(maxColors, 256);
     if (maxColors < 1 || reserved.size() > maxColors)
         return false;
-    // The palette is built in order of first appearance after the reserved colours.
+    // Each picture's own colours first, the pictures spread over the cores; a picture with too
+    // many colours of its own ends the work early.
+    std::vector<ListedColours> listed(images.size());
+    std::atomic<bool> tooMany{false};
+    Parallel::ForEachItem(images.size(), [&](std::size_t i) {
+        if (!tooMany && !ListColours(images[i], maxColors, &listed[i]))
+            tooMany = true;
+    });
+    if (tooMany)
+        return false;
+    // The palette in order of first appearance after the reserved colours: the pictures' lists
+    // one after the other, each colour where it first occurs.
     QVector<QRgb> colors;
     ColorIndex index(maxColors);
     for (QRgb c : reserved) {
         index.Insert(c, int(colors.size()));
         colors.append(c | 0xff000000u);
     }
-    std::vector<QImage> mapped(images.size());
-    for (size_t i = 0; i < images.size(); ++i) {
-        QRgb last = kNoColor;
-        int lastIndex = -1;
-        const bool fits = MapImage(AsRgb32(images[i]), &mapped[i], [&](QRgb rgb) {
-            if (rgb != last) {
-                last = rgb;
-                lastIndex = index.Find(rgb);
-                if (lastIndex < 0 && colors.size() < maxColors) {
-                    lastIndex = index.Insert(rgb, int(colors.size()));
-                    colors.append(rgb | 0xff000000u);
-                }
+    std::vector<std::array<uchar, 256>> entries(images.size()); // list place -> palette entry
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        for (std::size_t k = 0; k < listed[i].colours.size(); ++k) {
+            const QRgb rgb = listed[i].colours[k];
+            int at = index.Find(rgb);
+            if (at < 0) {
+                if (colors.size() >= maxColors)
+                    return false;
+                at = index.Insert(rgb, int(colors.size()));
+                colors.append(rgb | 0xff000000u);
             }
-            return lastIndex;
-        });
-        if (!fits)
-            return false;
+            entries[i][k] = uchar(at);
+        }
     }
-    for (QImage &image : mapped)
+    Parallel::ForEachItem(listed.size(), [&](std::size_t i) {
+        QImage &image = listed[i].indices;
+        const std::array<uchar, 256> &entry = entries[i];
+        uchar *const bits = image.bits();
+        const qsizetype stride = image.bytesPerLine();
+        const int w = image.width();
+        for (int y = 0; y < image.height(); ++y) {
+            uchar *line = bits + y * stride;
+            for (int x = 0; x < w; ++x)
+                line[x] = entry[line[x]];
+        }
         image.setColorTable(colors);
+    });
+    out->reserve(listed.size());
+    for (ListedColours &one : listed)
+        out->push_back(std::move(one.indices));
     *palette = colors;
-    *out = std::move(mapped);
     return true;
 }
 
@@ -526,16 +558,7 @@ std::vector<QImage> ReduceShared(const std::vector<QImage> &images, int maxColor
         target[std::size_t(slot)] = exact >= 0 && exact < firstChosen ? exact : firstChosen + chosenIndex[std::size_t(slot)];
     }
     for (size_t i = 0; i < sources.size(); ++i) {
-        QRgb last = kNoColor;
-        int lastIndex = -1;
-        const bool mapped = MapImage(sources[i], &out[i], [&](QRgb rgb) {
-            if (rgb != last) {
-                last = rgb;
-                lastIndex = target[size_t(histogram.Find(rgb))];
-            }
-            return lastIndex;
-        });
-        if (!mapped)
+        if (!MapImage(sources[i], &out[i], [&](QRgb rgb) { return target[size_t(histogram.Find(rgb))]; }))
             return {};
     }
     for (QImage &image : out)

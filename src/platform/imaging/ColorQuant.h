@@ -65,7 +65,17 @@ class ColorIndex {
 public:
     explicit ColorIndex(int expectedColors = 256);
     // The index stored for the colour (alpha ignored), or -1.
-    int Find(QRgb color) const;
+    int Find(QRgb color) const
+    {
+        const std::uint32_t key = color & 0xffffff;
+        const std::uint32_t mask = std::uint32_t(m_slots.size() - 1);
+        for (std::uint32_t i = Hash(key, m_shift);; i = (i + 1) & mask) {
+            if (m_slots[i].key == key)
+                return m_slots[i].value;
+            if (m_slots[i].key == kEmpty)
+                return -1;
+        }
+    }
     // Stores index for the colour unless it is there already; returns the stored index.
     int Insert(QRgb color, int index);
     int Size() const { return m_size; }

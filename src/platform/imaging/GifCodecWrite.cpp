@@ -2,15 +2,13 @@
 // page, each page coded on one of a few threads (the bytes do not depend on the thread).
 #include "platform/imaging/GifCodec.h"
 
+#include "platform/Parallel.h"
 #include "platform/imaging/GifLzw.h"
 #include "platform/imaging/GifRows.h"
 
 #include <gif_lib.h>
 
 #include <algorithm>
-#include <atomic>
-#include <system_error>
-#include <thread>
 
 namespace GifCodec {
 namespace {
@@ -122,23 +120,9 @@ CodedPage CodePage(const Page &page, const QVector<QRgb> &global, int lossyError
 std::vector<CodedPage> CodePages(const Animation &animation)
 {
     std::vector<CodedPage> coded(animation.pages.size());
-    std::atomic<std::size_t> next{0};
-    const auto work = [&] {
-        for (std::size_t i = next++; i < coded.size(); i = next++)
-            coded[i] = CodePage(animation.pages[i], animation.globalPalette, animation.lossyError);
-    };
-    const std::size_t threads = std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), coded.size());
-    std::vector<std::thread> helpers;
-    for (std::size_t t = 1; t < threads; ++t) {
-        try {
-            helpers.emplace_back(work);
-        } catch (const std::system_error &) {
-            break; // no more threads to be had: the ones there are do the rest
-        }
-    }
-    work();
-    for (std::thread &helper : helpers)
-        helper.join();
+    Parallel::ForEachItem(coded.size(), [&](std::size_t i) {
+        coded[i] = CodePage(animation.pages[i], animation.globalPalette, animation.lossyError);
+    });
     return coded;
 }
 

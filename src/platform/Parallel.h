@@ -1,0 +1,40 @@
+#pragma once
+// Work on many small independent items, such as the pages of an animation, spread over the cores.
+// Starting a thread costs tens of microseconds, more than a small page takes, so there is one
+// thread per core (the calling one included) and each takes the next item nobody has taken yet:
+// a large item holds up only the thread that has it.
+#include <algorithm>
+#include <atomic>
+#include <cstddef>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace Parallel {
+
+// Calls work(i) once for each i in [0, count) and returns when all calls have returned. Calls run
+// on several threads at once, in no fixed order, so each must write only what belongs to its item.
+// With no thread to be had, the calling thread does them all.
+template <typename Work>
+void ForEachItem(std::size_t count, const Work &work)
+{
+    std::atomic<std::size_t> next{0};
+    const auto take = [&] {
+        for (std::size_t i = next++; i < count; i = next++)
+            work(i);
+    };
+    const std::size_t threads = std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), count);
+    std::vector<std::thread> helpers;
+    for (std::size_t t = 1; t < threads; ++t) {
+        try {
+            helpers.emplace_back(take);
+        } catch (const std::system_error &) {
+            break; // the threads there are do the rest
+        }
+    }
+    take();
+    for (std::thread &helper : helpers)
+        helper.join();
+}
+
+} // namespace Parallel
