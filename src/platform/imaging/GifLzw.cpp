@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <vector>
 
 namespace GifLzw {
@@ -17,61 +19,57 @@ namespace {
 
 constexpr int kMaxCode = 4095;
 
+// The code stream, packed least significant bit first into room for the worst case (a 12-bit
+// code per pixel) and cut into sub-blocks at the end: the pixel loop only shifts and stores.
 class BitSink {
 public:
-    // Room for the worst case (a code per pixel, at most 12 bits, and a length byte per 255),
-    // written through a pointer and cut to what was written at the end.
-    explicit BitSink(std::size_t pixels) : m_bytes(qsizetype((pixels + 2) * 2 + (pixels + 2) * 2 / 255 + 8), Qt::Uninitialized)
+    explicit BitSink(std::size_t pixels)
+        : m_size((pixels + pixels / 1024 + 8) * 2), m_raw(std::make_unique_for_overwrite<std::uint8_t[]>(m_size)),
+          m_out(m_raw.get())
     {
-        m_out = reinterpret_cast<std::uint8_t *>(m_bytes.data());
     }
     void Put(int code, int width)
     {
-        m_acc |= std::uint32_t(code) << m_bits;
+        m_acc |= std::uint64_t(code) << m_bits;
         m_bits += width;
-        while (m_bits >= 8) {
-            Byte(std::uint8_t(m_acc));
-            m_acc >>= 8;
-            m_bits -= 8;
+        if (m_bits >= 32) {
+            for (int k = 0; k < 4; ++k)
+                m_out[k] = std::uint8_t(m_acc >> (8 * k));
+            m_out += 4;
+            m_acc >>= 32;
+            m_bits -= 32;
         }
     }
     QByteArray Finish()
     {
-        if (m_bits > 0)
-            Byte(std::uint8_t(m_acc));
-        m_acc = 0;
-        m_bits = 0;
-        if (m_inBlock > 0)
-            *m_length = std::uint8_t(m_inBlock);
-        m_bytes.truncate(qsizetype(m_out - reinterpret_cast<std::uint8_t *>(m_bytes.data())));
-        m_bytes.squeeze(); // the pages' data is kept until the file is written
-        return std::move(m_bytes);
+        for (; m_bits > 0; m_bits -= 8, m_acc >>= 8)
+            *m_out++ = std::uint8_t(m_acc);
+        const std::size_t n = std::size_t(m_out - m_raw.get());
+        QByteArray blocks(qsizetype(n + (n + 254) / 255), Qt::Uninitialized);
+        char *to = blocks.data();
+        for (std::size_t at = 0; at < n; at += 255) {
+            const std::size_t length = std::min<std::size_t>(255, n - at);
+            *to++ = char(length);
+            std::memcpy(to, m_raw.get() + at, length);
+            to += length;
+        }
+        return blocks;
     }
 
 private:
-    void Byte(std::uint8_t b)
-    {
-        if (m_inBlock == 0)
-            m_length = m_out++;
-        *m_out++ = b;
-        if (++m_inBlock == 255) {
-            *m_length = 255;
-            m_inBlock = 0;
-        }
-    }
-    QByteArray m_bytes;
-    std::uint8_t *m_out = nullptr;
-    std::uint8_t *m_length = nullptr;
-    std::uint32_t m_acc = 0;
+    std::size_t m_size;
+    std::unique_ptr<std::uint8_t[]> m_raw;
+    std::uint8_t *m_out;
+    std::uint64_t m_acc = 0;
     int m_bits = 0;
-    int m_inBlock = 0;
 };
 
-// String table: (prefix code, next index) -> code, by open addressing, plus child lists for the
-// lossy search of a string's continuations.
+// String table: (prefix code, next index) -> code, by open addressing with each string's key and
+// code in one word, so that the lookup of every pixel reads one place in memory; plus child lists
+// for the lossy search of a string's continuations.
 class Table {
 public:
-    explicit Table(bool children) : m_keys(kSlots, kEmpty), m_codes(kSlots, 0)
+    explicit Table(bool children) : m_slots(kSlots, kEmpty)
     {
         if (children) {
             m_firstChild.assign(kMaxCode + 1, -1);
@@ -81,27 +79,27 @@ public:
     }
     void Clear()
     {
-        std::fill(m_keys.begin(), m_keys.end(), kEmpty);
+        std::fill(m_slots.begin(), m_slots.end(), kEmpty);
         std::fill(m_firstChild.begin(), m_firstChild.end(), -1);
     }
-    int Find(int prefix, int index) const
+    // The code of the string, or -1 with *free set to where Insert puts it.
+    int Find(int prefix, int index, std::uint32_t *free) const
     {
         const std::uint32_t key = Key(prefix, index);
-        for (std::uint32_t s = Slot(key);; s = (s + 1) & (kSlots - 1)) {
-            if (m_keys[s] == key)
-                return m_codes[s];
-            if (m_keys[s] == kEmpty)
+        for (std::uint32_t s = Slot(prefix, index);; s = (s + 1) & (kSlots - 1)) {
+            const std::uint32_t entry = m_slots[s];
+            if (entry >> kCodeBits == key)
+                return int(entry & kCodeMask);
+            if (entry == kEmpty) {
+                *free = s;
                 return -1;
+            }
         }
     }
-    void Insert(int prefix, int index, int code)
+    // Adds the string at the place Find gave for it.
+    void Insert(std::uint32_t free, int prefix, int index, int code)
     {
-        const std::uint32_t key = Key(prefix, index);
-        std::uint32_t s = Slot(key);
-        while (m_keys[s] != kEmpty)
-            s = (s + 1) & (kSlots - 1);
-        m_keys[s] = key;
-        m_codes[s] = std::uint16_t(code);
+        m_slots[free] = Key(prefix, index) << kCodeBits | std::uint32_t(code);
         if (!m_firstChild.empty()) {
             m_suffix[std::size_t(code)] = std::uint8_t(index);
             m_nextSibling[std::size_t(code)] = m_firstChild[std::size_t(prefix)];
@@ -134,12 +132,14 @@ public:
 
 private:
     static constexpr std::uint32_t kSlots = 8192;
+    static constexpr int kCodeBits = 12;
+    static constexpr std::uint32_t kCodeMask = (1u << kCodeBits) - 1;
+    // Prefix 4095 never occurs (the table is cleared before code 4095 is given out).
     static constexpr std::uint32_t kEmpty = 0xffffffffu;
     static std::uint32_t Key(int prefix, int index) { return (std::uint32_t(prefix) << 8) | std::uint32_t(index); }
-    static std::uint32_t Slot(std::uint32_t key) { return (key * 2654435761u) >> 19; }
+    static std::uint32_t Slot(int prefix, int index) { return (Key(prefix, index) * 2654435761u) >> 19; }
 
-    std::vector<std::uint32_t> m_keys;
-    std::vector<std::uint16_t> m_codes;
+    std::vector<std::uint32_t> m_slots;
     std::vector<std::int16_t> m_firstChild, m_nextSibling;
     std::vector<std::uint8_t> m_suffix;
 };
@@ -178,7 +178,8 @@ QByteArray Encode(std::uint8_t *pixels, std::size_t count, int codeSize, const L
     int prefix = pixels[0];
     for (std::size_t i = 1; i < count; ++i) {
         const int index = pixels[i];
-        int code = table.Find(prefix, index);
+        std::uint32_t free = 0;
+        int code = table.Find(prefix, index, &free);
         if (code < 0 && lossyOn) {
             int chosen = index;
             code = table.Nearest(prefix, index, lossy, &chosen);
@@ -196,7 +197,7 @@ QByteArray Encode(std::uint8_t *pixels, std::size_t count, int codeSize, const L
             width = codeSize + 1;
             next = end + 1;
         } else {
-            table.Insert(prefix, index, next++);
+            table.Insert(free, prefix, index, next++);
         }
         prefix = index;
     }
