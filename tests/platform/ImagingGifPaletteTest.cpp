@@ -192,3 +192,35 @@ TEST(ImagingGifPaletteTest, GlobalColoursNoCoveredPageUsesGiveWayToAPageThatThen
     EXPECT_TRUE(gif.globalPalette.contains(0xFF000000u | g));
     ExpectSamePixels(control, gif);
 }
+
+TEST(ImagingGifPaletteTest, CompactOrderKeepsEveryPixelWhetherAllColoursFitTogetherOrNot)
+{
+    // Many pages, so that they are spread over threads, transparent in a key colour wanted at a
+    // fixed index; among them one page of only ten colours, which the compact order gives the
+    // lowest indices. With 150 colours in all at 7 bits the last page keeps an own palette.
+    for (const bool together : {true, false}) {
+        ImagingControl control;
+        control.SetGifCompactPalette(true);
+        for (int k = 0; k < 12; ++k) {
+            ImagingBitmap page = k == 7 ? Columns(80, 10) : Columns(k % 3, 90);
+            if (k == 11 && !together)
+                page = Columns(100, 50);
+            if (k > 0)
+                MarkTransparent(&page, 1 + k % 4);
+            page.userPalette.insert(30, QRgbToColorref(kKey));
+            ASSERT_EQ(control.InsertPage(-1, page), 0);
+        }
+        const GifCodec::Animation gif = SaveAndRead(control, 7);
+        ASSERT_EQ(gif.pages.size(), 12u);
+        EXPECT_EQ(gif.pages[11].localPalette, !together);
+        for (std::size_t k = 1; k < 12; ++k)
+            ASSERT_EQ(gif.pages[k].image.color(gif.pages[k].transparentIndex), kKey) << together << " " << k;
+        const QImage &few = gif.pages[7].image; // six colours and the key over the four others
+        int highest = 0;
+        for (int y = 0; y < few.height(); ++y)
+            for (int x = 0; x < few.width(); ++x)
+                highest = std::max(highest, few.pixelIndex(x, y));
+        EXPECT_EQ(highest, 6) << together;
+        ExpectSamePixels(control, gif);
+    }
+}

@@ -437,10 +437,12 @@ bool MapExact(const QImage &image, const QVector<QRgb> &palette, QImage *out)
 }
 
 bool ReduceExact(const std::vector<QImage> &images, int maxColors, QVector<QRgb> *palette, std::vector<QImage> *out,
-                 const QVector<QRgb> &reserved)
+                 const QVector<QRgb> &reserved, std::vector<std::vector<uchar>> *used)
 {
     palette->clear();
     out->clear();
+    if (used)
+        used->clear();
     maxColors = std::min(maxColors, 256);
     if (maxColors < 1 || reserved.size() > maxColors)
         return false;
@@ -492,6 +494,10 @@ bool ReduceExact(const std::vector<QImage> &images, int maxColors, QVector<QRgb>
     out->reserve(listed.size());
     for (ListedColours &one : listed)
         out->push_back(std::move(one.indices));
+    if (used) {
+        for (std::size_t i = 0; i < listed.size(); ++i)
+            used->emplace_back(entries[i].begin(), entries[i].begin() + listed[i].colours.size());
+    }
     *palette = colors;
     return true;
 }

@@ -56,9 +56,10 @@ private:
 
 // The images (as for ReduceShared) mapped exactly onto one shared palette: the reserved colours
 // first, then the others in order of first appearance. False when they have more than maxColors
-// colours together; *palette and *out are then empty.
+// colours together; *palette and *out are then empty. *used, when given, receives for each image
+// the palette entries it uses, in the order they first appear in it.
 bool ReduceExact(const std::vector<QImage> &images, int maxColors, QVector<QRgb> *palette, std::vector<QImage> *out,
-                 const QVector<QRgb> &reserved = {});
+                 const QVector<QRgb> &reserved = {}, std::vector<std::vector<uchar>> *used = nullptr);
 
 // Exact RGB -> index lookup (open addressing), for mapping pictures onto a known palette quickly.
 class ColorIndex {

@@ -199,7 +199,13 @@ int Write(const Animation &animation, QByteArray *out, std::vector<int> *pageByt
     }
 
     const std::vector<CodedPage> coded = CodePages(animation);
+    // Room for the whole file at once, so that it is not copied as it grows: the coded pages, and
+    // per page at most a control block, a descriptor, a full local palette and a few more bytes.
+    qsizetype size = 13 + 3 * 256 + 19 + 1;
+    for (const CodedPage &page : coded)
+        size += page.data.size() + 8 + 10 + 3 * 256 + 2;
     QByteArray bytes;
+    bytes.reserve(size);
     int error = 0;
     GifFileType *gif = EGifOpen(&bytes, WriteBytes, &error);
     if (!gif)

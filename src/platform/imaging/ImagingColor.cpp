@@ -2,6 +2,7 @@
 #include "platform/imaging/ImagingControl.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/Parallel.h"
 #include "platform/imaging/ColorQuant.h"
 #include "platform/imaging/GifCodec.h"
 
@@ -327,30 +328,58 @@ QMap<int, QRgb> WantedEntries(const ImagingBitmap &page)
     return out;
 }
 
+// The entries of a palette a page uses.
+using EntrySet = std::array<bool, 256>;
+
+// The entries each page sharing the global palette uses once `map` is applied to it, from the
+// exact reduction's lists when there are any (listed), else read from the pixels; none for the
+// pages with their own palette.
+std::vector<EntrySet> EntriesUsed(const std::vector<QImage> &indexed, const std::vector<bool> &local,
+                                  const std::vector<std::vector<uchar>> &listed, const IndexMap &map)
+{
+    std::vector<EntrySet> before(indexed.size(), EntrySet{});
+    if (listed.size() == indexed.size()) {
+        for (std::size_t i = 0; i < indexed.size(); ++i)
+            for (uchar k : listed[i])
+                before[i][k] = true;
+    } else {
+        Parallel::ForEachItem(indexed.size(), [&](std::size_t i) {
+            if (local[i])
+                return;
+            const QImage &image = indexed[i];
+            const int width = image.width();
+            for (int y = 0; y < image.height(); ++y) {
+                const uchar *line = image.constScanLine(y);
+                for (int x = 0; x < width; ++x)
+                    before[i][line[x]] = true;
+            }
+        });
+    }
+    std::vector<EntrySet> used(indexed.size(), EntrySet{});
+    for (std::size_t i = 0; i < indexed.size(); ++i)
+        if (!local[i])
+            for (int k = 0; k < 256; ++k)
+                if (before[i][std::size_t(k)])
+                    used[i][std::size_t(map[std::size_t(k)])] = true;
+    return used;
+}
+
 // Orders the global palette so that each page's highest index, and with it the width of its LZW
 // codes, stays small: the pages with the fewest colours place theirs first, each page's colours
 // in the order of how many pages use them (the transparent colour, which nearly every page uses,
-// comes early), then the colours no page placed. Remaps the pages that use the global palette.
-void OrderByUse(QVector<QRgb> *shared, std::vector<QImage> &indexed, const std::vector<bool> &local,
-                std::vector<int> *transparentIndex)
+// comes early), then the colours no page placed. Returns where each entry went; `used` holds the
+// entries of the pages using the global palette, the others are skipped.
+IndexMap OrderByUse(QVector<QRgb> *shared, const std::vector<EntrySet> &used, const std::vector<bool> &local)
 {
     const int size = int(shared->size());
     std::vector<int> pagesUsing(256, 0);
     std::vector<std::vector<int>> sets; // the entries each page uses
-    for (std::size_t i = 0; i < indexed.size(); ++i) {
+    for (std::size_t i = 0; i < used.size(); ++i) {
         if (local[i])
             continue;
-        bool used[256] = {};
-        const QImage &image = indexed[i];
-        const int width = image.width();
-        for (int y = 0; y < image.height(); ++y) {
-            const uchar *line = image.constScanLine(y);
-            for (int x = 0; x < width; ++x)
-                used[line[x]] = true;
-        }
         sets.emplace_back();
         for (int k = 0; k < size; ++k)
-            if (used[k]) {
+            if (used[i][std::size_t(k)]) {
                 ++pagesUsing[std::size_t(k)];
                 sets.back().push_back(k);
             }
@@ -380,13 +409,7 @@ void OrderByUse(QVector<QRgb> *shared, std::vector<QImage> &indexed, const std::
         sorted.push_back((*shared)[order[k]]);
     }
     *shared = sorted;
-    for (std::size_t i = 0; i < indexed.size(); ++i) {
-        if (local[i])
-            continue;
-        ApplyMap(&indexed[i], map);
-        if ((*transparentIndex)[i] >= 0)
-            (*transparentIndex)[i] = map[std::size_t((*transparentIndex)[i])];
-    }
+    return map;
 }
 
 } // namespace
@@ -479,7 +502,8 @@ int ImagingControl::EncodeGif(int bits, QByteArray *out, std::vector<int> *pageB
     // Mapping every page exactly onto one palette shows at once whether all colours fit together.
     QVector<QRgb> shared;
     std::vector<QImage> together;
-    const bool fitTogether = ColorQuant::ReduceExact(images, maxColors, &shared, &together, reserved);
+    std::vector<std::vector<uchar>> listed; // the entries each page uses, when they all fit together
+    const bool fitTogether = ColorQuant::ReduceExact(images, maxColors, &shared, &together, reserved, &listed);
     bool perPage = !fitTogether;
     for (std::size_t i = 0; i < images.size() && perPage; ++i)
         perPage = ColorQuant::CountColors(images[i]) + reserved.size() <= maxColors;
@@ -550,24 +574,29 @@ int ImagingControl::EncodeGif(int bits, QByteArray *out, std::vector<int> *pageB
     const bool onlyBackground = shared.isEmpty();
     if (IndexOf(shared, m_backColor) < 0 && shared.size() < std::max(maxColors, PaletteSizeFor(shared.size())))
         shared.push_back(ColorrefToQRgb(m_backColor) | 0xFF000000u);
+    std::vector<IndexMap> maps(pages.size(), sharedMap);
     for (std::size_t i = 0; i < pages.size(); ++i) {
-        IndexMap map = sharedMap;
         // An own palette is written at the next power of two of its size; growing it further
         // only to hold an index would cost every such page up to 768 bytes and its compression.
         if (local[i])
-            map = PlaceEntries(&palettes[i], WantedEntries(*pages[i]), 1 << GifCodec::BitsForColors(int(palettes[i].size())));
-        else
-            palettes[i] = shared;
-        ApplyMap(&indexed[i], map);
-        if (transparentIndex[i] >= 0)
-            transparentIndex[i] = map[std::size_t(transparentIndex[i])];
+            maps[i] = PlaceEntries(&palettes[i], WantedEntries(*pages[i]), 1 << GifCodec::BitsForColors(int(palettes[i].size())));
     }
-
     if (m_gifCompactPalette && !shared.isEmpty()) {
-        OrderByUse(&shared, indexed, local, &transparentIndex);
+        const IndexMap order = OrderByUse(&shared, EntriesUsed(indexed, local, listed, sharedMap), local);
+        IndexMap both;
+        for (std::size_t k = 0; k < both.size(); ++k)
+            both[k] = order[std::size_t(sharedMap[k])];
         for (std::size_t i = 0; i < pages.size(); ++i)
             if (!local[i])
-                palettes[i] = shared;
+                maps[i] = both;
+    }
+    // The pages are independent from here on: each is mapped once, whatever the maps before.
+    Parallel::ForEachItem(pages.size(), [&](std::size_t i) { ApplyMap(&indexed[i], maps[i]); });
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        if (!local[i])
+            palettes[i] = shared;
+        if (transparentIndex[i] >= 0)
+            transparentIndex[i] = maps[i][std::size_t(transparentIndex[i])];
     }
 
     GifCodec::Animation anim;
