@@ -1,6 +1,7 @@
 // The banner file reader on arbitrary bytes: it must refuse or accept without crashing, and what
 // it accepts must write back to bytes that read to the same document. Read from a device (as files
-// are, a window at a time), it must come to the same result.
+// are, a window at a time), or from memory its pictures stay in (as a batch run reads a file), it
+// must come to the same result.
 #include "document/BannerDoc.h"
 #include "document/BannerFile.h"
 #include "document/CoreContext.h"
@@ -8,6 +9,7 @@
 
 #include <QBuffer>
 #include <cstdlib>
+#include <cstring>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
@@ -27,6 +29,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         CBannerDoc fromDevice(*ctx);
         if (BannerFile::Read(fromDevice, reader) != result
             || (result == BannerFile::ReadResult::Ok && BannerFile::Write(fromDevice) != BannerFile::Write(doc)))
+            std::abort();
+        // Kept alone, in memory of its own, so that a read past its end is seen.
+        std::shared_ptr<char[]> kept(new char[size]);
+        if (size > 0)
+            std::memcpy(kept.get(), data, size);
+        CBannerDoc inPlace(*ctx);
+        if (BannerFile::Read(inPlace, std::shared_ptr<const char>(kept, kept.get()), size) != result
+            || (result == BannerFile::ReadResult::Ok && BannerFile::Write(inPlace) != BannerFile::Write(doc)))
             std::abort();
     }
     if (result != BannerFile::ReadResult::Ok)

@@ -167,13 +167,22 @@ bool ReadCountedString(ByteReader &r, QString *out)
     return !r.Failed();
 }
 
-bool ReadBlock(ByteReader &r, std::unique_ptr<PackedDib> *out)
+// Where the input's bytes live: when `keep` is set, the reader reads memory that it keeps alive,
+// and picture blocks stay there instead of being copied.
+bool ReadBlock(ByteReader &r, const std::shared_ptr<const char> &keep, std::unique_ptr<PackedDib> *out)
 {
     const std::uint32_t size = r.U32();
     if (r.Failed() || size > r.Remaining())
         return false;
     if (size == 0) {
         out->reset();
+        return true;
+    }
+    if (keep) {
+        const char *at = r.View(size);
+        if (!at)
+            return false;
+        *out = std::make_unique<PackedDib>(keep, reinterpret_cast<const std::uint8_t *>(at), size);
         return true;
     }
     // Straight from the input into the block's own storage.
@@ -199,7 +208,7 @@ void ReadCommon(ByteReader &r, CSprite &s)
         s.m_reserved[std::size_t(i)] = r.U32();
 }
 
-bool ReadItem(ByteReader &r, CSprite &s)
+bool ReadItem(ByteReader &r, const std::shared_ptr<const char> &keep, CSprite &s)
 {
     ReadCommon(r, s);
     if (auto *text = dynamic_cast<CText *>(&s)) {
@@ -209,7 +218,7 @@ bool ReadItem(ByteReader &r, CSprite &s)
         return ReadCountedString(r, &text->m_text);
     }
     if (auto *stamp = dynamic_cast<CStamp *>(&s))
-        return ReadBlock(r, &stamp->m_hDib);
+        return ReadBlock(r, keep, &stamp->m_hDib);
     if (auto *shape = dynamic_cast<CPrimitiveGraphics *>(&s)) {
         shape->m_shape = r.I16();
         shape->m_fill = r.U32();
@@ -266,12 +275,12 @@ private:
     std::vector<std::string_view> m_classes; // index i + 1
 };
 
-bool ReadFrame(ByteReader &r, ClassTagReader &tags, CBannerFrame &frame)
+bool ReadFrame(ByteReader &r, const std::shared_ptr<const char> &keep, ClassTagReader &tags, CBannerFrame &frame)
 {
     frame.m_crBackground = r.U32();
     frame.m_nDelay = r.U32();
     std::unique_ptr<PackedDib> background;
-    if (!ReadBlock(r, &background))
+    if (!ReadBlock(r, keep, &background))
         return false;
     frame.SetBackground(std::move(background));
     const std::uint32_t count = r.U32();
@@ -280,7 +289,7 @@ bool ReadFrame(ByteReader &r, ClassTagReader &tags, CBannerFrame &frame)
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::string_view name = tags.Read(r);
         std::unique_ptr<CSprite> item = name.empty() ? nullptr : CreateSpriteByClassName(name);
-        if (!item || !ReadItem(r, *item))
+        if (!item || !ReadItem(r, keep, *item))
             return false;
         frame.AddItem(std::move(item));
     }
@@ -291,6 +300,8 @@ QString FileNameOf(const QString &path)
 {
     return QFileInfo(path).fileName();
 }
+
+ReadResult ReadFrom(CBannerDoc &doc, ByteReader &r, const std::shared_ptr<const char> &keep);
 
 } // namespace
 
@@ -338,6 +349,18 @@ ReadResult Read(CBannerDoc &doc, const char *data, std::size_t size)
 
 ReadResult Read(CBannerDoc &doc, ByteReader &r)
 {
+    return ReadFrom(doc, r, {});
+}
+
+ReadResult Read(CBannerDoc &doc, const std::shared_ptr<const char> &bytes, std::size_t size)
+{
+    ByteReader reader(bytes.get(), size);
+    return ReadFrom(doc, reader, bytes);
+}
+
+namespace {
+ReadResult ReadFrom(CBannerDoc &doc, ByteReader &r, const std::shared_ptr<const char> &keep)
+{
     // The magic: its text, ended early by a NUL, must name both words.
     const std::string_view start = r.Peek(30);
     QByteArray head(start.data(), qsizetype(start.size()));
@@ -373,7 +396,7 @@ ReadResult Read(CBannerDoc &doc, ByteReader &r)
     ClassTagReader tags;
     for (std::uint32_t i = 0; i < frameCount; ++i) {
         auto frame = std::make_unique<CBannerFrame>(nullptr, 0x00FFFFFF, 1000);
-        if (!ReadFrame(r, tags, *frame))
+        if (!ReadFrame(r, keep, tags, *frame))
             return ReadResult::Malformed;
         frames.push_back(std::move(frame));
     }
@@ -392,6 +415,7 @@ ReadResult Read(CBannerDoc &doc, ByteReader &r)
     doc.SetModifiedFlag(modified);
     return ReadResult::Ok;
 }
+} // namespace
 
 QString ReadFailureMessage(ReadResult result, const QString &path, qint64 budget)
 {
@@ -420,10 +444,19 @@ bool ReadFile(CBannerDoc &doc, const QString &path)
         Prompts::Instance().Message(CannotOpenMessage(path, file.errorString()), Prompts::Icon::Stop);
         return false;
     }
-    // Read as it goes: picture blocks go from the file into their own storage, never through a
-    // copy of the whole file.
-    ByteReader reader(&file, std::size_t(std::max<qint64>(0, file.size())));
-    const ReadResult result = Read(doc, reader);
+    const std::size_t size = std::size_t(std::max<qint64>(0, file.size()));
+    ReadResult result;
+    // A batch run ends soon after reading: its picture blocks stay in the file's mapping, never
+    // copied. The editor keeps documents open for long, so that a change to the file made by
+    // another program while it is open cannot reach them.
+    if (const std::shared_ptr<const char> mapped = doc.Context().m_batch ? MapReadOnly(file.handle(), size) : nullptr) {
+        result = Read(doc, mapped, size);
+    } else {
+        // Read as it goes: picture blocks go from the file into their own storage, never through
+        // a copy of the whole file.
+        ByteReader reader(&file, size);
+        result = Read(doc, reader);
+    }
     if (result == ReadResult::Ok)
         return true;
     Prompts::Instance().Message(ReadFailureMessage(result, path, doc.Context().m_memoryBudget), Prompts::Icon::Stop);

@@ -4,6 +4,7 @@
 // document; a read that fails leaves the document as it was.
 #include <QByteArray>
 #include <QString>
+#include <memory>
 
 class ByteReader;
 class CBannerDoc;
@@ -28,6 +29,9 @@ QByteArray Write(const CBannerDoc &doc);
 ReadResult Read(CBannerDoc &doc, const QByteArray &bytes);
 ReadResult Read(CBannerDoc &doc, const char *data, std::size_t size);
 ReadResult Read(CBannerDoc &doc, ByteReader &reader);
+// The same from `size` bytes that `bytes` keeps alive (a file's mapping): the picture blocks stay
+// there, shared, instead of being copied.
+ReadResult Read(CBannerDoc &doc, const std::shared_ptr<const char> &bytes, std::size_t size);
 
 // The message a failed read shows for the file at `path` (the file's name, without folders);
 // `budget` is the memory budget a TooLarge file exceeded.

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <bit>
 
+#include <sys/mman.h>
+
 namespace {
 // Small: the window's bytes are copied once more, and most of a banner file is picture blocks,
 // which go past it.
@@ -151,6 +153,18 @@ bool ByteReader::Skip(std::size_t n)
     }
     m_pos += n;
     return true;
+}
+
+std::shared_ptr<const char> MapReadOnly(int fd, std::size_t size)
+{
+    if (fd < 0 || size == 0)
+        return {};
+    void *at = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (at == MAP_FAILED)
+        return {};
+    return std::shared_ptr<const char>(static_cast<const char *>(at), [size](const char *p) {
+        ::munmap(const_cast<char *>(p), size);
+    });
 }
 
 void ByteWriter::U16(std::uint16_t v)

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -60,6 +61,11 @@ private:
     QIODevice *m_device = nullptr;
     std::vector<char> m_window;
 };
+
+// The first `size` bytes of an open file descriptor, mapped read-only; null when it cannot be
+// mapped (a pipe, an empty file). The mapping stays, whatever happens to the descriptor, until
+// the last copy of the pointer goes.
+std::shared_ptr<const char> MapReadOnly(int fd, std::size_t size);
 
 class ByteWriter {
 public:

@@ -217,6 +217,19 @@ TEST_F(CliTest, ConvertRewritesBannersByteForByte)
     ASSERT_EQ(r.code, 0) << r.err.constData();
     EXPECT_EQ(TestSupport::ReadFile(At("out.BNR")), TestSupport::ReadFile(in));
     EXPECT_TRUE(r.err.isEmpty());
+
+    // Over the file it reads: the pictures are read from the file until the new one is written.
+    const QByteArray before = TestSupport::ReadFile(in);
+    ASSERT_EQ(Cli({"convert", in, in}).code, 0);
+    EXPECT_EQ(TestSupport::ReadFile(in), before);
+
+    // A file that ends inside the first frame's picture (from byte 78) is refused as damaged, as
+    // the editor refuses it.
+    ASSERT_TRUE(TestSupport::WriteFile(At("cut.bnr"), before.left(90)));
+    const Result cut = Cli({"convert", At("cut.bnr"), At("cut.gif")});
+    EXPECT_EQ(cut.code, 1);
+    EXPECT_EQ(cut.err.trimmed(), QByteArray("Cannot read \"cut.bnr\": the file is damaged or not a banner file."));
+    EXPECT_FALSE(QFile::exists(At("cut.gif")));
 }
 
 TEST_F(CliTest, RenderWritesTheFramePictureAndChecksTheFrameNumber)

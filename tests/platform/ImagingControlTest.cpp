@@ -172,6 +172,17 @@ TEST(ImagingDibTest, PatchedBlocksComposeToTheBlockOfTheirPicture)
     copy.MutableBytes()[40] ^= 0xFF;
     EXPECT_EQ(blocks[200], expected[200]);
     EXPECT_NE(copy, blocks[200]);
+    // A block whose bytes another owner keeps (a file's mapping) reads as them, is patched as any
+    // block is, and changed in place takes a copy, leaving the owner's bytes alone.
+    const std::span<const std::uint8_t> last = expected[299].Bytes();
+    const auto kept = std::make_shared<const std::vector<std::uint8_t>>(last.begin(), last.end());
+    PackedDib view(kept, kept->data(), kept->size());
+    EXPECT_EQ(view, expected[299]);
+    picture.setPixel(3, 4, qRgb(1, 2, 3));
+    EXPECT_EQ(PackedDib::Patched(view, QImage(), picture, QRect(3, 4, 1, 1)), Dib::Encode24(picture, extras));
+    view.MutableBytes()[40] ^= 0xFF;
+    EXPECT_NE(view, expected[299]);
+    EXPECT_EQ(PackedDib(kept, kept->data(), kept->size()), expected[299]);
     // A base that is not the picture's 24-bit block gives the picture's whole block.
     EXPECT_EQ(PackedDib::Patched(MakeHeader(13, 7, 8, 0, 0, 100 + 256 * 4), QImage(), picture, QRect(0, 0, 2, 2)),
               Dib::Encode24(picture));

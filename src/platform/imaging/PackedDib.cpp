@@ -490,7 +490,8 @@ void PackedDib::Compose(Patch *patch)
         run.push_back(p);
     for (auto it = run.rbegin(); it != run.rend(); ++it) {
         Patch &p = **it;
-        p.bytes = p.base.m_patch ? p.base.m_patch->bytes : p.base.m_bytes;
+        const std::span<const std::uint8_t> base = p.base.Bytes(); // composed already, or no patch
+        p.bytes.assign(base.begin(), base.end());
         const std::uint8_t *from = p.pixels.get();
         for (const Patch::Span &span : p.spans) {
             const std::size_t row = std::size_t(p.height - 1 - span.y);
@@ -506,11 +507,13 @@ void PackedDib::Compose(Patch *patch)
 
 std::size_t PackedDib::Size() const
 {
-    return m_patch ? m_patch->size : m_bytes.size();
+    return m_patch ? m_patch->size : m_owner ? m_viewSize : m_bytes.size();
 }
 
-const std::vector<std::uint8_t> &PackedDib::Bytes() const
+std::span<const std::uint8_t> PackedDib::Bytes() const
 {
+    if (m_owner)
+        return {m_view, m_viewSize};
     if (!m_patch)
         return m_bytes;
     if (!m_patch->composed.load(std::memory_order_acquire))
@@ -520,9 +523,13 @@ const std::vector<std::uint8_t> &PackedDib::Bytes() const
 
 std::vector<std::uint8_t> &PackedDib::MutableBytes()
 {
-    if (m_patch) {
-        m_bytes = Bytes();
+    if (m_patch || m_owner) {
+        const std::span<const std::uint8_t> bytes = Bytes();
+        m_bytes.assign(bytes.begin(), bytes.end());
         m_patch.reset();
+        m_owner.reset();
+        m_view = nullptr;
+        m_viewSize = 0;
     }
     return m_bytes;
 }

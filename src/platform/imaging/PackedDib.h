@@ -8,6 +8,9 @@
 // Pictures made by this system are 24 bits per pixel: a 468 x 60 block is 40 + 60 * 1404 =
 // 84,280 bytes.
 //
+// A block's bytes can also stay where they are, in memory something else keeps alive (a file's
+// read-only mapping): copies share them, and changing them in place first copies them.
+//
 // A block can also be made as another block with some new pixels (Patched): it keeps only the
 // pixels that differ and a reference to the other block, and composes its bytes the first time
 // they are read. Frames read from a GIF share the pixels their pages do not change this way, so a
@@ -20,11 +23,17 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 struct PackedDib {
     PackedDib() = default;
     explicit PackedDib(std::vector<std::uint8_t> b) : m_bytes(std::move(b)) {}
+    // The `size` bytes at `data`, which stay valid as long as `owner` lives.
+    PackedDib(std::shared_ptr<const void> owner, const std::uint8_t *data, std::size_t size)
+        : m_owner(std::move(owner)), m_view(data), m_viewSize(size)
+    {
+    }
     static PackedDib FromByteArray(const QByteArray &b)
     {
         return PackedDib(std::vector<std::uint8_t>(b.begin(), b.end()));
@@ -48,8 +57,9 @@ struct PackedDib {
     bool IsEmpty() const { return Size() == 0; }
     std::size_t Size() const;
     const std::uint8_t *Data() const { return Bytes().data(); }
-    const std::vector<std::uint8_t> &Bytes() const;
-    // The bytes to change in place; a block made by Patched is composed and then owns them alone.
+    std::span<const std::uint8_t> Bytes() const;
+    // The bytes to change in place; a block made by Patched, or whose bytes are kept elsewhere,
+    // first gets a copy of them of its own.
     std::vector<std::uint8_t> &MutableBytes();
     // False while a patched block holds only its rectangle of pixels, its bytes not composed yet.
     bool IsComposed() const;
@@ -64,6 +74,9 @@ private:
 
     std::vector<std::uint8_t> m_bytes;
     std::shared_ptr<Patch> m_patch; // set: the bytes are the patch's, composed on first read
+    std::shared_ptr<const void> m_owner; // set: the bytes are the m_viewSize at m_view, kept by it
+    const std::uint8_t *m_view = nullptr;
+    std::size_t m_viewSize = 0;
 };
 
 // The header fields of a DIB that a QImage does not carry. They travel with a picture read
