@@ -24,6 +24,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <malloc.h>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -197,6 +198,11 @@ void ShowProgressOnTerminal()
 
 int main(int argc, char *argv[])
 {
+    // Pictures of a banner's frames come and go one after the other: memory once taken stays with
+    // the process for the next ones, instead of going back to the system and being faulted in
+    // afresh each time.
+    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 1024 * 1024 * 1024);
     // Runs without a display: the offscreen platform unless the caller chose one.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
