@@ -6,7 +6,6 @@
 #include <omp.h>
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <climits>
 #include <cstring>
@@ -436,13 +435,9 @@ bool MapExact(const QImage &image, const QVector<QRgb> &palette, QImage *out)
     return true;
 }
 
-bool ReduceExact(const std::vector<QImage> &images, int maxColors, QVector<QRgb> *palette, std::vector<QImage> *out,
-                 const QVector<QRgb> &reserved, std::vector<std::vector<uchar>> *used)
+bool ListExact(const std::vector<QImage> &images, int maxColors, const QVector<QRgb> &reserved, ExactPictures *out)
 {
-    palette->clear();
-    out->clear();
-    if (used)
-        used->clear();
+    *out = {};
     maxColors = std::min(maxColors, 256);
     if (maxColors < 1 || reserved.size() > maxColors)
         return false;
@@ -464,10 +459,9 @@ bool ReduceExact(const std::vector<QImage> &images, int maxColors, QVector<QRgb>
         index.Insert(c, int(colors.size()));
         colors.append(c | 0xff000000u);
     }
-    std::vector<std::array<uchar, 256>> entries(images.size()); // list place -> palette entry
+    std::vector<std::vector<uchar>> entries(images.size());
     for (std::size_t i = 0; i < listed.size(); ++i) {
-        for (std::size_t k = 0; k < listed[i].colours.size(); ++k) {
-            const QRgb rgb = listed[i].colours[k];
+        for (const QRgb rgb : listed[i].colours) {
             int at = index.Find(rgb);
             if (at < 0) {
                 if (colors.size() >= maxColors)
@@ -475,12 +469,29 @@ bool ReduceExact(const std::vector<QImage> &images, int maxColors, QVector<QRgb>
                 at = index.Insert(rgb, int(colors.size()));
                 colors.append(rgb | 0xff000000u);
             }
-            entries[i][k] = uchar(at);
+            entries[i].push_back(uchar(at));
         }
     }
-    Parallel::ForEachItem(listed.size(), [&](std::size_t i) {
-        QImage &image = listed[i].indices;
-        const std::array<uchar, 256> &entry = entries[i];
+    out->palette = std::move(colors);
+    out->entries = std::move(entries);
+    out->places.reserve(listed.size());
+    for (ListedColours &one : listed)
+        out->places.push_back(std::move(one.indices));
+    return true;
+}
+
+bool ReduceExact(const std::vector<QImage> &images, int maxColors, QVector<QRgb> *palette, std::vector<QImage> *out,
+                 const QVector<QRgb> &reserved)
+{
+    palette->clear();
+    out->clear();
+    ExactPictures exact;
+    if (!ListExact(images, maxColors, reserved, &exact))
+        return false;
+    Parallel::ForEachItem(exact.places.size(), [&](std::size_t i) {
+        QImage &image = exact.places[i];
+        uchar entry[256] = {};
+        std::copy(exact.entries[i].begin(), exact.entries[i].end(), entry);
         uchar *const bits = image.bits();
         const qsizetype stride = image.bytesPerLine();
         const int w = image.width();
@@ -489,16 +500,10 @@ bool ReduceExact(const std::vector<QImage> &images, int maxColors, QVector<QRgb>
             for (int x = 0; x < w; ++x)
                 line[x] = entry[line[x]];
         }
-        image.setColorTable(colors);
+        image.setColorTable(exact.palette);
     });
-    out->reserve(listed.size());
-    for (ListedColours &one : listed)
-        out->push_back(std::move(one.indices));
-    if (used) {
-        for (std::size_t i = 0; i < listed.size(); ++i)
-            used->emplace_back(entries[i].begin(), entries[i].begin() + listed[i].colours.size());
-    }
-    *palette = colors;
+    *palette = exact.palette;
+    *out = std::move(exact.places);
     return true;
 }
 

@@ -56,10 +56,19 @@ private:
 
 // The images (as for ReduceShared) mapped exactly onto one shared palette: the reserved colours
 // first, then the others in order of first appearance. False when they have more than maxColors
-// colours together; *palette and *out are then empty. *used, when given, receives for each image
-// the palette entries it uses, in the order they first appear in it.
+// colours together; *palette and *out are then empty.
 bool ReduceExact(const std::vector<QImage> &images, int maxColors, QVector<QRgb> *palette, std::vector<QImage> *out,
-                 const QVector<QRgb> &reserved = {}, std::vector<std::vector<uchar>> *used = nullptr);
+                 const QVector<QRgb> &reserved = {});
+
+// ReduceExact one step short, for callers that remap the pictures anyway and so write each pixel
+// once: the palette, and each picture's pixels as places in a list of its own colours (in order of
+// first appearance), with the palette entry of each place.
+struct ExactPictures {
+    QVector<QRgb> palette;
+    std::vector<QImage> places;               // Format_Indexed8 without a colour table
+    std::vector<std::vector<uchar>> entries;  // per picture: place -> palette entry
+};
+bool ListExact(const std::vector<QImage> &images, int maxColors, const QVector<QRgb> &reserved, ExactPictures *out);
 
 // Exact RGB -> index lookup (open addressing), for mapping pictures onto a known palette quickly.
 class ColorIndex {

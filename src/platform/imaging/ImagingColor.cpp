@@ -332,7 +332,7 @@ QMap<int, QRgb> WantedEntries(const ImagingBitmap &page)
 using EntrySet = std::array<bool, 256>;
 
 // The entries each page sharing the global palette uses once `map` is applied to it, from the
-// exact reduction's lists when there are any (listed), else read from the pixels; none for the
+// exact listing's entries when there are any (listed), else read from the pixels; none for the
 // pages with their own palette.
 std::vector<EntrySet> EntriesUsed(const std::vector<QImage> &indexed, const std::vector<bool> &local,
                                   const std::vector<std::vector<uchar>> &listed, const IndexMap &map)
@@ -373,19 +373,24 @@ IndexMap OrderByUse(QVector<QRgb> *shared, const std::vector<EntrySet> &used, co
 {
     const int size = int(shared->size());
     std::vector<int> pagesUsing(256, 0);
-    std::vector<std::vector<int>> sets; // the entries each page uses
+    std::vector<std::pair<int, std::size_t>> pages; // entries used, page
     for (std::size_t i = 0; i < used.size(); ++i) {
         if (local[i])
             continue;
-        sets.emplace_back();
+        int count = 0;
         for (int k = 0; k < size; ++k)
             if (used[i][std::size_t(k)]) {
                 ++pagesUsing[std::size_t(k)];
-                sets.back().push_back(k);
+                ++count;
             }
+        pages.emplace_back(count, i);
     }
-    auto moreUsed = [&](int a, int b) { return pagesUsing[std::size_t(a)] > pagesUsing[std::size_t(b)]; };
-    std::stable_sort(sets.begin(), sets.end(), [](const auto &a, const auto &b) { return a.size() < b.size(); });
+    // Every page's colours come in one order, so it is sorted once: most used first, else by index.
+    std::vector<int> byUse(std::size_t(size), 0);
+    std::iota(byUse.begin(), byUse.end(), 0);
+    std::stable_sort(byUse.begin(), byUse.end(),
+                     [&](int a, int b) { return pagesUsing[std::size_t(a)] > pagesUsing[std::size_t(b)]; });
+    std::stable_sort(pages.begin(), pages.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
     std::vector<int> order;
     std::vector<bool> placed(std::size_t(size), false);
     auto place = [&](int k) {
@@ -394,11 +399,10 @@ IndexMap OrderByUse(QVector<QRgb> *shared, const std::vector<EntrySet> &used, co
             order.push_back(k);
         }
     };
-    for (std::vector<int> &set : sets) {
-        std::stable_sort(set.begin(), set.end(), moreUsed);
-        for (int k : set)
-            place(k);
-    }
+    for (const auto &page : pages)
+        for (int k : byUse)
+            if (used[page.second][std::size_t(k)])
+                place(k);
     for (int k = 0; k < size; ++k)
         place(k);
 
@@ -499,11 +503,12 @@ int ImagingControl::EncodeGif(int bits, QByteArray *out, std::vector<int> *pageB
     std::vector<QImage> indexed(pages.size());
     std::vector<QVector<QRgb>> palettes(pages.size());
     std::vector<bool> local(pages.size(), false);
-    // Mapping every page exactly onto one palette shows at once whether all colours fit together.
-    QVector<QRgb> shared;
-    std::vector<QImage> together;
-    std::vector<std::vector<uchar>> listed; // the entries each page uses, when they all fit together
-    const bool fitTogether = ColorQuant::ReduceExact(images, maxColors, &shared, &together, reserved, &listed);
+    // Listing every page's colours exactly shows at once whether all colours fit together. Such
+    // pages hold places in their own lists of colours until they are mapped to their final
+    // indices below (exact.entries says which palette entry each place has).
+    ColorQuant::ExactPictures exact;
+    const bool fitTogether = ColorQuant::ListExact(images, maxColors, reserved, &exact);
+    QVector<QRgb> shared = exact.palette;
     bool perPage = !fitTogether;
     for (std::size_t i = 0; i < images.size() && perPage; ++i)
         perPage = ColorQuant::CountColors(images[i]) + reserved.size() <= maxColors;
@@ -538,7 +543,7 @@ int ImagingControl::EncodeGif(int bits, QByteArray *out, std::vector<int> *pageB
         }
     } else {
         const std::vector<QImage> all =
-            fitTogether ? std::move(together) : ColorQuant::ReduceShared(images, maxColors, &shared, reserved);
+            fitTogether ? std::move(exact.places) : ColorQuant::ReduceShared(images, maxColors, &shared, reserved);
         if (all.size() != pages.size())
             return ImagingErrArgument;
         shared = Opaque(shared);
@@ -582,7 +587,7 @@ int ImagingControl::EncodeGif(int bits, QByteArray *out, std::vector<int> *pageB
             maps[i] = PlaceEntries(&palettes[i], WantedEntries(*pages[i]), 1 << GifCodec::BitsForColors(int(palettes[i].size())));
     }
     if (m_gifCompactPalette && !shared.isEmpty()) {
-        const IndexMap order = OrderByUse(&shared, EntriesUsed(indexed, local, listed, sharedMap), local);
+        const IndexMap order = OrderByUse(&shared, EntriesUsed(indexed, local, exact.entries, sharedMap), local);
         IndexMap both;
         for (std::size_t k = 0; k < both.size(); ++k)
             both[k] = order[std::size_t(sharedMap[k])];
@@ -591,7 +596,15 @@ int ImagingControl::EncodeGif(int bits, QByteArray *out, std::vector<int> *pageB
                 maps[i] = both;
     }
     // The pages are independent from here on: each is mapped once, whatever the maps before.
-    Parallel::ForEachItem(pages.size(), [&](std::size_t i) { ApplyMap(&indexed[i], maps[i]); });
+    Parallel::ForEachItem(pages.size(), [&](std::size_t i) {
+        IndexMap map = maps[i];
+        if (fitTogether) { // from the places in the page's own list of colours
+            map = IdentityMap();
+            for (std::size_t k = 0; k < exact.entries[i].size(); ++k)
+                map[k] = maps[i][exact.entries[i][k]];
+        }
+        ApplyMap(&indexed[i], map);
+    });
     for (std::size_t i = 0; i < pages.size(); ++i) {
         if (!local[i])
             palettes[i] = shared;
