@@ -15,6 +15,7 @@
 #include "document/CoreContext.h"
 #include "document/GifProgress.h"
 #include "platform/AtomicFile.h"
+#include "platform/ByteIO.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -232,6 +233,13 @@ int main(int argc, char *argv[])
     }
     context.m_gifOptions.lossy = int(lossy);
     context.m_gifOptions.budget = budget;
+    // The banner is read through a mapping of its file: one shortened by another program while
+    // the command runs fails the command instead of crashing it.
+    if (args.size() >= 2)
+        EndOnUnreadableMapping(QStringLiteral("Cannot read \"%1\": another program changed the file while it was read.\n")
+                                   .arg(QFileInfo(args[1]).fileName())
+                                   .toLocal8Bit(),
+                               kFailed);
 
     int result = kUsage;
     if (args.size() == 3 && args[0] == QLatin1String("info") && args[2] == QLatin1String("--json"))

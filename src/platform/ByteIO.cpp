@@ -5,12 +5,26 @@
 #include <algorithm>
 #include <bit>
 
+#include <csignal>
+#include <cstdlib>
 #include <sys/mman.h>
+#include <unistd.h>
 
 namespace {
 // Small: the window's bytes are copied once more, and most of a banner file is picture blocks,
 // which go past it.
 constexpr std::size_t kWindow = 8 * 1024;
+
+QByteArray g_unreadableMappingMessage;
+int g_unreadableMappingExit = 1;
+
+void OnBusError(int)
+{
+    const ssize_t written = ::write(STDERR_FILENO, g_unreadableMappingMessage.constData(),
+                                    std::size_t(g_unreadableMappingMessage.size()));
+    static_cast<void>(written);
+    std::_Exit(g_unreadableMappingExit);
+}
 
 // Reads exactly n bytes unless the device ends or fails first.
 bool ReadFully(QIODevice *device, char *out, std::size_t n)
@@ -165,6 +179,16 @@ std::shared_ptr<const char> MapReadOnly(int fd, std::size_t size)
     return std::shared_ptr<const char>(static_cast<const char *>(at), [size](const char *p) {
         ::munmap(const_cast<char *>(p), size);
     });
+}
+
+void EndOnUnreadableMapping(const QByteArray &message, int exitCode)
+{
+    g_unreadableMappingMessage = message;
+    g_unreadableMappingExit = exitCode;
+    struct sigaction action = {};
+    action.sa_handler = OnBusError;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGBUS, &action, nullptr);
 }
 
 void ByteWriter::U16(std::uint16_t v)

@@ -66,6 +66,10 @@ private:
 // mapped (a pipe, an empty file). The mapping stays, whatever happens to the descriptor, until
 // the last copy of the pointer goes.
 std::shared_ptr<const char> MapReadOnly(int fd, std::size_t size);
+// Reading a mapping whose file another program shortened meanwhile raises SIGBUS. From this call
+// on, the process then writes `message` to standard error and ends with `exitCode` at once, for
+// programs that keep nothing but files written completely or not at all.
+void EndOnUnreadableMapping(const QByteArray &message, int exitCode);
 
 class ByteWriter {
 public:

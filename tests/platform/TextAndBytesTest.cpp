@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
 #include "platform/ByteIO.h"
 #include "platform/Colorref.h"
 #include "platform/Win1252.h"
+
+#include <QFile>
+#include <cstdio>
+#include <cstdlib>
 
 TEST(Win1252Test, EveryByteRoundTrips)
 {
@@ -68,6 +73,31 @@ TEST(ByteIOTest, ShortReadsFailWithoutReadingPastTheEnd)
     EXPECT_EQ(r2.U16(), 0x0201);
     EXPECT_FALSE(r2.Skip(2));
     EXPECT_TRUE(r2.Failed());
+}
+
+TEST(ByteIOTest, AMappingReadsTheFileAndOneCutShortEndsTheProgramWithItsMessage)
+{
+    const QString path = TestSupport::NewTempDir() + QStringLiteral("/mapped");
+    QByteArray bytes(3 * 4096, 'a');
+    bytes[2 * 4096] = 'z';
+    ASSERT_TRUE(TestSupport::WriteFile(path, bytes));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::shared_ptr<const char> mapped = MapReadOnly(file.handle(), std::size_t(bytes.size()));
+    ASSERT_TRUE(mapped);
+    file.close(); // the mapping stays
+    EXPECT_EQ(QByteArray(mapped.get(), bytes.size()), bytes);
+    EXPECT_FALSE(MapReadOnly(-1, 10));
+
+    // Another program cuts the file short: its last page can no longer be read.
+    ASSERT_TRUE(QFile::resize(path, 4096));
+    EXPECT_EXIT(
+        {
+            EndOnUnreadableMapping("the file was cut short\n", 3);
+            std::printf("%c", *static_cast<const volatile char *>(mapped.get() + 2 * 4096));
+            std::_Exit(0);
+        },
+        ::testing::ExitedWithCode(3), "the file was cut short");
 }
 
 TEST(ColorrefTest, ChannelOrderIsBlueGreenRed)
