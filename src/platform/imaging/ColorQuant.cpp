@@ -88,15 +88,27 @@ struct ListedColours {
 // False when the picture has more than maxColors (at most 256) colours.
 bool ListColours(const QImage &image, int maxColors, ListedColours *out)
 {
-    ColorIndex index(maxColors);
-    return MapImage(AsRgb32(image), &out->indices, [&](QRgb rgb) {
-        int at = index.Find(rgb);
-        if (at < 0 && int(out->colours.size()) < maxColors) {
-            at = index.Insert(rgb, int(out->colours.size()));
-            out->colours.push_back(rgb);
+    const QImage src = AsRgb32(image);
+    QImage dst(src.size(), QImage::Format_Indexed8);
+    if (dst.isNull() && !src.isNull())
+        return false;
+    // Sparse, so that nearly every colour is found at the first place looked at.
+    ColorIndex index(4 * maxColors);
+    uchar *const bits = dst.bits();
+    const qsizetype stride = dst.bytesPerLine();
+    const int w = src.width();
+    for (int y = 0; y < src.height(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(src.constScanLine(y));
+        uchar *line = bits + y * stride;
+        for (int x = index.FindEach(row, w, line); x < w; x += index.FindEach(row + x, w - x, line + x)) {
+            if (int(out->colours.size()) == maxColors)
+                return false;
+            index.Insert(row[x], int(out->colours.size()));
+            out->colours.push_back(row[x] & 0xffffff);
         }
-        return at;
-    });
+    }
+    out->indices = std::move(dst);
+    return true;
 }
 
 struct LiqDeleter {
