@@ -137,7 +137,13 @@ private:
     // Prefix 4095 never occurs (the table is cleared before code 4095 is given out).
     static constexpr std::uint32_t kEmpty = 0xffffffffu;
     static std::uint32_t Key(int prefix, int index) { return (std::uint32_t(prefix) << 8) | std::uint32_t(index); }
-    static std::uint32_t Slot(int prefix, int index) { return (Key(prefix, index) * 2654435761u) >> 19; }
+    // The prefix, which the lookup before gave, is only scaled (one address computation); the
+    // index, read straight from the pixels, is hashed meanwhile. Five is odd, so one index's
+    // strings never share a place, and consecutive prefixes lie apart.
+    static std::uint32_t Slot(int prefix, int index)
+    {
+        return (std::uint32_t(prefix) * 5 + ((std::uint32_t(index) * 2654435761u) >> 19)) & (kSlots - 1);
+    }
 
     std::vector<std::uint32_t> m_slots;
     std::vector<std::int16_t> m_firstChild, m_nextSibling;
