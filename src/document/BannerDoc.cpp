@@ -79,19 +79,22 @@ void CBannerDoc::RenderAllFrames(ImagingControl *target)
 
 void CBannerDoc::StartRendering(ImagingControl &out)
 {
-    ImagingControl &render = m_context.RenderCtrl;
     out.SetPageList(0);
     out.SetBitmapHandle(ImagingBitmap{});
-    render.CreateBitmap(m_fWidth, m_fHeight, 24);
-    render.SetDrawPersistent(true);
+    PrepareRendering(m_context.RenderCtrl);
     // Set either way: the control may still hold the loop of the last GIF it read.
     out.SetAnimationLoop(m_bLoop != 0);
     out.SetAnimationLoopCount(m_bLoop > 0 ? m_bLoop : 0);
 }
 
-ImagingBitmap CBannerDoc::RenderFrame(int k)
+void CBannerDoc::PrepareRendering(ImagingControl &render) const
 {
-    ImagingControl &render = m_context.RenderCtrl;
+    render.CreateBitmap(m_fWidth, m_fHeight, 24);
+    render.SetDrawPersistent(true);
+}
+
+ImagingBitmap CBannerDoc::RenderFrame(int k, ImagingControl &render) const
+{
     const CBannerFrame &frame = *m_frames[std::size_t(k)];
     render.SetPageDelay(frame.m_nDelay);
     frame.RenderInto(render);

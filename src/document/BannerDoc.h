@@ -47,6 +47,10 @@ public:
     // Renders every frame into the page list of `target` (FileCtrl when none is given), page i
     // being frame i, through RenderCtrl.
     void RenderAllFrames(ImagingControl *target = nullptr);
+    // Frame k rendered through `render`, which PrepareRendering made ready; a control of its own
+    // lets another thread render frames at the same time.
+    void PrepareRendering(ImagingControl &render) const;
+    ImagingBitmap RenderFrame(int k, ImagingControl &render) const;
 
     // Modified flag.
     bool IsModified() const { return m_bModified; }
@@ -165,12 +169,14 @@ public:
 private:
     // Everything SaveAsGif does before the file is written: renders every frame into FileCtrl and
     // makes the pages what the file holds; `pageDone(k)` after page k, false stops. On any status
-    // but Ready the page list is gone.
-    GifOutcome PrepareGif(const CoreContext::GifExportOptions &options, const std::function<bool(int)> &pageDone);
+    // but Ready the page list is gone. In the background (the live estimate) it keeps to the
+    // calling thread, leaving the other core to the interface.
+    GifOutcome PrepareGif(const CoreContext::GifExportOptions &options, const std::function<bool(int)> &pageDone,
+                          bool background = false);
     // Rendering frames one by one: StartRendering empties `out` and gives it the banner's loop,
     // then RenderFrame(k) renders frame k through RenderCtrl and returns it with its delay.
     void StartRendering(ImagingControl &out);
-    ImagingBitmap RenderFrame(int k);
+    ImagingBitmap RenderFrame(int k) { return RenderFrame(k, m_context.RenderCtrl); }
     void ToggleView(ViewKind kind);
     void DeleteCurrentFrame();
     // Saves under a new name; on success the document takes it and it enters the recent files.

@@ -90,6 +90,12 @@ int PageColours::Next(const QImage &image)
     return m_distinct;
 }
 
+void PageColours::Append(const PageColours &later)
+{
+    for (std::uint32_t rgb : later.m_colours)
+        Slot(rgb);
+}
+
 bool PageColours::Has(COLORREF colour) const
 {
     return m_slots.Find(ToRgb(colour)) >= 0;
@@ -167,17 +173,44 @@ void ForEachChangedPixel(const QImage &page, const QImage &before, Fn &&fn)
 CrowdedPages::CrowdedPages(int maxColours, bool dither) : m_maxColours(maxColours), m_dither(dither) {}
 
 CrowdedPages::~CrowdedPages() = default;
+CrowdedPages::CrowdedPages(CrowdedPages &&) noexcept = default;
+CrowdedPages &CrowdedPages::operator=(CrowdedPages &&) noexcept = default;
 
 void CrowdedPages::Survey(const QImage &page)
 {
     if (m_previous.isNull()) {
-        m_histogram.AddImage(page);
+        if (m_continuation)
+            m_first = page; // counted where it differs from the page before it, once that is known
+        else
+            m_histogram.AddImage(page);
     } else if (page.size() != m_previous.size()) {
         m_failed = true;
     } else {
         ForEachChangedPixel(page, m_previous, [this](int, int, QRgb rgb) { m_histogram.Add(rgb); });
     }
     m_previous = page;
+}
+
+CrowdedPages CrowdedPages::Continuation() const
+{
+    CrowdedPages later(m_maxColours, m_dither);
+    later.m_continuation = true;
+    return later;
+}
+
+void CrowdedPages::Append(CrowdedPages &&later)
+{
+    if (!later.Surveyed())
+        return;
+    if (!Surveyed())
+        m_histogram.AddImage(later.m_first);
+    else if (later.m_first.size() != m_previous.size())
+        m_failed = true;
+    else
+        ForEachChangedPixel(later.m_first, m_previous, [this](int, int, QRgb rgb) { m_histogram.Add(rgb); });
+    m_histogram.Append(later.m_histogram);
+    m_failed = m_failed || later.m_failed;
+    m_previous = std::move(later.m_previous);
 }
 
 bool CrowdedPages::Choose()
@@ -195,38 +228,39 @@ bool CrowdedPages::Choose()
     return true;
 }
 
-void CrowdedPages::Put(QRgb *pixels, qsizetype at, int entry)
+void CrowdedPages::Put(Run &run, QRgb *pixels, qsizetype at, int entry) const
 {
     pixels[at] = m_palette[entry];
     const uchar colour = m_colourOf[std::size_t(entry)];
-    uchar &before = m_colourAt[std::size_t(at)];
-    if (m_pixels[before]-- == 1)
-        --m_distinct;
-    if (m_pixels[colour]++ == 0)
-        ++m_distinct;
-    m_used[colour] = true;
+    uchar &before = run.colourAt[std::size_t(at)];
+    if (run.pixels[before]-- == 1)
+        --run.distinct;
+    if (run.pixels[colour]++ == 0)
+        ++run.distinct;
+    run.used[colour] = true;
     before = colour;
 }
 
-QImage CrowdedPages::Reduce(const QImage &page)
+QImage CrowdedPages::Reduce(const QImage &page, Run &run) const
 {
     // The pages come again as they came in the survey, so their colours are all in the palette
     // chosen; one that is not still gets the nearest entry.
-    const auto entry = [this](QRgb rgb) {
-        const int slot = m_histogram.Find(rgb);
+    const auto entry = [this, &run](QRgb rgb) {
+        const int slot = m_histogram.Find(rgb, run.cache);
         return slot >= 0 ? int(m_entries[std::size_t(slot)]) : ColorQuant::NearestEntry(m_palette, rgb);
     };
     const int width = page.width();
     QImage reduced;
-    if (m_previous.isNull()) {
+    if (run.previous.isNull()) {
         reduced = QImage(page.size(), QImage::Format_RGB32);
         const QImage dithered = m_dithered ? m_dithered->Map(page) : QImage();
         if (reduced.isNull() || (m_dithered && dithered.isNull()))
             return {};
         // Every pixel starts as entry 0's colour, counted; Put moves it to its own.
-        m_colourAt.assign(std::size_t(width) * std::size_t(page.height()), m_colourOf[0]);
-        m_pixels[m_colourOf[0]] = int(m_colourAt.size());
-        m_distinct = m_colourAt.empty() ? 0 : 1;
+        run.colourAt.assign(std::size_t(width) * std::size_t(page.height()), m_colourOf[0]);
+        std::fill(run.pixels.begin(), run.pixels.end(), 0);
+        run.pixels[m_colourOf[0]] = int(run.colourAt.size());
+        run.distinct = run.colourAt.empty() ? 0 : 1;
         auto *pixels = reinterpret_cast<QRgb *>(reduced.bits());
         for (int y = 0; y < page.height(); ++y) {
             const auto *p = reinterpret_cast<const QRgb *>(page.constScanLine(y));
@@ -238,11 +272,11 @@ QImage CrowdedPages::Reduce(const QImage &page)
                     last = p[x] & 0xFFFFFFu;
                     mapped = entry(last);
                 }
-                Put(pixels, qsizetype(y) * width + x, d ? d[x] : mapped);
+                Put(run, pixels, qsizetype(y) * width + x, d ? d[x] : mapped);
             }
         }
-    } else if (page.size() == m_previous.size()) {
-        reduced = std::move(m_reduced);
+    } else if (page.size() == run.previous.size()) {
+        reduced = std::move(run.reduced);
         QRgb *pixels = nullptr;
         const auto changeable = [&] {
             if (!pixels)
@@ -251,7 +285,7 @@ QImage CrowdedPages::Reduce(const QImage &page)
         };
         if (m_dithered) {
             QRect changed;
-            ForEachChangedPixel(page, m_previous, [&changed](int x, int y, QRgb) { changed |= QRect(x, y, 1, 1); });
+            ForEachChangedPixel(page, run.previous, [&changed](int x, int y, QRgb) { changed |= QRect(x, y, 1, 1); });
             if (!changed.isEmpty()) {
                 const QImage part = m_dithered->Map(page.copy(changed));
                 if (part.isNull())
@@ -259,26 +293,26 @@ QImage CrowdedPages::Reduce(const QImage &page)
                 for (int y = 0; y < part.height(); ++y) {
                     const uchar *d = part.constScanLine(y);
                     for (int x = 0; x < part.width(); ++x)
-                        Put(changeable(), qsizetype(changed.top() + y) * width + changed.left() + x, d[x]);
+                        Put(run, changeable(), qsizetype(changed.top() + y) * width + changed.left() + x, d[x]);
                 }
             }
         } else {
-            ForEachChangedPixel(page, m_previous,
-                                [&](int x, int y, QRgb rgb) { Put(changeable(), qsizetype(y) * width + x, entry(rgb)); });
+            ForEachChangedPixel(page, run.previous,
+                                [&](int x, int y, QRgb rgb) { Put(run, changeable(), qsizetype(y) * width + x, entry(rgb)); });
         }
     }
     if (reduced.isNull())
         return {};
-    m_previous = page;
-    m_reduced = reduced;
+    run.previous = page;
+    run.reduced = reduced;
     return reduced;
 }
 
-std::vector<QRgb> CrowdedPages::UsedColours() const
+std::vector<QRgb> CrowdedPages::UsedColours(const Run &run) const
 {
     std::vector<QRgb> out;
     for (int i = 0; i < m_palette.size(); ++i)
-        if (m_used[std::size_t(i)])
+        if (run.used[std::size_t(i)])
             out.push_back(m_palette[i]);
     return out;
 }
@@ -289,16 +323,34 @@ bool ExportColours::Survey(const QImage &page)
 {
     // The first page decides whether pages are counted exactly or only checked for too many
     // colours; it is checked once for both.
-    const bool first = m_crowded.empty();
+    const bool first = !m_decided;
     const bool tooMany = (first || m_photo) && MoreColoursThan(page, m_maxColours);
     if (first)
         m_photo = tooMany;
+    m_decided = true;
     const int count = !m_photo ? m_surveyed.Next(page) : tooMany ? m_maxColours + 1 : 0;
     m_most = std::max(m_most, count);
     m_crowded.push_back(count > m_maxColours && page.format() == QImage::Format_RGB32);
     if (m_crowded.back())
         m_crowdedPages.Survey(page);
     return !Reducing();
+}
+
+ExportColours ExportColours::Continuation() const
+{
+    ExportColours later(false);
+    later.m_crowdedPages = m_crowdedPages.Continuation();
+    later.m_decided = m_decided;
+    later.m_photo = m_photo;
+    return later;
+}
+
+void ExportColours::Append(ExportColours &&later)
+{
+    m_most = std::max(m_most, later.m_most);
+    m_surveyed.Append(later.m_surveyed);
+    m_crowded.insert(m_crowded.end(), later.m_crowded.begin(), later.m_crowded.end());
+    m_crowdedPages.Append(std::move(later.m_crowdedPages));
 }
 
 bool ExportColours::Choose()
@@ -309,23 +361,36 @@ bool ExportColours::Choose()
 
 QImage ExportColours::Reduce(int k, const QImage &page)
 {
+    return Reduce(k, page, m_run);
+}
+
+QImage ExportColours::Reduce(int k, const QImage &page, WrittenRun &run) const
+{
     if (std::size_t(k) >= m_crowded.size() || !m_crowded[std::size_t(k)]) {
-        m_mostWritten = std::max(m_mostWritten, m_written.Next(page));
+        run.most = std::max(run.most, run.written.Next(page));
         return page;
     }
-    const QImage written = m_crowdedPages.Reduce(page);
-    m_mostWritten = std::max(m_mostWritten, m_crowdedPages.Colours());
+    const QImage written = m_crowdedPages.Reduce(page, run.crowded);
+    run.most = std::max(run.most, run.crowded.distinct);
     return written;
+}
+
+void ExportColours::Append(WrittenRun &&later)
+{
+    m_run.most = std::max(m_run.most, later.most);
+    m_run.written.Append(later.written);
+    for (std::size_t i = 0; i < m_run.crowded.used.size(); ++i)
+        m_run.crowded.used[i] = m_run.crowded.used[i] || later.crowded.used[i];
 }
 
 COLORREF ExportColours::TransparentColour(int *index) const
 {
     *index = -1;
-    PageColours used = Reducing() ? m_written : m_surveyed;
+    PageColours used = Reducing() ? m_run.written : m_surveyed;
     if (Reducing())
-        for (QRgb rgb : m_crowdedPages.UsedColours())
+        for (QRgb rgb : m_crowdedPages.UsedColours(m_run.crowded))
             used.Include(rgb);
-    const int most = Reducing() ? m_mostWritten : m_most;
+    const int most = Reducing() ? m_run.most : m_most;
     if ((Reducing() && !m_chosen) || most > m_maxColours)
         return 0;
     // The candidates in the order they are tried: the 256 colours of a 3-3-2 palette, then red 248.

@@ -8,6 +8,7 @@
 #include "document/CoreContext.h"
 #include "document/GifColours.h"
 #include "document/GifExportSettings.h"
+#include "document/GifFrameWalk.h"
 #include "document/GifProgress.h"
 #include "document/OptOutWarning.h"
 #include "platform/Prompts.h"
@@ -27,36 +28,6 @@ const QString kShortFrameMessage =
 
 const QString kTransColorMessage =
     QStringLiteral("Vellumark Error ID: VKERR_SEL_TRANSCOLOR. Error selecting transparent color.");
-
-// The bounding rectangle of the pixels in which two pictures of the same size differ.
-QRect DifferingRect(const QImage &page, const QImage &composed)
-{
-    const int w = page.width();
-    const int h = page.height();
-    const std::size_t rowBytes = std::size_t(w) * sizeof(QRgb);
-    int top = 0;
-    while (top < h && std::memcmp(page.constScanLine(top), composed.constScanLine(top), rowBytes) == 0)
-        ++top;
-    if (top == h)
-        return {};
-    int bottom = h - 1;
-    while (bottom > top && std::memcmp(page.constScanLine(bottom), composed.constScanLine(bottom), rowBytes) == 0)
-        --bottom;
-    int left = w, right = -1;
-    for (int y = top; y <= bottom; ++y) {
-        const auto *p = reinterpret_cast<const QRgb *>(page.constScanLine(y));
-        const auto *q = reinterpret_cast<const QRgb *>(composed.constScanLine(y));
-        int x = 0;
-        while (x < left && p[x] == q[x])
-            ++x;
-        left = std::min(left, x);
-        int r = w - 1;
-        while (r > right && p[r] == q[r])
-            --r;
-        right = std::max(right, r);
-    }
-    return QRect(QPoint(left, top), QPoint(right, bottom));
-}
 
 // GIF delays are whole centiseconds and browsers hold frames under 20 ms for 100 ms: say so once
 // per export, unless the user turned the warning off.
@@ -110,80 +81,6 @@ void EndGifWriting(ImagingControl &file)
     file.SetColorDithering(false);
 }
 
-// Frame differencing: every page after the first keeps only the rectangle in which it differs
-// from what a viewer shows after the pages before it (disposal 1 leaves each page in place), and
-// the pixels in it that stay as they were become transparent. The transparent colour is known
-// only once every page was seen, so those pixels are marked until then; a mark has alpha 0, which
-// no pixel of a page has (they are kept opaque, and a GIF carries no alpha).
-class ChangedPages {
-public:
-    explicit ChangedPages(ImagingControl &file) : m_file(file) {}
-
-    // Appends the page to the control's page list.
-    void Add(ImagingBitmap page)
-    {
-        page.disposal = 1;
-        if (m_composed.isNull()) {
-            page.transparent = false;
-            m_composed = page.image;
-        } else {
-            QRect changed = DifferingRect(page.image, m_composed);
-            if (changed.isEmpty())
-                changed = QRect(0, 0, 1, 1);
-            QImage kept(changed.size(), QImage::Format_RGB32);
-            for (int y = 0; y < changed.height(); ++y) {
-                const QRgb *p = reinterpret_cast<const QRgb *>(page.image.constScanLine(changed.top() + y)) + changed.left();
-                QRgb *q = reinterpret_cast<QRgb *>(m_composed.scanLine(changed.top() + y)) + changed.left();
-                auto *out = reinterpret_cast<QRgb *>(kept.scanLine(y));
-                for (int x = 0; x < changed.width(); ++x) {
-                    if (p[x] == q[x]) {
-                        out[x] = kMark;
-                    } else {
-                        out[x] = p[x] | 0xFF000000u;
-                        q[x] = p[x];
-                    }
-                }
-            }
-            page.image = kept;
-            page.left = changed.left();
-            page.top = changed.top();
-            page.transparent = true;
-            page.region = {};
-        }
-        m_file.InsertPage(-1, page);
-    }
-
-    // Gives every page the transparent colour at `index` and the marked pixels that colour.
-    void Finish(COLORREF colour, int index)
-    {
-        const QRgb key = ColorrefToQRgb(colour) | 0xFF000000u;
-        for (int k = 0; k < m_file.PageCount(); ++k) {
-            m_file.SetPageIndex(k);
-            m_file.SetPageUserPaletteEntry(index, colour);
-            if (k == 0)
-                continue;
-            m_file.SetPageTransparentColor(colour);
-            QImage *page = m_file.GetBitmapDC();
-            auto *pixels = reinterpret_cast<QRgb *>(page->bits());
-            for (qsizetype i = 0, n = qsizetype(page->width()) * page->height(); i < n; ++i)
-                if (pixels[i] == kMark)
-                    pixels[i] = key;
-            m_file.ReleaseBitmapDC();
-        }
-    }
-
-    void Clear()
-    {
-        m_file.SetPageList(0);
-        m_composed = QImage();
-    }
-
-private:
-    static constexpr QRgb kMark = 0;
-    ImagingControl &m_file;
-    QImage m_composed; // what a viewer shows after the pages so far
-};
-
 // A colour no page of the control uses for the transparent pixels, and its palette index; index
 // -1 when there is none.
 COLORREF FindTransparentColor(ImagingControl &control, int *index)
@@ -222,7 +119,7 @@ COLORREF CBannerDoc::ChooseTransparentColor(ImagingControl &control, int *index)
 }
 
 CBannerDoc::GifOutcome CBannerDoc::PrepareGif(const CoreContext::GifExportOptions &options,
-                                              const std::function<bool(int)> &pageDone)
+                                              const std::function<bool(int)> &pageDone, bool background)
 {
     ImagingControl &file = m_context.FileCtrl;
     file.SetColorDithering(options.dither);
@@ -239,42 +136,15 @@ CBannerDoc::GifOutcome CBannerDoc::PrepareGif(const CoreContext::GifExportOption
     if (n < 2) {
         RenderAllFrames(&file);
     } else {
-        // The frames are rendered one at a time and walked in order, so only the pages as written
-        // are held: once when no page has too many colours, twice when some do (the first walk
-        // chooses the palette they share, the second maps them). Progress counts both walks.
-        GifColours::ExportColours colours(options.dither);
-        ChangedPages pages(file);
         StartRendering(file);
-        int reported = 0;
-        const auto step = [&](int walk, int k) {
-            reported = std::max(reported, (walk * n + k) / (colours.Reducing() ? 2 : 1));
-            return k == 0 || pageDone(reported);
-        };
-        for (int k = 0; k < n; ++k) {
-            const ImagingBitmap frame = RenderFrame(k);
-            if (colours.Survey(frame.image))
-                pages.Add(frame);
-            else if (file.PageCount() > 0)
-                pages.Clear();
-            if (!step(0, k))
-                return stop(GifStatus::Stopped);
-        }
-        if (colours.Reducing() && !colours.Choose())
+        switch (GifFrameWalk::Walk(*this, m_context.RenderCtrl, file, options.dither, pageDone, background)) {
+        case GifFrameWalk::Outcome::Stopped:
+            return stop(GifStatus::Stopped);
+        case GifFrameWalk::Outcome::NoTransparentColor:
             return stop(GifStatus::NoTransparentColor);
-        for (int k = 0; colours.Reducing() && k < n; ++k) {
-            ImagingBitmap frame = RenderFrame(k);
-            frame.image = colours.Reduce(k, frame.image);
-            if (frame.image.isNull())
-                return stop(GifStatus::NoTransparentColor);
-            pages.Add(frame);
-            if (!step(1, k))
-                return stop(GifStatus::Stopped);
+        case GifFrameWalk::Outcome::Ready:
+            break;
         }
-        int index = -1;
-        const COLORREF colour = colours.TransparentColour(&index);
-        if (index == -1)
-            return stop(GifStatus::NoTransparentColor);
-        pages.Finish(colour, index);
     }
 
     // Colour depth: the fewest bits whose palette holds more entries than any page has colours.
@@ -362,7 +232,7 @@ bool CBannerDoc::SaveAsGif(const QString &path)
 CBannerDoc::GifOutcome CBannerDoc::MeasureGif(const CoreContext::GifExportOptions &options,
                                               const std::function<bool()> &stop)
 {
-    GifOutcome outcome = PrepareGif(options, [&stop](int) { return !stop(); });
+    GifOutcome outcome = PrepareGif(options, [&stop](int) { return !stop(); }, true);
     if (outcome.status != GifStatus::Ready)
         return outcome;
     ImagingControl &file = m_context.FileCtrl;

@@ -4,8 +4,11 @@
 #include "GifTestSupport.h"
 #include "TestSupport.h"
 
+#include "document/GifFrameWalk.h"
 #include "document/GifProgress.h"
 #include "items/PrimitiveGraphics.h"
+#include "items/Stamp.h"
+#include "items/Text.h"
 #include "platform/ScriptedPrompts.h"
 #include "platform/imaging/GifCodec.h"
 #include "platform/imaging/ImagingControl.h"
@@ -13,6 +16,8 @@
 #include <QFile>
 #include <QPainter>
 #include <algorithm>
+#include <climits>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace GifTest;
@@ -266,6 +271,75 @@ TEST_F(GifExportTest, PhotographicFramesAfterFlatOnesLeaveTheFlatOnesExactDither
         EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end())) << dither;
         EXPECT_EQ(reported.back(), int(pictures.size())) << dither;
     }
+    GifProgress::SetHandler({});
+}
+
+TEST_F(GifExportTest, FramesWalkedInTwoRunsAtOnceGiveTheFileOfOneRun)
+{
+    // Long banners are walked in two runs of frames, the later one on another thread. Each kind
+    // must come out byte for byte as from one run: colours only the later run sees, pages only it
+    // finds too colourful (or only the first run does), photographs throughout, dithering, and
+    // text and pictures drawn on both threads at once.
+    ctx.m_batch = true; // the document keeps its frames after a save
+    constexpr int n = 20;
+    const QImage stampPicture = Stripes(5).copy(0, 0, 40, 20);
+    const auto build = [&](const std::function<QImage(int)> &picture) {
+        std::vector<QImage> pictures;
+        for (int k = 0; k < n; ++k)
+            pictures.push_back(picture(k));
+        SetFrames(doc, pictures, 40);
+        for (int k = 0; k < n; ++k) {
+            auto text = std::make_unique<CText>(CRect(150 + 2 * k, 20, 300, 50));
+            text->m_text = QStringLiteral("Sale %1%").arg(k * 7);
+            doc.GetFrame(k)->AddItem(std::move(text));
+            auto stamp = std::make_unique<CStamp>(CRect(10 + 5 * k, 5, 50 + 5 * k, 25));
+            stamp->SetPicture(std::make_unique<PackedDib>(Dib::Encode24(stampPicture)));
+            doc.GetFrame(k)->AddItem(std::move(stamp));
+        }
+    };
+    const QImage flat = Plain(qRgb(20, 40, 90));
+    const std::vector<std::pair<const char *, std::function<QImage(int)>>> banners = {
+        {"flat", [&](int) { return flat; }},
+        {"photographs later", [&](int k) { return k < 13 ? flat : Photographic(k / 3); }},
+        {"photographs first", [&](int k) { return k < 6 ? Photographic(k / 2) : flat; }},
+        {"every third a photograph", [&](int k) { return k % 3 ? flat : Photographic(k); }},
+        {"photographs", [&](int k) { return Photographic(k / 4); }},
+    };
+    const auto save = [&](int minFramesToSplit, const QString &name) {
+        GifFrameWalk::SetMinFramesToSplit(minFramesToSplit);
+        path = TestSupport::NewTempDir() + QLatin1Char('/') + name;
+        EXPECT_TRUE(doc.SaveAsGif(path));
+        return TestSupport::ReadFile(path);
+    };
+    std::vector<int> reported;
+    GifProgress::SetReportInterval(0);
+    GifProgress::SetHandler([&](GifProgress::Task task, int done, int) {
+        if (task == GifProgress::Task::Export)
+            reported.push_back(done);
+    });
+    for (const auto &[name, picture] : banners) {
+        for (const bool dither : {false, true}) {
+            SCOPED_TRACE(std::string(name) + (dither ? ", dithered" : ""));
+            build(picture);
+            ctx.m_gifOptions.dither = dither;
+            const QByteArray oneRun = save(INT_MAX, QStringLiteral("one.gif"));
+            reported.clear();
+            const QByteArray twoRuns = save(2, QStringLiteral("two.gif"));
+            ASSERT_FALSE(oneRun.isEmpty());
+            EXPECT_TRUE(oneRun == twoRuns);
+            EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end()));
+            ASSERT_FALSE(reported.empty());
+            EXPECT_EQ(reported.back(), n);
+            EXPECT_EQ(doc.MeasureGif(ctx.m_gifOptions, [] { return false; }).bytes, twoRuns.size());
+            // Asked to stop, both runs stop, in either walk.
+            for (const int after : {3, 14}) {
+                int asked = 0;
+                const CBannerDoc::GifOutcome stopped = doc.MeasureGif(ctx.m_gifOptions, [&] { return ++asked > after; });
+                EXPECT_TRUE(stopped.status == CBannerDoc::GifStatus::Stopped || asked <= after) << after;
+            }
+        }
+    }
+    GifFrameWalk::SetMinFramesToSplit(0);
     GifProgress::SetHandler({});
 }
 

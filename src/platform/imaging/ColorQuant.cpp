@@ -413,6 +413,12 @@ void Histogram::AddImage(const QImage &image)
     ForEachRun(AsRgb32(image), [this](int, int x0, int x1, QRgb rgb) { Add(rgb, unsigned(x1 - x0)); });
 }
 
+void Histogram::Append(const Histogram &later)
+{
+    for (int slot = 0; slot < later.Size(); ++slot)
+        Add(later.Color(slot), later.Count(slot));
+}
+
 bool ChoosePalette(const Histogram &histogram, int maxColors, QVector<QRgb> *palette, std::vector<uchar> *entries)
 {
     palette->clear();

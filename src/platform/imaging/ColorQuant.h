@@ -130,14 +130,29 @@ private:
 // 64K colours (half a megabyte) in front of the index answers for the colours met lately, which
 // in the pages of one animation are most of them, those of a few photographs included.
 class Histogram {
+    struct Cached {
+        QRgb key;
+        int slot;
+    };
+    static constexpr int kCacheBits = 16;
+    static constexpr std::size_t kCacheSize = std::size_t(1) << kCacheBits;
+    static constexpr QRgb kNone = 0xffffffffu; // no colour (they have top byte 0)
+
 public:
-    explicit Histogram(int expectedColors = 4096) : m_slots(expectedColors), m_cache(kCacheSize, {kNone, -1}) {}
+    // Colours met lately and their slots. The histogram has one for itself; another thread that
+    // looks colours up in it needs one of its own.
+    class Cache {
+        friend class Histogram;
+        std::vector<Cached> m_entries = std::vector<Cached>(kCacheSize, {kNone, -1});
+    };
+
+    explicit Histogram(int expectedColors = 4096) : m_slots(expectedColors) {}
     void Add(QRgb color, unsigned pixels = 1)
     {
         const QRgb key = color & 0xffffff;
         if (key != m_last || m_lastSlot < 0) {
             m_last = key;
-            Cached &cached = m_cache[CacheSlot(key)];
+            Cached &cached = m_cache.m_entries[CacheSlot(key)];
             if (cached.key != key) {
                 cached = {key, m_slots.Insert(key, int(m_colors.size()))};
                 if (cached.slot == int(m_colors.size())) {
@@ -151,12 +166,16 @@ public:
     }
     // Every pixel, row after row.
     void AddImage(const QImage &image);
+    // Adds the colours another histogram gathered, in its order: the same as adding here what
+    // was added there.
+    void Append(const Histogram &later);
     int Size() const { return int(m_colors.size()); }
     // The colour's place in the order of first appearance, or -1.
-    int Find(QRgb color) const
+    int Find(QRgb color) const { return Find(color, m_cache); }
+    int Find(QRgb color, Cache &cache) const
     {
         const QRgb key = color & 0xffffff;
-        Cached &cached = m_cache[CacheSlot(key)];
+        Cached &cached = cache.m_entries[CacheSlot(key)];
         if (cached.key != key) {
             const int slot = m_slots.Find(key);
             if (slot < 0)
@@ -169,17 +188,10 @@ public:
     unsigned Count(int slot) const { return m_counts[std::size_t(slot)]; }
 
 private:
-    struct Cached {
-        QRgb key;
-        int slot;
-    };
-    static constexpr int kCacheBits = 16;
-    static constexpr std::size_t kCacheSize = std::size_t(1) << kCacheBits;
-    static constexpr QRgb kNone = 0xffffffffu; // no colour (they have top byte 0)
     static std::size_t CacheSlot(QRgb key) { return (key * 2654435761u) >> (32 - kCacheBits); }
 
     ColorIndex m_slots;
-    mutable std::vector<Cached> m_cache;
+    mutable Cache m_cache;
     std::vector<QRgb> m_colors; // RGB, top byte 0
     std::vector<unsigned> m_counts;
     QRgb m_last = 0;

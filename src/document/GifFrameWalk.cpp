@@ -1,0 +1,342 @@
+#include "document/GifFrameWalk.h"
+
+#include "document/BannerDoc.h"
+#include "document/GifColours.h"
+#include "items/ItemContext.h"
+#include "platform/imaging/ImagingControl.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <future>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace GifFrameWalk {
+namespace {
+
+// Below this many frames a second thread costs more than it saves.
+constexpr int kMinFramesToSplit = 16;
+int g_minFramesToSplit = 0; // 0: kMinFramesToSplit, when the machine has a second core
+
+// The bounding rectangle of the pixels in which two pictures of the same size differ.
+QRect DifferingRect(const QImage &page, const QImage &composed)
+{
+    const int w = page.width();
+    const int h = page.height();
+    const std::size_t rowBytes = std::size_t(w) * sizeof(QRgb);
+    int top = 0;
+    while (top < h && std::memcmp(page.constScanLine(top), composed.constScanLine(top), rowBytes) == 0)
+        ++top;
+    if (top == h)
+        return {};
+    int bottom = h - 1;
+    while (bottom > top && std::memcmp(page.constScanLine(bottom), composed.constScanLine(bottom), rowBytes) == 0)
+        --bottom;
+    int left = w, right = -1;
+    for (int y = top; y <= bottom; ++y) {
+        const auto *p = reinterpret_cast<const QRgb *>(page.constScanLine(y));
+        const auto *q = reinterpret_cast<const QRgb *>(composed.constScanLine(y));
+        int x = 0;
+        while (x < left && p[x] == q[x])
+            ++x;
+        left = std::min(left, x);
+        int r = w - 1;
+        while (r > right && p[r] == q[r])
+            --r;
+        right = std::max(right, r);
+    }
+    return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+// Frame differencing: every page after the first keeps only the rectangle in which it differs
+// from what a viewer shows after the pages before it (disposal 1 leaves each page in place, so
+// that is the page before), and the pixels in it that stay as they were become transparent. The
+// transparent colour is known only once every page was seen, so those pixels are marked until
+// then; a mark has alpha 0, which no pixel of a page has (they are kept opaque, and a GIF carries
+// no alpha).
+class ChangedPages {
+public:
+    // For a run of pages that does not start the animation: the page a viewer shows before them.
+    void StartAfter(const QImage &before) { m_composed = before; }
+
+    void Add(ImagingBitmap page)
+    {
+        page.disposal = 1;
+        if (m_composed.isNull()) {
+            page.transparent = false;
+            m_composed = page.image;
+        } else {
+            QRect changed = DifferingRect(page.image, m_composed);
+            if (changed.isEmpty())
+                changed = QRect(0, 0, 1, 1);
+            QImage kept(changed.size(), QImage::Format_RGB32);
+            for (int y = 0; y < changed.height(); ++y) {
+                const QRgb *p = reinterpret_cast<const QRgb *>(page.image.constScanLine(changed.top() + y)) + changed.left();
+                QRgb *q = reinterpret_cast<QRgb *>(m_composed.scanLine(changed.top() + y)) + changed.left();
+                auto *out = reinterpret_cast<QRgb *>(kept.scanLine(y));
+                for (int x = 0; x < changed.width(); ++x) {
+                    if (p[x] == q[x]) {
+                        out[x] = kMark;
+                    } else {
+                        out[x] = p[x] | 0xFF000000u;
+                        q[x] = p[x];
+                    }
+                }
+            }
+            page.image = kept;
+            page.left = changed.left();
+            page.top = changed.top();
+            page.transparent = true;
+            page.region = {};
+        }
+        m_pages.push_back(std::move(page));
+    }
+
+    // The pages of the run that followed this one's.
+    void Append(ChangedPages &&later)
+    {
+        m_pages.insert(m_pages.end(), std::make_move_iterator(later.m_pages.begin()),
+                       std::make_move_iterator(later.m_pages.end()));
+        m_composed = std::move(later.m_composed);
+    }
+
+    void Clear()
+    {
+        m_pages.clear();
+        m_composed = QImage();
+    }
+
+    // Appends the pages to the control's page list, with the transparent colour at `index` and
+    // the marked pixels that colour.
+    void Finish(ImagingControl &file, COLORREF colour, int index)
+    {
+        for (const ImagingBitmap &page : m_pages)
+            file.InsertPage(-1, page);
+        m_pages.clear();
+        const QRgb key = ColorrefToQRgb(colour) | 0xFF000000u;
+        for (int k = 0; k < file.PageCount(); ++k) {
+            file.SetPageIndex(k);
+            file.SetPageUserPaletteEntry(index, colour);
+            if (k == 0)
+                continue;
+            file.SetPageTransparentColor(colour);
+            QImage *page = file.GetBitmapDC();
+            auto *pixels = reinterpret_cast<QRgb *>(page->bits());
+            for (qsizetype i = 0, n = qsizetype(page->width()) * page->height(); i < n; ++i)
+                if (pixels[i] == kMark)
+                    pixels[i] = key;
+            file.ReleaseBitmapDC();
+        }
+    }
+
+private:
+    static constexpr QRgb kMark = 0;
+    std::vector<ImagingBitmap> m_pages;
+    QImage m_composed; // what a viewer shows after the pages so far
+};
+
+// What a run on another thread renders through: controls of its own, for the frame and for the
+// items that draw pictures (the thread's item context, so it never touches the other thread's).
+class OwnControls {
+public:
+    explicit OwnControls(const CBannerDoc &doc)
+    {
+        m_items.stampCtrl = &m_stamp;
+        m_items.workCtrl = &m_work;
+        m_previous = ItemContext::InstallForThread(&m_items);
+        doc.PrepareRendering(render);
+    }
+    ~OwnControls() { ItemContext::InstallForThread(m_previous); }
+    OwnControls(const OwnControls &) = delete;
+    OwnControls &operator=(const OwnControls &) = delete;
+
+    ImagingControl render;
+
+private:
+    ImagingControl m_stamp, m_work;
+    ItemContext m_items;
+    ItemContext *m_previous = nullptr;
+};
+
+// The frame at which the later run of a walk starts; the frame count when there is one run.
+int SplitAt(int n, bool oneRun)
+{
+    const bool forced = g_minFramesToSplit > 0;
+    const int least = forced ? g_minFramesToSplit : kMinFramesToSplit;
+    if (n < std::max(least, 2) || (!forced && (oneRun || std::thread::hardware_concurrency() < 2)))
+        return n;
+    return (n + 1) / 2;
+}
+
+// The later run of a walk: frames [from, n) on a thread of its own (on this one when no thread
+// can be had), started after the first run's first frame and waited for after its last.
+class LaterRun {
+public:
+    explicit LaterRun(const std::atomic<bool> &stop) : m_stop(stop) {}
+    ~LaterRun() { Wait(); }
+
+    void Start(std::function<void(const std::atomic<bool> &stop, std::atomic<int> &done)> run)
+    {
+        m_run = std::move(run);
+        try {
+            m_future = std::async(std::launch::async, [this] { m_run(m_stop, m_done); });
+        } catch (const std::system_error &) {
+            m_deferred = true;
+        }
+    }
+
+    // Waits for the run, calling report() now and then meanwhile; false when report() said to
+    // stop (the run is then stopped and waited for too).
+    bool Finish(const std::function<bool()> &report)
+    {
+        if (m_deferred) {
+            m_deferred = false;
+            m_run(m_stop, m_done);
+        }
+        while (m_future.valid() && m_future.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
+            if (!report())
+                return false;
+        }
+        if (m_future.valid())
+            m_future.get(); // what the run threw is thrown here
+        return true;
+    }
+
+    void Wait()
+    {
+        if (m_future.valid())
+            m_future.wait();
+    }
+
+    int Done() const { return m_done; }
+
+private:
+    const std::atomic<bool> &m_stop;
+    std::function<void(const std::atomic<bool> &, std::atomic<int> &)> m_run;
+    std::future<void> m_future;
+    bool m_deferred = false;
+    std::atomic<int> m_done{0};
+};
+
+} // namespace
+
+void SetMinFramesToSplit(int frames)
+{
+    g_minFramesToSplit = std::max(0, frames);
+}
+
+Outcome Walk(const CBannerDoc &doc, ImagingControl &render, ImagingControl &file, bool dither,
+             const std::function<bool(int)> &pageDone, bool oneRun)
+{
+    const int n = doc.GetFrameCount();
+    const int split = SplitAt(n, oneRun);
+    GifColours::ExportColours colours(dither);
+    ChangedPages pages;
+    std::atomic<bool> stop{false};
+    std::atomic<bool> reducing{false}; // some page of the first walk has too many colours
+    // Progress counts both walks as one pass over the frames; k frames of the walk are done.
+    int reported = 0;
+    const auto step = [&](int walk, int k) {
+        reported = std::max(reported, (walk * n + k - 1) / (reducing ? 2 : 1));
+        if (k == 1 || pageDone(reported))
+            return true;
+        stop = true;
+        return false;
+    };
+
+    // First walk. Frame 0 decides how the colours of the others are counted, so it comes first.
+    const auto survey = [&reducing](GifColours::ExportColours &c, ChangedPages &p, const ImagingBitmap &frame) {
+        if (c.Survey(frame.image) && !reducing) {
+            p.Add(frame);
+        } else {
+            reducing = true;
+            p.Clear();
+        }
+    };
+    survey(colours, pages, doc.RenderFrame(0, render));
+    step(0, 1);
+    GifColours::ExportColours laterColours = colours.Continuation();
+    ChangedPages laterPages;
+    {
+        LaterRun later(stop);
+        if (split < n)
+            later.Start([&](const std::atomic<bool> &stopped, std::atomic<int> &done) {
+                OwnControls own(doc);
+                laterPages.StartAfter(doc.RenderFrame(split - 1, own.render).image);
+                for (int k = split; k < n && !stopped; ++k, ++done)
+                    survey(laterColours, laterPages, doc.RenderFrame(k, own.render));
+            });
+        for (int k = 1; k < split; ++k) {
+            survey(colours, pages, doc.RenderFrame(k, render));
+            if (!step(0, k + 1 + later.Done()))
+                return Outcome::Stopped;
+        }
+        if (!later.Finish([&] { return step(0, split + later.Done()); }))
+            return Outcome::Stopped;
+    }
+    if (split < n) {
+        colours.Append(std::move(laterColours));
+        if (colours.Reducing())
+            pages.Clear();
+        else
+            pages.Append(std::move(laterPages));
+    }
+
+    // Second walk, when pages have too many colours: the pages again, mapped to the palette the
+    // first walk chose.
+    if (colours.Reducing()) {
+        if (!colours.Choose())
+            return Outcome::NoTransparentColor;
+        const int from = colours.SecondWalkSplits() ? split : n;
+        GifColours::ExportColours::WrittenRun laterRun;
+        laterPages.Clear();
+        std::atomic<bool> failed{false};
+        LaterRun later(stop);
+        if (from < n)
+            later.Start([&](const std::atomic<bool> &stopped, std::atomic<int> &done) {
+                OwnControls own(doc);
+                // The page before the run, as written, is what its first page is compared with.
+                const QImage before = colours.Reduce(from - 1, doc.RenderFrame(from - 1, own.render).image, laterRun);
+                laterPages.StartAfter(before);
+                for (int k = from; k < n && !stopped && !before.isNull(); ++k, ++done) {
+                    ImagingBitmap frame = doc.RenderFrame(k, own.render);
+                    frame.image = colours.Reduce(k, frame.image, laterRun);
+                    if (frame.image.isNull())
+                        break;
+                    laterPages.Add(frame);
+                }
+                failed = done < n - from && !stopped;
+            });
+        for (int k = 0; k < from; ++k) {
+            ImagingBitmap frame = doc.RenderFrame(k, render);
+            frame.image = colours.Reduce(k, frame.image);
+            if (frame.image.isNull()) {
+                stop = true;
+                return Outcome::NoTransparentColor;
+            }
+            pages.Add(frame);
+            if (!step(1, k + 1 + later.Done()))
+                return Outcome::Stopped;
+        }
+        if (!later.Finish([&] { return step(1, from + later.Done()); }))
+            return Outcome::Stopped;
+        if (failed)
+            return Outcome::NoTransparentColor;
+        if (from < n) {
+            colours.Append(std::move(laterRun));
+            pages.Append(std::move(laterPages));
+        }
+    }
+
+    int index = -1;
+    const COLORREF colour = colours.TransparentColour(&index);
+    if (index == -1)
+        return Outcome::NoTransparentColor;
+    pages.Finish(file, colour, index);
+    return Outcome::Ready;
+}
+
+} // namespace GifFrameWalk
