@@ -246,7 +246,7 @@ QImage CrowdedPages::Reduce(const QImage &page, Run &run) const
     // The pages come again as they came in the survey, so their colours are all in the palette
     // chosen; one that is not still gets the nearest entry.
     const auto entry = [this, &run](QRgb rgb) {
-        const int slot = m_histogram.Find(rgb, run.cache);
+        const int slot = run.cache ? m_histogram.Find(rgb, *run.cache) : m_histogram.Find(rgb);
         return slot >= 0 ? int(m_entries[std::size_t(slot)]) : ColorQuant::NearestEntry(m_palette, rgb);
     };
     const int width = page.width();

@@ -85,7 +85,8 @@ public:
         std::vector<int> pixels = std::vector<int>(256, 0);
         std::vector<bool> used = std::vector<bool>(256, false);
         int distinct = 0;
-        ColorQuant::Histogram::Cache cache;
+        // A run on another thread looks colours up through a cache of its own.
+        std::unique_ptr<ColorQuant::Histogram::Cache> cache;
     };
     // Second walk, the same pages in the same order: each one reduced (Format_RGB32), or a null
     // image when it cannot be; run.distinct then counts its colours. The picture of the page

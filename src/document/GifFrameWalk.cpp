@@ -9,7 +9,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <future>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -171,53 +173,99 @@ int SplitAt(int n, bool oneRun)
     return (n + 1) / 2;
 }
 
-// The later run of a walk: frames [from, n) on a thread of its own (on this one when no thread
-// can be had), started after the first run's first frame and waited for after its last.
-class LaterRun {
+// The thread of the later runs. It starts with the walk, so that it is awake by the time the
+// first run has rendered its first frame (waking an idle core takes a while), and takes the later
+// run of each walk in turn; without a thread to be had, Finish runs them on the calling one.
+class LaterRuns {
 public:
-    explicit LaterRun(const std::atomic<bool> &stop) : m_stop(stop) {}
-    ~LaterRun() { Wait(); }
+    using Run = std::function<void(const std::atomic<bool> &stop, std::atomic<int> &done)>;
 
-    void Start(std::function<void(const std::atomic<bool> &stop, std::atomic<int> &done)> run)
+    LaterRuns(bool wanted, std::atomic<bool> &stop) : m_stop(stop)
     {
-        m_run = std::move(run);
+        if (!wanted)
+            return;
         try {
-            m_future = std::async(std::launch::async, [this] { m_run(m_stop, m_done); });
+            m_thread = std::thread([this] { Serve(); });
         } catch (const std::system_error &) {
-            m_deferred = true;
         }
+    }
+    ~LaterRuns()
+    {
+        m_stop = true;
+        {
+            std::lock_guard lock(m_mutex);
+            m_quit = true;
+        }
+        m_wake.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    LaterRuns(const LaterRuns &) = delete;
+    LaterRuns &operator=(const LaterRuns &) = delete;
+
+    void Start(Run run)
+    {
+        std::lock_guard lock(m_mutex);
+        m_done = 0;
+        m_run = std::move(run);
+        m_busy = true;
+        m_wake.notify_all();
     }
 
     // Waits for the run, calling report() now and then meanwhile; false when report() said to
-    // stop (the run is then stopped and waited for too).
+    // stop. What the run threw is thrown here.
     bool Finish(const std::function<bool()> &report)
     {
-        if (m_deferred) {
-            m_deferred = false;
+        if (!m_thread.joinable() && m_run) {
             m_run(m_stop, m_done);
+            m_run = nullptr;
+            m_busy = false;
         }
-        while (m_future.valid() && m_future.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
+        std::unique_lock lock(m_mutex);
+        while (!m_wake.wait_for(lock, std::chrono::milliseconds(20), [this] { return !m_busy; })) {
+            lock.unlock();
             if (!report())
                 return false;
+            lock.lock();
         }
-        if (m_future.valid())
-            m_future.get(); // what the run threw is thrown here
+        m_done = 0;
+        if (m_failure)
+            std::rethrow_exception(std::exchange(m_failure, nullptr));
         return true;
     }
 
-    void Wait()
-    {
-        if (m_future.valid())
-            m_future.wait();
-    }
-
+    // Frames done by the run started last, until it is finished.
     int Done() const { return m_done; }
 
 private:
-    const std::atomic<bool> &m_stop;
-    std::function<void(const std::atomic<bool> &, std::atomic<int> &)> m_run;
-    std::future<void> m_future;
-    bool m_deferred = false;
+    void Serve()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_quit || m_busy; });
+            if (m_quit)
+                return;
+            Run run = std::move(m_run);
+            lock.unlock();
+            try {
+                run(m_stop, m_done);
+            } catch (...) {
+                m_failure = std::current_exception();
+            }
+            lock.lock();
+            m_busy = false;
+            m_wake.notify_all();
+        }
+    }
+
+    std::atomic<bool> &m_stop;
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    Run m_run;
+    bool m_busy = false;
+    bool m_quit = false;
+    std::exception_ptr m_failure;
     std::atomic<int> m_done{0};
 };
 
@@ -247,7 +295,6 @@ Outcome Walk(const CBannerDoc &doc, ImagingControl &render, ImagingControl &file
         return false;
     };
 
-    // First walk. Frame 0 decides how the colours of the others are counted, so it comes first.
     const auto survey = [&reducing](GifColours::ExportColours &c, ChangedPages &p, const ImagingBitmap &frame) {
         if (c.Survey(frame.image) && !reducing) {
             p.Add(frame);
@@ -256,27 +303,31 @@ Outcome Walk(const CBannerDoc &doc, ImagingControl &render, ImagingControl &file
             p.Clear();
         }
     };
+    // What the later runs work on outlives their thread, which `later` stops and waits for first.
+    GifColours::ExportColours laterColours(dither);
+    GifColours::ExportColours::WrittenRun laterRun;
+    ChangedPages laterPages;
+    std::atomic<bool> failed{false};
+    LaterRuns later(split < n, stop);
+
+    // First walk. Frame 0 decides how the colours of the others are counted, so it comes first.
     survey(colours, pages, doc.RenderFrame(0, render));
     step(0, 1);
-    GifColours::ExportColours laterColours = colours.Continuation();
-    ChangedPages laterPages;
-    {
-        LaterRun later(stop);
-        if (split < n)
-            later.Start([&](const std::atomic<bool> &stopped, std::atomic<int> &done) {
-                OwnControls own(doc);
-                laterPages.StartAfter(doc.RenderFrame(split - 1, own.render).image);
-                for (int k = split; k < n && !stopped; ++k, ++done)
-                    survey(laterColours, laterPages, doc.RenderFrame(k, own.render));
-            });
-        for (int k = 1; k < split; ++k) {
-            survey(colours, pages, doc.RenderFrame(k, render));
-            if (!step(0, k + 1 + later.Done()))
-                return Outcome::Stopped;
-        }
-        if (!later.Finish([&] { return step(0, split + later.Done()); }))
+    laterColours = colours.Continuation();
+    if (split < n)
+        later.Start([&](const std::atomic<bool> &stopped, std::atomic<int> &done) {
+            OwnControls own(doc);
+            laterPages.StartAfter(doc.RenderFrame(split - 1, own.render).image);
+            for (int k = split; k < n && !stopped; ++k, ++done)
+                survey(laterColours, laterPages, doc.RenderFrame(k, own.render));
+        });
+    for (int k = 1; k < split; ++k) {
+        survey(colours, pages, doc.RenderFrame(k, render));
+        if (!step(0, k + 1 + later.Done()))
             return Outcome::Stopped;
     }
+    if (!later.Finish([&] { return step(0, split + later.Done()); }))
+        return Outcome::Stopped;
     if (split < n) {
         colours.Append(std::move(laterColours));
         if (colours.Reducing())
@@ -291,12 +342,10 @@ Outcome Walk(const CBannerDoc &doc, ImagingControl &render, ImagingControl &file
         if (!colours.Choose())
             return Outcome::NoTransparentColor;
         const int from = colours.SecondWalkSplits() ? split : n;
-        GifColours::ExportColours::WrittenRun laterRun;
         laterPages.Clear();
-        std::atomic<bool> failed{false};
-        LaterRun later(stop);
+        laterRun.crowded.cache = std::make_unique<ColorQuant::Histogram::Cache>();
         if (from < n)
-            later.Start([&](const std::atomic<bool> &stopped, std::atomic<int> &done) {
+            later.Start([&, from](const std::atomic<bool> &stopped, std::atomic<int> &done) {
                 OwnControls own(doc);
                 // The page before the run, as written, is what its first page is compared with.
                 const QImage before = colours.Reduce(from - 1, doc.RenderFrame(from - 1, own.render).image, laterRun);
