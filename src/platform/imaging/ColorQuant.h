@@ -140,10 +140,16 @@ class Histogram {
 
 public:
     // Colours met lately and their slots. The histogram has one for itself; another thread that
-    // looks colours up in it needs one of its own.
+    // looks colours up in it needs one of its own. Its room is taken when it is first used.
     class Cache {
         friend class Histogram;
-        std::vector<Cached> m_entries = std::vector<Cached>(kCacheSize, {kNone, -1});
+        Cached &At(QRgb key)
+        {
+            if (m_entries.empty())
+                m_entries.assign(kCacheSize, {kNone, -1});
+            return m_entries[CacheSlot(key)];
+        }
+        std::vector<Cached> m_entries;
     };
 
     explicit Histogram(int expectedColors = 4096) : m_slots(expectedColors) {}
@@ -152,7 +158,7 @@ public:
         const QRgb key = color & 0xffffff;
         if (key != m_last || m_lastSlot < 0) {
             m_last = key;
-            Cached &cached = m_cache.m_entries[CacheSlot(key)];
+            Cached &cached = m_cache.At(key);
             if (cached.key != key) {
                 cached = {key, m_slots.Insert(key, int(m_colors.size()))};
                 if (cached.slot == int(m_colors.size())) {
@@ -175,7 +181,7 @@ public:
     int Find(QRgb color, Cache &cache) const
     {
         const QRgb key = color & 0xffffff;
-        Cached &cached = cache.m_entries[CacheSlot(key)];
+        Cached &cached = cache.At(key);
         if (cached.key != key) {
             const int slot = m_slots.Find(key);
             if (slot < 0)
