@@ -616,3 +616,21 @@ TEST(GifCodecTest, DecodesAsGiflibDoes)
             ASSERT_EQ(std::memcmp(image.constScanLine(y), raster.data() + y * w, std::size_t(image.width())), 0) << y;
     }
 }
+
+TEST(GifCodecTest, IndicesPastTheColourTableAreWrittenMaskedToItsSize)
+{
+    // Rows long enough to be coded eight indices at a time, with a few left over; indices up to 7
+    // on a table of four entries come back masked, as giflib's own encoder writes them.
+    const QVector<QRgb> four = {qRgb(1, 1, 1), qRgb(2, 2, 2), qRgb(3, 3, 3), qRgb(4, 4, 4)};
+    Animation a;
+    a.width = 21;
+    a.height = 3;
+    a.globalPalette = four;
+    a.pages.push_back(MakePage(MakeIndexed(21, 3, four, [](int x, int y) { return (x + y) % 8; }), 0, 0, 10, 0));
+    QByteArray bytes;
+    ASSERT_EQ(Write(a, &bytes), Ok);
+    Animation b;
+    ASSERT_EQ(Read(bytes, &b), Ok);
+    ASSERT_EQ(b.pages.size(), 1u);
+    EXPECT_TRUE(SameIndices(b.pages[0].image, MakeIndexed(21, 3, four, [](int x, int y) { return (x + y) % 8 & 3; })));
+}

@@ -9,6 +9,7 @@
 #include <gif_lib.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace GifCodec {
 namespace {
@@ -96,15 +97,28 @@ CodedPage CodePage(const Page &page, const QVector<QRgb> &global, int lossyError
     std::vector<std::uint8_t> indices(std::size_t(w) * std::size_t(h));
     std::uint8_t *at = indices.data();
     std::uint8_t used = 0; // every index or'ed together: its highest bit is the highest index's
+    // Eight indices at a time (masking and or'ing bytes is the same in any byte order).
+    const std::uint64_t masks = 0x0101010101010101ull * mask;
+    std::uint64_t usedEight = 0;
     ForEachStoredRow(h, page.interlaced, [&](int y) {
         const uchar *line = img.constScanLine(y);
-        for (int x = 0; x < w; ++x) {
+        int x = 0;
+        for (; x + 8 <= w; x += 8) {
+            std::uint64_t eight;
+            std::memcpy(&eight, line + x, 8);
+            eight &= masks;
+            std::memcpy(at + x, &eight, 8);
+            usedEight |= eight;
+        }
+        for (; x < w; ++x) {
             at[x] = line[x] & mask;
             used |= at[x];
         }
         at += w;
         return GIF_OK;
     });
+    for (int k = 0; k < 8; ++k)
+        used |= std::uint8_t(usedEight >> (8 * k));
     CodedPage out;
     out.codeSize = GifLzw::MinCodeSize(&used, 1);
     GifLzw::Lossy lossy;
