@@ -1,8 +1,8 @@
 #pragma once
 // Work on many small independent items, such as the pages of an animation, spread over the cores.
 // Starting a thread costs tens of microseconds, more than a small page takes, so there is one
-// thread per core (the calling one included) and each takes the next item nobody has taken yet:
-// a large item holds up only the thread that has it.
+// thread per core (the calling one included, eight at most) and each takes the next item nobody
+// has taken yet: a large item holds up only the thread that has it.
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
@@ -23,7 +23,10 @@ void ForEachItem(std::size_t count, const Work &work)
         for (std::size_t i = next++; i < count; i = next++)
             work(i);
     };
-    const std::size_t threads = std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), count);
+    // The items take milliseconds in all; past a few threads, starting more costs what they save.
+    constexpr std::size_t kMostThreads = 8;
+    const std::size_t threads =
+        std::min({std::size_t(std::max(1u, std::thread::hardware_concurrency())), kMostThreads, count});
     std::vector<std::thread> helpers;
     for (std::size_t t = 1; t < threads; ++t) {
         try {
