@@ -270,10 +270,24 @@ int ColorIndex::Insert(QRgb color, int index)
 
 void ColorIndex::Grow()
 {
+    Rehash(33 - m_shift);
+}
+
+void ColorIndex::Reserve(int colours)
+{
+    int bits = 32 - m_shift;
+    while (bits < 30 && (std::size_t(1) << bits) < std::size_t(colours) * 2)
+        ++bits;
+    if (bits > 32 - m_shift)
+        Rehash(bits);
+}
+
+void ColorIndex::Rehash(int bits)
+{
     std::vector<Slot> before;
     before.swap(m_slots);
-    m_slots.assign(before.size() * 2, Slot{kEmpty, -1});
-    m_shift -= 1;
+    m_slots.assign(std::size_t(1) << bits, Slot{kEmpty, -1});
+    m_shift = 32 - bits;
     m_size = 0;
     for (const Slot &slot : before) {
         if (slot.key != kEmpty)
@@ -415,8 +429,19 @@ void Histogram::AddImage(const QImage &image)
 
 void Histogram::Append(const Histogram &later)
 {
-    for (int slot = 0; slot < later.Size(); ++slot)
-        Add(later.Color(slot), later.Count(slot));
+    // Room for all at once: the index is rebuilt once, not each time it fills up.
+    m_slots.Reserve(Size() + later.Size());
+    m_colors.reserve(m_colors.size() + later.m_colors.size());
+    m_counts.reserve(m_counts.size() + later.m_counts.size());
+    for (int slot = 0; slot < later.Size(); ++slot) {
+        const QRgb key = later.m_colors[std::size_t(slot)];
+        const int at = m_slots.Insert(key, Size());
+        if (at == Size()) {
+            m_colors.push_back(key);
+            m_counts.push_back(0);
+        }
+        m_counts[std::size_t(at)] += later.m_counts[std::size_t(slot)];
+    }
 }
 
 bool ChoosePalette(const Histogram &histogram, int maxColors, QVector<QRgb> *palette, std::vector<uchar> *entries)

@@ -109,9 +109,12 @@ public:
     // Stores index for the colour unless it is there already; returns the stored index.
     int Insert(QRgb color, int index);
     int Size() const { return m_size; }
+    // Makes room for this many colours in all.
+    void Reserve(int colours);
 
 private:
     void Grow();
+    void Rehash(int bits);
     static std::uint32_t Hash(std::uint32_t key, int shift) { return (key * 2654435761u) >> shift; }
 
     static constexpr std::uint32_t kEmpty = 0xffffffffu;
