@@ -81,7 +81,7 @@ TEST(ImagingDibTest, BannerBlockRoundTripsByteForByte)
     }
     // Rows are read several pixels at a time with the last few one by one; rows whose bytes end
     // where the block ends (widths of four) are read without passing that end.
-    for (int w = 1; w <= 9; ++w) {
+    for (int w = 1; w <= 40; ++w) {
         const PackedDib narrow = MakeDib24(w, 3, 20 + w);
         ASSERT_EQ(c.SetFromDIB(narrow), 0);
         EXPECT_EQ(c.GetAsDIB(), narrow) << w;

