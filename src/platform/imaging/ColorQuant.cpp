@@ -494,33 +494,66 @@ bool ListExact(const std::vector<QImage> &images, int maxColors, const QVector<Q
     });
     if (tooMany)
         return false;
-    // The palette in order of first appearance after the reserved colours: the pictures' lists
-    // one after the other, each colour where it first occurs.
+    out->places.reserve(listed.size());
+    out->colours.reserve(listed.size());
+    for (ListedColours &one : listed) {
+        out->places.push_back(std::move(one.indices));
+        out->colours.push_back(std::move(one.colours));
+    }
+    return MergeColours(reserved, out->colours, maxColors, &out->palette, &out->entries);
+}
+
+bool MergeColours(const QVector<QRgb> &reserved, std::span<const std::vector<QRgb>> lists, int maxColors,
+                  QVector<QRgb> *palette, std::vector<std::vector<uchar>> *entries)
+{
+    palette->clear();
+    entries->clear();
+    maxColors = std::min(maxColors, 256);
+    if (maxColors < 1 || reserved.size() > maxColors)
+        return false;
     QVector<QRgb> colors;
     ColorIndex index(maxColors);
     for (QRgb c : reserved) {
         index.Insert(c, int(colors.size()));
         colors.append(c | 0xff000000u);
     }
-    std::vector<std::vector<uchar>> entries(images.size());
-    for (std::size_t i = 0; i < listed.size(); ++i) {
-        for (const QRgb rgb : listed[i].colours) {
-            int at = index.Find(rgb);
-            if (at < 0) {
+    std::vector<std::vector<uchar>> at(lists.size());
+    for (std::size_t i = 0; i < lists.size(); ++i) {
+        for (const QRgb rgb : lists[i]) {
+            int entry = index.Find(rgb);
+            if (entry < 0) {
                 if (colors.size() >= maxColors)
                     return false;
-                at = index.Insert(rgb, int(colors.size()));
+                entry = index.Insert(rgb, int(colors.size()));
                 colors.append(rgb | 0xff000000u);
             }
-            entries[i].push_back(uchar(at));
+            at[i].push_back(uchar(entry));
         }
     }
-    out->palette = std::move(colors);
-    out->entries = std::move(entries);
-    out->places.reserve(listed.size());
-    for (ListedColours &one : listed)
-        out->places.push_back(std::move(one.indices));
+    *palette = std::move(colors);
+    *entries = std::move(at);
     return true;
+}
+
+void PlacesToEntries(QImage *places, const std::vector<uchar> &entries, const QVector<QRgb> &palette)
+{
+    bool same = true; // a place that is its entry already (no reserved colours, one picture)
+    uchar entry[256] = {};
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        entry[k] = entries[k];
+        same = same && entries[k] == k;
+    }
+    if (!same) {
+        uchar *const bits = places->bits();
+        const qsizetype stride = places->bytesPerLine();
+        const int w = places->width();
+        for (int y = 0; y < places->height(); ++y) {
+            uchar *line = bits + y * stride;
+            for (int x = 0; x < w; ++x)
+                line[x] = entry[line[x]];
+        }
+    }
+    places->setColorTable(palette);
 }
 
 bool ReduceExact(const std::vector<QImage> &images, int maxColors, QVector<QRgb> *palette, std::vector<QImage> *out,
@@ -532,18 +565,7 @@ bool ReduceExact(const std::vector<QImage> &images, int maxColors, QVector<QRgb>
     if (!ListExact(images, maxColors, reserved, &exact))
         return false;
     Parallel::ForEachItem(exact.places.size(), [&](std::size_t i) {
-        QImage &image = exact.places[i];
-        uchar entry[256] = {};
-        std::copy(exact.entries[i].begin(), exact.entries[i].end(), entry);
-        uchar *const bits = image.bits();
-        const qsizetype stride = image.bytesPerLine();
-        const int w = image.width();
-        for (int y = 0; y < image.height(); ++y) {
-            uchar *line = bits + y * stride;
-            for (int x = 0; x < w; ++x)
-                line[x] = entry[line[x]];
-        }
-        image.setColorTable(exact.palette);
+        PlacesToEntries(&exact.places[i], exact.entries[i], exact.palette);
     });
     *palette = exact.palette;
     *out = std::move(exact.places);
@@ -556,6 +578,14 @@ std::vector<QImage> ReduceShared(const std::vector<QImage> &images, int maxColor
     std::vector<QImage> out;
     if (ReduceExact(images, maxColors, palette, &out, reserved))
         return out;
+    return ReduceQuantised(images, maxColors, palette, reserved, dither);
+}
+
+std::vector<QImage> ReduceQuantised(const std::vector<QImage> &images, int maxColors, QVector<QRgb> *palette,
+                                    const QVector<QRgb> &reserved, bool dither)
+{
+    palette->clear();
+    std::vector<QImage> out;
     maxColors = std::min(maxColors, 256);
     if (maxColors < 1 || reserved.size() > maxColors)
         return {};

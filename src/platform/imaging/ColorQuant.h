@@ -6,6 +6,7 @@
 #include <QVector>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace ColorQuant {
@@ -27,6 +28,9 @@ int CountColors(const QImage &image);
 // Returns an empty vector when the reduction is impossible (too few colours left) or fails.
 std::vector<QImage> ReduceShared(const std::vector<QImage> &images, int maxColors, QVector<QRgb> *palette,
                                  const QVector<QRgb> &reserved = {}, bool dither = false);
+// ReduceShared for images already known not to fit exactly: straight to libimagequant.
+std::vector<QImage> ReduceQuantised(const std::vector<QImage> &images, int maxColors, QVector<QRgb> *palette,
+                                    const QVector<QRgb> &reserved = {}, bool dither = false);
 
 // The entry of a palette nearest to a colour (squared distance over the three channels); 0 for
 // an empty palette.
@@ -61,14 +65,24 @@ bool ReduceExact(const std::vector<QImage> &images, int maxColors, QVector<QRgb>
                  const QVector<QRgb> &reserved = {});
 
 // ReduceExact one step short, for callers that remap the pictures anyway and so write each pixel
-// once: the palette, and each picture's pixels as places in a list of its own colours (in order of
-// first appearance), with the palette entry of each place.
+// once: each picture's pixels as places in a list of its own colours (in order of first
+// appearance), and, when all fit together, the palette with the entry of each place.
 struct ExactPictures {
     QVector<QRgb> palette;
-    std::vector<QImage> places;               // Format_Indexed8 without a colour table
-    std::vector<std::vector<uchar>> entries;  // per picture: place -> palette entry
+    std::vector<QImage> places;              // Format_Indexed8 without a colour table
+    std::vector<std::vector<QRgb>> colours;  // per picture: its colours (RGB, top byte 0)
+    std::vector<std::vector<uchar>> entries; // per picture: place -> palette entry
 };
+// True when the pictures fit together. Otherwise palette and entries are empty, and places and
+// colours are there when every picture has at most maxColors colours of its own.
 bool ListExact(const std::vector<QImage> &images, int maxColors, const QVector<QRgb> &reserved, ExactPictures *out);
+// The palette of listed colours: the reserved colours, then each list's new colours in order; and
+// each list's palette entries. False when that is more than maxColors (1..256) colours.
+bool MergeColours(const QVector<QRgb> &reserved, std::span<const std::vector<QRgb>> lists, int maxColors,
+                  QVector<QRgb> *palette, std::vector<std::vector<uchar>> *entries);
+// Rewrites a picture of places as the palette entries `entries` gives them, with the palette as
+// its colour table.
+void PlacesToEntries(QImage *places, const std::vector<uchar> &entries, const QVector<QRgb> &palette);
 
 // Exact RGB -> index lookup (open addressing), for mapping pictures onto a known palette quickly.
 class ColorIndex {

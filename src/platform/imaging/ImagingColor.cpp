@@ -10,6 +10,7 @@
 #include <QSet>
 #include <algorithm>
 #include <array>
+#include <atomic>
 
 namespace {
 
@@ -509,18 +510,25 @@ int ImagingControl::EncodeGif(int bits, QByteArray *out, std::vector<int> *pageB
     ColorQuant::ExactPictures exact;
     const bool fitTogether = ColorQuant::ListExact(images, maxColors, reserved, &exact);
     QVector<QRgb> shared = exact.palette;
-    bool perPage = !fitTogether;
-    for (std::size_t i = 0; i < images.size() && perPage; ++i)
-        perPage = ColorQuant::CountColors(images[i]) + reserved.size() <= maxColors;
+    bool perPage = !fitTogether && exact.colours.size() == pages.size();
+    for (std::size_t i = 0; i < pages.size() && perPage; ++i)
+        perPage = exact.colours[i].size() + reserved.size() <= std::size_t(maxColors);
     if (perPage) {
-        for (std::size_t i = 0; i < pages.size(); ++i) {
+        // Each page on the reserved colours and its own, in the order they appear in it.
+        std::atomic<bool> merged{true};
+        Parallel::ForEachItem(pages.size(), [&](std::size_t i) {
             QVector<QRgb> palette;
-            const std::vector<QImage> one = ColorQuant::ReduceShared({images[i]}, maxColors, &palette, reserved);
-            if (one.size() != 1)
-                return ImagingErrNoMemory;
-            indexed[i] = one.front();
+            std::vector<std::vector<uchar>> entries;
+            if (!ColorQuant::MergeColours(reserved, {&exact.colours[i], 1}, maxColors, &palette, &entries)) {
+                merged = false;
+                return;
+            }
+            indexed[i] = std::move(exact.places[i]);
+            ColorQuant::PlacesToEntries(&indexed[i], entries.front(), palette);
             palettes[i] = Opaque(palette);
-        }
+        });
+        if (!merged)
+            return ImagingErrNoMemory; // cannot happen: each page was counted to fit above
         // The colours most pages use form the global palette; a page whose colours all lie in
         // it is written with it, the others keep a palette of their own, only as large as they need.
         // The global palette is written only when it saves more palette bytes than it costs.
@@ -543,7 +551,7 @@ int ImagingControl::EncodeGif(int bits, QByteArray *out, std::vector<int> *pageB
         }
     } else {
         const std::vector<QImage> all =
-            fitTogether ? std::move(exact.places) : ColorQuant::ReduceShared(images, maxColors, &shared, reserved);
+            fitTogether ? std::move(exact.places) : ColorQuant::ReduceQuantised(images, maxColors, &shared, reserved);
         if (all.size() != pages.size())
             return ImagingErrArgument;
         shared = Opaque(shared);
