@@ -11,6 +11,9 @@
 
 namespace ColorQuant {
 
+// The picture in a 32-bit RGB format (alpha ignored): itself when it is one, else converted.
+QImage AsRgb32(const QImage &image);
+
 // Exact number of distinct RGB colours (alpha ignored; for Indexed8 only the entries in use).
 int CountColors(const QImage &image);
 
