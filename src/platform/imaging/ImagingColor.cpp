@@ -204,12 +204,14 @@ int ImagingControl::EncodeGif(int bits, QByteArray *out, std::vector<int> *pageB
         }
         if (saved <= maxColors)
             shared.clear();
-        for (std::size_t i = 0; i < pages.size(); ++i) {
-            if (!shared.isEmpty() && fits[i] && Remap(&indexed[i], palettes[i], shared))
+        std::vector<char> onShared(pages.size(), false); // not vector<bool>: written from several threads
+        Parallel::ForEachItem(pages.size(), [&](std::size_t i) {
+            onShared[i] = !shared.isEmpty() && fits[i] && Remap(&indexed[i], palettes[i], shared);
+            if (onShared[i])
                 palettes[i] = shared;
-            else
-                local[i] = true;
-        }
+        });
+        for (std::size_t i = 0; i < pages.size(); ++i)
+            local[i] = !onShared[i];
     } else {
         const std::vector<QImage> all =
             fitTogether ? std::move(exact.places) : ColorQuant::ReduceQuantised(images, maxColors, &shared, reserved);
