@@ -146,3 +146,78 @@ TEST(GifLzwTest, LossyCodingStaysWithinTheErrorAndKeepsTransparencyExact)
     }
     EXPECT_GT(changed, 0);
 }
+
+TEST(GifLzwTest, TransparentPixelsOverAColourAreWrittenTheShorterWayAndShowTheSame)
+{
+    // A bar moves one step over a flat half and over a noisy half of the picture. Where it
+    // leaves the flat half, the page is shorter with the pixels it keeps filled in with the
+    // colour beneath; over the noise, transparency stays and strings may run on over either.
+    QVector<QRgb> palette;
+    for (int i = 0; i < 64; ++i)
+        palette.append(qRgb(i * 4, 255 - i * 4, i * 2));
+    const int transparent = 63;
+    QRandomGenerator random(11);
+    std::vector<int> noise(468 * 60);
+    for (int &n : noise)
+        n = random.bounded(40);
+    const auto indexed = [&palette](int w, int h, const auto &index) {
+        QImage image(w, h, QImage::Format_Indexed8);
+        image.setColorTable(palette);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                image.scanLine(y)[x] = uchar(index(x, y));
+        return image;
+    };
+    const auto page = [](const QImage &image, int left, int transparentIndex) {
+        Page p;
+        p.image = image;
+        p.left = left;
+        p.delayMs = 100;
+        p.disposal = 1;
+        p.transparentIndex = transparentIndex;
+        return p;
+    };
+    const auto scene = [&](int bar) {
+        return indexed(468, 60, [&](int x, int y) {
+            if ((x >= bar && x < bar + 40) || (x >= bar + 234 && x < bar + 274))
+                return 50;
+            return x < 234 ? 10 : noise[std::size_t(y) * 468 + std::size_t(x)];
+        });
+    };
+    const QImage before = scene(100), after = scene(110);
+    for (const int left : {100, 334}) { // the flat half, the noisy half
+        SCOPED_TRACE(left);
+        // The second page as the export writes it: the rectangle that changed, the pixels in it
+        // that stay as they were transparent.
+        const QImage changed = indexed(50, 60, [&](int x, int y) {
+            const int now = after.constScanLine(y)[left + x];
+            return now == before.constScanLine(y)[left + x] ? transparent : now;
+        });
+        Animation two;
+        two.width = 468;
+        two.height = 60;
+        two.globalPalette = palette;
+        two.pages = {page(before, 0, -1), page(changed, left, transparent)};
+        Animation alone = two;
+        alone.pages.erase(alone.pages.begin());
+        QByteArray bytes, aloneBytes;
+        std::vector<int> sizes, aloneSizes;
+        ASSERT_EQ(Write(two, &bytes, &sizes), Ok);
+        ASSERT_EQ(Write(alone, &aloneBytes, &aloneSizes), Ok);
+        if (left == 100)
+            EXPECT_LT(sizes[1], aloneSizes[0] * 9 / 10);
+        else
+            EXPECT_LT(sizes[1], aloneSizes[0]) << sizes[1] << " " << aloneSizes[0];
+
+        // Drawn over the first page, the second shows the picture after the step.
+        Animation back;
+        ASSERT_EQ(Read(bytes, &back), Ok);
+        ASSERT_EQ(back.pages.size(), 2u);
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 50; ++x) {
+                const int index = back.pages[1].image.constScanLine(y)[x];
+                const int shown = index == transparent ? back.pages[0].image.constScanLine(y)[left + x] : index;
+                ASSERT_EQ(palette[shown], palette[after.constScanLine(y)[left + x]]) << x << "," << y;
+            }
+    }
+}

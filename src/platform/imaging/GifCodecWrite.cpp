@@ -9,6 +9,11 @@
 #include <gif_lib.h>
 
 #include <algorithm>
+#include <bit>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <cstring>
 
 namespace GifCodec {
@@ -85,7 +90,82 @@ struct CodedPage {
     QByteArray data;
 };
 
-CodedPage CodePage(const Page &page, const QVector<QRgb> &global, int lossyError)
+// What each page's transparent pixels let through, as indices of the global palette: per pixel
+// (row after row) the index a viewer shows there once the page is drawn, which is the page's own
+// index where it is opaque. Empty for a page with no transparency. Only for animations whose pages
+// all share the global palette and one transparent index, stay in place (disposal 0 or 1) and are
+// not interlaced, as the editor's are; otherwise for no page.
+std::vector<std::vector<std::uint8_t>> WhatShowsThrough(const Animation &animation)
+{
+    std::vector<std::vector<std::uint8_t>> out(animation.pages.size());
+    const QVector<QRgb> &global = animation.globalPalette;
+    int transparent = -1;
+    for (const Page &page : animation.pages) {
+        if (page.disposal > 1 || page.interlaced || global.isEmpty() || UsesLocalPalette(page, global)
+            || (page.transparentIndex >= 0 && transparent >= 0 && page.transparentIndex != transparent))
+            return out;
+        if (page.transparentIndex >= 0)
+            transparent = page.transparentIndex;
+    }
+    if (transparent < 0)
+        return out;
+    const int width = animation.width, height = animation.height;
+    const std::uint8_t mask = std::uint8_t((1 << std::max(BitsForColors(int(global.size())), 2)) - 1);
+    // What a viewer shows, as indices; the transparent index where nothing is shown yet.
+    std::vector<std::uint8_t> canvas(std::size_t(width) * std::size_t(height), std::uint8_t(transparent));
+    for (std::size_t i = 0; i < animation.pages.size(); ++i) {
+        const Page &page = animation.pages[i];
+        const QImage &img = page.image;
+        const int w = std::min(img.width(), width - page.left), h = std::min(img.height(), height - page.top);
+        const bool see = page.transparentIndex >= 0;
+        if (see)
+            out[i].assign(std::size_t(img.width()) * std::size_t(img.height()), std::uint8_t(transparent));
+        for (int y = 0; y < h; ++y) {
+            const uchar *line = img.constScanLine(y);
+            std::uint8_t *shown = canvas.data() + std::size_t(page.top + y) * std::size_t(width) + std::size_t(page.left);
+            std::uint8_t *under = see ? out[i].data() + std::size_t(y) * std::size_t(img.width()) : nullptr;
+            int x = 0;
+#if defined(__SSE2__)
+            const __m128i clear = _mm_set1_epi8(char(see ? transparent : -1)), masks = _mm_set1_epi8(char(mask));
+            for (; x + 16 <= w; x += 16) {
+                const __m128i k = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(line + x)), masks);
+                const __m128i through = see ? _mm_cmpeq_epi8(k, clear) : _mm_setzero_si128();
+                const __m128i was = _mm_loadu_si128(reinterpret_cast<const __m128i *>(shown + x));
+                const __m128i now = _mm_or_si128(_mm_and_si128(through, was), _mm_andnot_si128(through, k));
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(shown + x), now);
+                if (under)
+                    _mm_storeu_si128(reinterpret_cast<__m128i *>(under + x), now);
+            }
+#endif
+            for (; x < w; ++x) {
+                const std::uint8_t k = line[x] & mask;
+                if (!see || k != transparent)
+                    shown[x] = k;
+                if (under)
+                    under[x] = shown[x];
+            }
+        }
+    }
+    return out;
+}
+
+// How many runs of equal indices there are, counted over rows laid end to end.
+std::size_t Runs(const std::uint8_t *indices, std::size_t count)
+{
+    std::size_t runs = count ? 1 : 0, k = 1;
+#if defined(__SSE2__)
+    for (; k + 16 <= count; k += 16) {
+        const __m128i now = _mm_loadu_si128(reinterpret_cast<const __m128i *>(indices + k));
+        const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i *>(indices + k - 1));
+        runs += std::size_t(16 - std::popcount(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(now, before)))));
+    }
+#endif
+    for (; k < count; ++k)
+        runs += indices[k] != indices[k - 1];
+    return runs;
+}
+
+CodedPage CodePage(const Page &page, const QVector<QRgb> &global, int lossyError, std::vector<std::uint8_t> beneath)
 {
     const QImage &img = page.image;
     const int w = img.width();
@@ -125,6 +205,20 @@ CodedPage CodePage(const Page &page, const QVector<QRgb> &global, int lossyError
     lossy.maxError = lossyError;
     lossy.palette = &table;
     lossy.transparentIndex = page.transparentIndex;
+    // A transparent pixel over a colour may as well be that colour. The page is written with
+    // those filled in when that makes fewer runs of equal indices (pixels unchanged on a flat
+    // background, say); otherwise it keeps its transparent pixels, and a string may still run on
+    // over one with the index beneath. Only indices the code size holds may stand in.
+    if (!beneath.empty()) {
+        const int codes = 1 << out.codeSize;
+        for (std::size_t k = 0; codes < 256 && k < beneath.size(); ++k)
+            if (beneath[k] >= codes)
+                beneath[k] = indices[k];
+        if (Runs(beneath.data(), beneath.size()) < Runs(indices.data(), indices.size()))
+            indices.swap(beneath);
+        else
+            lossy.alternatives = beneath.data();
+    }
     out.data = GifLzw::Encode(indices.data(), indices.size(), out.codeSize, lossy);
     return out;
 }
@@ -134,8 +228,9 @@ CodedPage CodePage(const Page &page, const QVector<QRgb> &global, int lossyError
 std::vector<CodedPage> CodePages(const Animation &animation)
 {
     std::vector<CodedPage> coded(animation.pages.size());
+    std::vector<std::vector<std::uint8_t>> beneath = WhatShowsThrough(animation);
     Parallel::ForEachItem(coded.size(), [&](std::size_t i) {
-        coded[i] = CodePage(animation.pages[i], animation.globalPalette, animation.lossyError);
+        coded[i] = CodePage(animation.pages[i], animation.globalPalette, animation.lossyError, std::move(beneath[i]));
     });
     return coded;
 }

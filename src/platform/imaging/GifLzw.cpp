@@ -186,6 +186,12 @@ QByteArray Encode(std::uint8_t *pixels, std::size_t count, int codeSize, const L
         const int index = pixels[i];
         std::uint32_t free = 0;
         int code = table.Find(prefix, index, &free);
+        if (code < 0 && lossy.alternatives && lossy.alternatives[i] != index) {
+            std::uint32_t unused = 0;
+            code = table.Find(prefix, lossy.alternatives[i], &unused);
+            if (code >= 0)
+                pixels[i] = std::uint8_t(lossy.alternatives[i]);
+        }
         if (code < 0 && lossyOn) {
             int chosen = index;
             code = table.Nearest(prefix, index, lossy, &chosen);
