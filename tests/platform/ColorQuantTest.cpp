@@ -230,3 +230,28 @@ TEST(ColorQuantTest, ExactReductionOfManyPagesKeepsTheOrderOfFirstAppearance)
     EXPECT_TRUE(palette.isEmpty());
     EXPECT_TRUE(out.empty());
 }
+
+TEST(ColorQuantTest, ManyColoursFindTheSameNearestEntryAsOneByOne)
+{
+    // Palettes with equal entries and entries equally far from many colours (a coarse grid), and
+    // random ones; colours in runs of neighbours, as a histogram lists them, and at random.
+    QRandomGenerator random(5);
+    for (int round = 0; round < 6; ++round) {
+        QVector<QRgb> palette;
+        const int size = 1 + random.bounded(256);
+        for (int i = 0; i < size; ++i)
+            palette.append(round % 2 ? qRgb(random.bounded(256), random.bounded(256), random.bounded(256))
+                                     : qRgb(i % 4 * 64, i / 4 % 4 * 64, i / 16 % 4 * 64));
+        if (size > 3)
+            palette[size - 1] = palette[1];
+        std::vector<QRgb> colours;
+        for (int i = 0; i < 20000; ++i)
+            colours.push_back(i % 2 ? qRgb(random.bounded(256), random.bounded(256), random.bounded(256))
+                                    : qRgb(i % 256, (i / 7) % 256, 255 - i % 256));
+        colours.push_back(qRgb(32, 32, 32)); // halfway between grid entries in every channel
+        std::vector<uchar> indices(colours.size());
+        MapToNearest(palette, colours.data(), colours.size(), indices.data());
+        for (std::size_t i = 0; i < colours.size(); ++i)
+            ASSERT_EQ(indices[i], NearestEntry(palette, colours[i])) << round << " " << i;
+    }
+}

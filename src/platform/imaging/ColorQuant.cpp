@@ -128,9 +128,8 @@ int MergeShift(const std::vector<liq_histogram_entry> &histogram, std::size_t wa
 }
 
 // libimagequant's palette of at most maxColors entries for the colours of the histogram (each
-// with its pixel count), and for each of those colours the index of the entry it maps to.
-// libimagequant also does the mapping: its nearest-colour search is far faster than trying
-// every entry. Each distinct colour is mapped once, so a pixel's index depends on its colour alone.
+// with its pixel count), and for each of those colours the index of the entry it maps to. Each
+// distinct colour is mapped once, so a pixel's index depends on its colour alone.
 bool Quantise(const Histogram &counted, int maxColors, QVector<QRgb> *palette, std::vector<uchar> *indices)
 {
     std::vector<liq_histogram_entry> histogram;
@@ -163,37 +162,39 @@ bool Quantise(const Histogram &counted, int maxColors, QVector<QRgb> *palette, s
     if (liq_set_dithering_level(result.get(), 0.0f) != LIQ_OK)
         return false;
 
-    // The distinct colours laid out as a picture for the remapping, the last row filled out.
-    const int count = int(histogram.size());
-    const int width = std::min(count, 1024);
-    const int height = (count + width - 1) / width;
-    std::vector<liq_color> colours(std::size_t(width) * std::size_t(height), histogram.back().color);
-    for (int i = 0; i < count; ++i)
-        colours[std::size_t(i)] = histogram[std::size_t(i)].color;
-    std::unique_ptr<liq_image, LiqDeleter> image(liq_image_create_rgba(attr.get(), colours.data(), width, height, 0.0));
-    if (!image)
-        return false;
-    indices->assign(colours.size(), 0);
-    // The remapping is the one long loop (a nearest entry per distinct colour) and is worth a
-    // second thread. Its sums of colours are exact in libimagequant's doubles, so the palette and
-    // indices are the same on any number of threads; two keep the spinning of idle ones short.
-    omp_set_num_threads(2);
-    const bool remapped = liq_write_remapped_image(result.get(), image.get(), indices->data(), indices->size()) == LIQ_OK;
-    omp_set_num_threads(1);
-    if (!remapped)
-        return false;
-    indices->resize(std::size_t(count));
-
-    // Read after the remapping, which refines the entries to the colours mapped to them.
     const liq_palette *pal = liq_get_palette(result.get());
-    if (!pal || pal->count == 0)
+    if (!pal || pal->count == 0 || pal->count > 256)
         return false;
-    palette->clear();
+    QVector<QRgb> chosen;
     for (unsigned i = 0; i < pal->count; ++i)
-        palette->append(qRgb(pal->entries[i].r, pal->entries[i].g, pal->entries[i].b));
-    for (uchar index : *indices)
-        if (index >= pal->count)
-            return false;
+        chosen.append(qRgb(pal->entries[i].r, pal->entries[i].g, pal->entries[i].b));
+    // Each distinct colour goes to its nearest entry, and each entry then moves to the mean of
+    // the colours it got, weighted by their pixels: the squared error of the pixels, which is
+    // what the eye and PSNR see, only falls.
+    std::vector<QRgb> colours(histogram.size());
+    for (std::size_t i = 0; i < histogram.size(); ++i)
+        colours[i] = qRgb(histogram[i].color.r, histogram[i].color.g, histogram[i].color.b);
+    indices->assign(colours.size(), 0);
+    MapToNearest(chosen, colours.data(), colours.size(), indices->data());
+    struct Sum {
+        std::uint64_t r = 0, g = 0, b = 0, n = 0;
+    };
+    std::vector<Sum> sums(std::size_t(chosen.size()));
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+        Sum &sum = sums[(*indices)[i]];
+        const std::uint64_t n = histogram[i].count;
+        sum.r += n * std::uint64_t(qRed(colours[i]));
+        sum.g += n * std::uint64_t(qGreen(colours[i]));
+        sum.b += n * std::uint64_t(qBlue(colours[i]));
+        sum.n += n;
+    }
+    palette->clear();
+    for (int e = 0; e < chosen.size(); ++e) {
+        const Sum &sum = sums[std::size_t(e)];
+        const std::uint64_t half = sum.n / 2;
+        palette->append(sum.n ? qRgb(int((sum.r + half) / sum.n), int((sum.g + half) / sum.n), int((sum.b + half) / sum.n))
+                              : chosen[e]);
+    }
     return true;
 }
 

@@ -38,6 +38,9 @@ std::vector<QImage> ReduceQuantised(const std::vector<QImage> &images, int maxCo
 // The entry of a palette nearest to a colour (squared distance over the three channels); 0 for
 // an empty palette.
 int NearestEntry(const QVector<QRgb> &palette, QRgb rgb);
+// NearestEntry of each of `count` colours into indices[i] (the lowest index among equally near
+// entries), fast for many colours and spread over the cores.
+void MapToNearest(const QVector<QRgb> &palette, const QRgb *colours, std::size_t count, uchar *indices);
 
 // Maps pictures onto one fixed palette with libimagequant's error diffusion, whose dither map
 // keeps edges and flat areas free of noise. Every picture mapped uses the same palette.
