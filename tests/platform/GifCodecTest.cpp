@@ -21,16 +21,6 @@ const QString kConvert = QStringLiteral("/usr/bin/convert");
 const QString kIdentify = QStringLiteral("/usr/bin/identify");
 const QString kGifsicle = QStringLiteral("gifsicle");
 
-QImage MakeIndexed(int w, int h, const QVector<QRgb> &palette, const std::function<int(int, int)> &index)
-{
-    QImage img(w, h, QImage::Format_Indexed8);
-    img.setColorTable(palette);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            img.scanLine(y)[x] = uchar(index(x, y));
-    return img;
-}
-
 Page MakePage(QImage image, int left, int top, int delayMs, int disposal, int transparent = -1)
 {
     Page p;

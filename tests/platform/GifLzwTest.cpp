@@ -160,13 +160,8 @@ TEST(GifLzwTest, TransparentPixelsOverAColourAreWrittenTheShorterWayAndShowTheSa
     std::vector<int> noise(468 * 60);
     for (int &n : noise)
         n = random.bounded(40);
-    const auto indexed = [&palette](int w, int h, const auto &index) {
-        QImage image(w, h, QImage::Format_Indexed8);
-        image.setColorTable(palette);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                image.scanLine(y)[x] = uchar(index(x, y));
-        return image;
+    const auto indexed = [&palette](int w, int h, const std::function<int(int, int)> &index) {
+        return MakeIndexed(w, h, palette, index);
     };
     const auto page = [](const QImage &image, int left, int transparentIndex) {
         Page p;
