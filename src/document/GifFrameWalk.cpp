@@ -2,7 +2,7 @@
 
 #include "document/BannerDoc.h"
 #include "document/GifColours.h"
-#include "items/ItemContext.h"
+#include "document/CoreContext.h"
 #include "platform/imaging/ImagingControl.h"
 
 #include <algorithm>
@@ -158,29 +158,6 @@ private:
     QImage m_composed; // what a viewer shows after the pages so far
 };
 
-// What a run on another thread renders through: controls of its own, for the frame and for the
-// items that draw pictures (the thread's item context, so it never touches the other thread's).
-class OwnControls {
-public:
-    explicit OwnControls(const CBannerDoc &doc)
-    {
-        m_items.stampCtrl = &m_stamp;
-        m_items.workCtrl = &m_work;
-        m_previous = ItemContext::InstallForThread(&m_items);
-        doc.PrepareRendering(render);
-    }
-    ~OwnControls() { ItemContext::InstallForThread(m_previous); }
-    OwnControls(const OwnControls &) = delete;
-    OwnControls &operator=(const OwnControls &) = delete;
-
-    ImagingControl render;
-
-private:
-    ImagingControl m_stamp, m_work;
-    ItemContext m_items;
-    ItemContext *m_previous = nullptr;
-};
-
 // The frame at which the later run of a walk starts; the frame count when there is one run.
 int SplitAt(int n, bool oneRun)
 {
@@ -193,12 +170,14 @@ int SplitAt(int n, bool oneRun)
 
 // The thread of the later runs. It starts with the walk, so that it is awake by the time the
 // first run has rendered its first frame (waking an idle core takes a while), and takes the later
-// run of each walk in turn; without a thread to be had, Finish runs them on the calling one.
+// run of each walk in turn; without a thread to be had, Finish runs them on the calling one. The
+// runs render through a context of the thread's own (its controls and item context), so that
+// picture items never touch the other thread's.
 class LaterRuns {
 public:
-    using Run = std::function<void(const std::atomic<bool> &stop, std::atomic<int> &done)>;
+    using Run = std::function<void(ImagingControl &render, const std::atomic<bool> &stop, std::atomic<int> &done)>;
 
-    LaterRuns(bool wanted, std::atomic<bool> &stop) : m_stop(stop)
+    LaterRuns(const CBannerDoc &doc, bool wanted, std::atomic<bool> &stop) : m_doc(doc), m_stop(stop)
     {
         if (!wanted)
             return;
@@ -235,7 +214,9 @@ public:
     bool Finish(const std::function<bool()> &report)
     {
         if (!m_thread.joinable() && m_run) {
-            m_run(m_stop, m_done);
+            CoreContext own(OwnContext());
+            m_doc.PrepareRendering(own.RenderCtrl);
+            m_run(own.RenderCtrl, m_stop, m_done);
             m_run = nullptr;
             m_busy = false;
         }
@@ -256,8 +237,12 @@ public:
     int Done() const { return m_done; }
 
 private:
+    CoreContext::ForThisThread OwnContext() const { return {m_doc.Context().m_memoryBudget}; }
+
     void Serve()
     {
+        CoreContext own(OwnContext());
+        m_doc.PrepareRendering(own.RenderCtrl);
         std::unique_lock lock(m_mutex);
         for (;;) {
             m_wake.wait(lock, [this] { return m_quit || m_busy; });
@@ -266,7 +251,7 @@ private:
             Run run = std::move(m_run);
             lock.unlock();
             try {
-                run(m_stop, m_done);
+                run(own.RenderCtrl, m_stop, m_done);
             } catch (...) {
                 m_failure = std::current_exception();
             }
@@ -276,6 +261,7 @@ private:
         }
     }
 
+    const CBannerDoc &m_doc;
     std::atomic<bool> &m_stop;
     std::thread m_thread;
     std::mutex m_mutex;
@@ -326,18 +312,17 @@ Outcome Walk(const CBannerDoc &doc, ImagingControl &render, ImagingControl &file
     GifColours::ExportColours::WrittenRun laterRun;
     ChangedPages laterPages;
     std::atomic<bool> failed{false};
-    LaterRuns later(split < n, stop);
+    LaterRuns later(doc, split < n, stop);
 
     // First walk. Frame 0 decides how the colours of the others are counted, so it comes first.
     survey(colours, pages, doc.RenderFrame(0, render));
     step(0, 1);
     laterColours = colours.Continuation();
     if (split < n)
-        later.Start([&](const std::atomic<bool> &stopped, std::atomic<int> &done) {
-            OwnControls own(doc);
-            laterPages.StartAfter(doc.RenderFrame(split - 1, own.render).image);
+        later.Start([&](ImagingControl &own, const std::atomic<bool> &stopped, std::atomic<int> &done) {
+            laterPages.StartAfter(doc.RenderFrame(split - 1, own).image);
             for (int k = split; k < n && !stopped; ++k, ++done)
-                survey(laterColours, laterPages, doc.RenderFrame(k, own.render));
+                survey(laterColours, laterPages, doc.RenderFrame(k, own));
         });
     for (int k = 1; k < split; ++k) {
         survey(colours, pages, doc.RenderFrame(k, render));
@@ -363,13 +348,12 @@ Outcome Walk(const CBannerDoc &doc, ImagingControl &render, ImagingControl &file
         laterPages.Clear();
         laterRun.crowded.cache = std::make_unique<ColorQuant::Histogram::Cache>();
         if (from < n)
-            later.Start([&, from](const std::atomic<bool> &stopped, std::atomic<int> &done) {
-                OwnControls own(doc);
+            later.Start([&, from](ImagingControl &own, const std::atomic<bool> &stopped, std::atomic<int> &done) {
                 // The page before the run, as written, is what its first page is compared with.
-                const QImage before = colours.Reduce(from - 1, doc.RenderFrame(from - 1, own.render).image, laterRun);
+                const QImage before = colours.Reduce(from - 1, doc.RenderFrame(from - 1, own).image, laterRun);
                 laterPages.StartAfter(before);
                 for (int k = from; k < n && !stopped && !before.isNull(); ++k, ++done) {
-                    ImagingBitmap frame = doc.RenderFrame(k, own.render);
+                    ImagingBitmap frame = doc.RenderFrame(k, own);
                     frame.image = colours.Reduce(k, frame.image, laterRun);
                     if (frame.image.isNull())
                         break;
