@@ -171,18 +171,17 @@ bool Quantise(const Histogram &counted, int maxColors, QVector<QRgb> *palette, s
     // Each distinct colour goes to its nearest entry, and each entry then moves to the mean of
     // the colours it got, weighted by their pixels: the squared error of the pixels, which is
     // what the eye and PSNR see, only falls.
-    std::vector<QRgb> colours(histogram.size());
-    for (std::size_t i = 0; i < histogram.size(); ++i)
-        colours[i] = qRgb(histogram[i].color.r, histogram[i].color.g, histogram[i].color.b);
-    indices->assign(colours.size(), 0);
-    MapToNearest(chosen, colours.data(), colours.size(), indices->data());
+    const std::size_t count = std::size_t(counted.Size());
+    const QRgb *colours = counted.Colors();
+    indices->assign(count, 0);
+    MapToNearest(chosen, colours, count, indices->data());
     struct Sum {
         std::uint64_t r = 0, g = 0, b = 0, n = 0;
     };
     std::vector<Sum> sums(std::size_t(chosen.size()));
-    for (std::size_t i = 0; i < colours.size(); ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         Sum &sum = sums[(*indices)[i]];
-        const std::uint64_t n = histogram[i].count;
+        const std::uint64_t n = counted.Count(int(i));
         sum.r += n * std::uint64_t(qRed(colours[i]));
         sum.g += n * std::uint64_t(qGreen(colours[i]));
         sum.b += n * std::uint64_t(qBlue(colours[i]));

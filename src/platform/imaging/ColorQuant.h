@@ -214,6 +214,8 @@ public:
         return cached.slot;
     }
     QRgb Color(int slot) const { return m_colors[std::size_t(slot)]; }
+    // Every colour, by slot (RGB, top byte 0).
+    const QRgb *Colors() const { return m_colors.data(); }
     unsigned Count(int slot) const { return m_counts[std::size_t(slot)]; }
 
 private:
