@@ -89,6 +89,8 @@ bool MergeColours(const QVector<QRgb> &reserved, std::span<const std::vector<QRg
 // Rewrites a picture of places as the palette entries `entries` gives them, with the palette as
 // its colour table.
 void PlacesToEntries(QImage *places, const std::vector<uchar> &entries, const QVector<QRgb> &palette);
+// Rewrites every index k of an indexed picture as lookup[k].
+void MapIndices(QImage *indexed, const uchar (&lookup)[256]);
 
 // Exact RGB -> index lookup (open addressing), for mapping pictures onto a known palette quickly.
 class ColorIndex {

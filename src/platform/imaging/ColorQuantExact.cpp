@@ -107,17 +107,21 @@ void PlacesToEntries(QImage *places, const std::vector<uchar> &entries, const QV
         entry[k] = entries[k];
         same = same && entries[k] == k;
     }
-    if (!same) {
-        uchar *const bits = places->bits();
-        const qsizetype stride = places->bytesPerLine();
-        const int w = places->width();
-        for (int y = 0; y < places->height(); ++y) {
-            uchar *line = bits + y * stride;
-            for (int x = 0; x < w; ++x)
-                line[x] = entry[line[x]];
-        }
-    }
+    if (!same)
+        MapIndices(places, entry);
     places->setColorTable(palette);
+}
+
+void MapIndices(QImage *indexed, const uchar (&lookup)[256])
+{
+    uchar *const bits = indexed->bits();
+    const qsizetype stride = indexed->bytesPerLine();
+    const int w = indexed->width();
+    for (int y = 0; y < indexed->height(); ++y) {
+        uchar *line = bits + y * stride;
+        for (int x = 0; x < w; ++x)
+            line[x] = lookup[line[x]];
+    }
 }
 
 bool ReduceExact(const std::vector<QImage> &images, int maxColors, QVector<QRgb> *palette, std::vector<QImage> *out,

@@ -1,6 +1,7 @@
 #include "platform/imaging/GifPalette.h"
 
 #include "platform/Parallel.h"
+#include "platform/imaging/ColorQuant.h"
 
 #include <QHash>
 #include <QSet>
@@ -236,12 +237,7 @@ void ApplyMap(QImage *indexed, const IndexMap &map)
     uchar lookup[256];
     for (int i = 0; i < 256; ++i)
         lookup[i] = uchar(map[std::size_t(i)]);
-    const int w = indexed->width(), h = indexed->height();
-    for (int y = 0; y < h; ++y) {
-        uchar *line = indexed->scanLine(y);
-        for (int x = 0; x < w; ++x)
-            line[x] = lookup[line[x]];
-    }
+    ColorQuant::MapIndices(indexed, lookup);
 }
 
 std::vector<EntrySet> EntriesUsed(const std::vector<QImage> &indexed, const std::vector<bool> &local,
