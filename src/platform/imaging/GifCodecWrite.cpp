@@ -26,6 +26,13 @@ int WriteBytes(GifFileType *gif, const GifByteType *buffer, int length)
     return length;
 }
 
+// The indices a colour table of this size gives pages, as giflib's own encoder masks them: at
+// least two bits' worth.
+std::uint8_t IndexMask(qsizetype tableSize)
+{
+    return std::uint8_t((1 << std::max(BitsForColors(int(tableSize)), 2)) - 1);
+}
+
 // A colour map padded with black to the power of two that holds the palette.
 ColorMapObject *MakeColorMap(const QVector<QRgb> &palette)
 {
@@ -110,7 +117,7 @@ std::vector<std::vector<std::uint8_t>> WhatShowsThrough(const Animation &animati
     if (transparent < 0)
         return out;
     const int width = animation.width, height = animation.height;
-    const std::uint8_t mask = std::uint8_t((1 << std::max(BitsForColors(int(global.size())), 2)) - 1);
+    const std::uint8_t mask = IndexMask(global.size());
     // What a viewer shows, as indices; the transparent index where nothing is shown yet.
     std::vector<std::uint8_t> canvas(std::size_t(width) * std::size_t(height), std::uint8_t(transparent));
     for (std::size_t i = 0; i < animation.pages.size(); ++i) {
@@ -173,7 +180,7 @@ CodedPage CodePage(const Page &page, const QVector<QRgb> &global, int lossyError
     // The indices in stored order, masked to the colour table as giflib's own encoder does.
     const QVector<QRgb> palette = img.colorTable();
     const QVector<QRgb> &table = UsesLocalPalette(page, global) ? palette : global;
-    const std::uint8_t mask = std::uint8_t((1 << std::max(BitsForColors(int(table.size())), 2)) - 1);
+    const std::uint8_t mask = IndexMask(table.size());
     std::vector<std::uint8_t> indices(std::size_t(w) * std::size_t(h));
     std::uint8_t *at = indices.data();
     std::uint8_t used = 0; // every index or'ed together: its highest bit is the highest index's
