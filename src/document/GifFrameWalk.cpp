@@ -346,8 +346,8 @@ Outcome Walk(const CBannerDoc &doc, ImagingControl &render, ImagingControl &file
             return Outcome::NoTransparentColor;
         const int from = colours.SecondWalkSplits() ? split : n;
         laterPages.Clear();
-        laterRun.crowded.cache = std::make_unique<ColorQuant::Histogram::Cache>();
-        if (from < n)
+        if (from < n) {
+            laterRun.crowded.cache = std::make_unique<ColorQuant::Histogram::Cache>();
             later.Start([&, from](ImagingControl &own, const std::atomic<bool> &stopped, std::atomic<int> &done) {
                 // The page before the run, as written, is what its first page is compared with.
                 const QImage before = colours.Reduce(from - 1, doc.RenderFrame(from - 1, own).image, laterRun);
@@ -361,6 +361,7 @@ Outcome Walk(const CBannerDoc &doc, ImagingControl &render, ImagingControl &file
                 }
                 failed = done < n - from && !stopped;
             });
+        }
         for (int k = 0; k < from; ++k) {
             ImagingBitmap frame = doc.RenderFrame(k, render);
             frame.image = colours.Reduce(k, frame.image);
