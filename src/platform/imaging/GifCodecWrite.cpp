@@ -172,6 +172,39 @@ std::size_t Runs(const std::uint8_t *indices, std::size_t count)
     return runs;
 }
 
+// Two more ways to write a page whose transparent pixels let colours through, besides filling
+// every such pixel with the colour beneath it. In `stretches`, a stretch of transparent pixels
+// (rows laid end to end) over one colour is that colour, and one over several stays transparent,
+// so that an unchanged busy background gives long runs of the transparent index while an
+// unchanged flat one joins the runs around it. `either` gives each pixel the other index that
+// shows the same there, for strings that may run on over either (its own where there is none).
+struct Stretches {
+    std::vector<std::uint8_t> pixels, either;
+    bool filled = true; // every stretch is over one colour: the pixels are the filled page
+};
+
+Stretches MakeStretches(const std::vector<std::uint8_t> &indices, const std::vector<std::uint8_t> &beneath,
+                        std::uint8_t transparent)
+{
+    Stretches out{indices, indices, true};
+    const std::size_t n = indices.size();
+    for (std::size_t k = 0; k < n;) {
+        if (indices[k] != transparent) {
+            ++k;
+            continue;
+        }
+        std::size_t end = k + 1;
+        bool oneColour = true;
+        for (; end < n && indices[end] == transparent; ++end)
+            oneColour = oneColour && beneath[end] == beneath[k];
+        std::vector<std::uint8_t> &to = oneColour ? out.pixels : out.either;
+        std::copy(beneath.begin() + std::ptrdiff_t(k), beneath.begin() + std::ptrdiff_t(end), to.begin() + std::ptrdiff_t(k));
+        out.filled = out.filled && oneColour;
+        k = end;
+    }
+    return out;
+}
+
 CodedPage CodePage(const Page &page, const QVector<QRgb> &global, int lossyError, std::vector<std::uint8_t> beneath)
 {
     const QImage &img = page.image;
@@ -212,21 +245,43 @@ CodedPage CodePage(const Page &page, const QVector<QRgb> &global, int lossyError
     lossy.maxError = lossyError;
     lossy.palette = &table;
     lossy.transparentIndex = page.transparentIndex;
-    // A transparent pixel over a colour may as well be that colour. The page is written with
-    // those filled in when that makes fewer runs of equal indices (pixels unchanged on a flat
-    // background, say); otherwise it keeps its transparent pixels, and a string may still run on
-    // over one with the index beneath. Only indices the code size holds may stand in.
-    if (!beneath.empty()) {
-        const int codes = 1 << out.codeSize;
-        for (std::size_t k = 0; codes < 256 && k < beneath.size(); ++k)
-            if (beneath[k] >= codes)
-                beneath[k] = indices[k];
-        if (Runs(beneath.data(), beneath.size()) < Runs(indices.data(), indices.size()))
-            indices.swap(beneath);
-        else
-            lossy.alternatives = beneath.data();
+    if (beneath.empty()) {
+        out.data = GifLzw::Encode(indices.data(), indices.size(), out.codeSize, lossy);
+        return out;
     }
-    out.data = GifLzw::Encode(indices.data(), indices.size(), out.codeSize, lossy);
+    // A transparent pixel over a colour may as well be that colour; only indices the code size
+    // holds may stand in. Which way of writing such pixels is shortest depends on the picture, so
+    // the two likeliest are coded and the shorter kept. When every unchanged stretch is of one
+    // colour, the stretches are the filled page, which is written when it has fewer runs than the
+    // page as it is (transparent, with strings running on over either index); that is known
+    // without coding both. Otherwise the stretches as they are, and besides
+    // them the filled page when it has not many more runs (the background is mostly flat), or the
+    // stretches with strings running on over either index (it is busy).
+    const int codes = 1 << out.codeSize;
+    for (std::size_t k = 0; codes < 256 && k < beneath.size(); ++k)
+        if (beneath[k] >= codes)
+            beneath[k] = indices[k];
+    Stretches ways = MakeStretches(indices, beneath, std::uint8_t(page.transparentIndex));
+    const auto keepShorter = [&](std::vector<std::uint8_t> pixels, const std::uint8_t *either) {
+        GifLzw::Lossy way = lossy;
+        way.alternatives = either;
+        QByteArray data = GifLzw::Encode(pixels.data(), pixels.size(), out.codeSize, way);
+        if (out.data.isEmpty() || data.size() < out.data.size())
+            out.data = std::move(data);
+    };
+    if (ways.filled) {
+        if (Runs(beneath.data(), beneath.size()) < Runs(indices.data(), indices.size()))
+            keepShorter(std::move(beneath), nullptr);
+        else
+            keepShorter(std::move(indices), beneath.data());
+        return out;
+    }
+    const std::size_t stretchRuns = Runs(ways.pixels.data(), ways.pixels.size());
+    if (Runs(beneath.data(), beneath.size()) <= stretchRuns + stretchRuns / 4)
+        keepShorter(std::move(beneath), nullptr);
+    else
+        keepShorter(ways.pixels, ways.either.data());
+    keepShorter(std::move(ways.pixels), nullptr);
     return out;
 }
 
