@@ -181,9 +181,17 @@ QByteArray Encode(std::uint8_t *pixels, std::size_t count, int codeSize, const L
         put(end);
         return sink.Finish();
     }
+    // Each string's code followed once more by its last index, the pixel before: within a run
+    // of one index the next string is one read away, which depends only on the string before.
+    std::int16_t repeated[kMaxCode + 1];
+    std::fill(std::begin(repeated), std::end(repeated), std::int16_t(-1));
     int prefix = pixels[0];
     for (std::size_t i = 1; i < count; ++i) {
         const int index = pixels[i];
+        if (index == pixels[i - 1] && repeated[prefix] >= 0) {
+            prefix = repeated[prefix];
+            continue;
+        }
         std::uint32_t free = 0;
         int code = table.Find(prefix, index, &free);
         if (code < 0 && lossy.alternatives && lossy.alternatives[i] != index) {
@@ -206,9 +214,12 @@ QByteArray Encode(std::uint8_t *pixels, std::size_t count, int codeSize, const L
         if (next >= kMaxCode) {
             put(clear);
             table.Clear();
+            std::fill(std::begin(repeated), std::end(repeated), std::int16_t(-1));
             width = codeSize + 1;
             next = end + 1;
         } else {
+            if (index == pixels[i - 1])
+                repeated[prefix] = std::int16_t(next);
             table.Insert(free, prefix, index, next++);
         }
         prefix = index;
