@@ -251,12 +251,13 @@ CodedPage CodePage(const Page &page, const QVector<QRgb> &global, int lossyError
     }
     // A transparent pixel over a colour may as well be that colour; only indices the code size
     // holds may stand in. Which way of writing such pixels is shortest depends on the picture in
-    // ways the runs of equal indices do not tell, so the likely ones are coded and the shortest
+    // ways the runs of equal indices do not tell, so the two likeliest are coded and the shorter
     // kept. When every unchanged stretch is of one colour, the stretches are the filled page,
     // which is written when it has fewer runs than the page as it is (transparent, with strings
-    // running on over either index). Otherwise the page as it is, the stretches as they are, and
-    // the filled page when it has not many more runs (the background is mostly flat) or else the
-    // stretches with strings running on over either index.
+    // running on over either index), else the page as it is. Otherwise, when the filled page has
+    // not many more runs than the stretches (the background is mostly flat), the filled page and
+    // the stretches; else (it is busy) the page as it is and the stretches, both with strings
+    // running on over either index.
     const int codes = 1 << out.codeSize;
     for (std::size_t k = 0; codes < 256 && k < beneath.size(); ++k)
         if (beneath[k] >= codes)
@@ -277,12 +278,13 @@ CodedPage CodePage(const Page &page, const QVector<QRgb> &global, int lossyError
         return out;
     }
     const std::size_t stretchRuns = Runs(ways.pixels.data(), ways.pixels.size());
-    keepShorter(indices, beneath.data());
-    if (Runs(beneath.data(), beneath.size()) <= stretchRuns + stretchRuns / 4)
+    if (Runs(beneath.data(), beneath.size()) <= stretchRuns + stretchRuns / 4) {
         keepShorter(std::move(beneath), nullptr);
-    else
-        keepShorter(ways.pixels, ways.either.data());
-    keepShorter(std::move(ways.pixels), nullptr);
+        keepShorter(std::move(ways.pixels), nullptr);
+    } else {
+        keepShorter(std::move(indices), beneath.data());
+        keepShorter(std::move(ways.pixels), ways.either.data());
+    }
     return out;
 }
 
