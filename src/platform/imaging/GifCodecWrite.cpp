@@ -172,12 +172,13 @@ std::size_t Runs(const std::uint8_t *indices, std::size_t count)
     return runs;
 }
 
-// Two more ways to write a page whose transparent pixels let colours through, besides filling
-// every such pixel with the colour beneath it. In `stretches`, a stretch of transparent pixels
-// (rows laid end to end) over one colour is that colour, and one over several stays transparent,
-// so that an unchanged busy background gives long runs of the transparent index while an
-// unchanged flat one joins the runs around it. `either` gives each pixel the other index that
-// shows the same there, for strings that may run on over either (its own where there is none).
+// Another way to write a page whose transparent pixels let colours through, besides filling
+// every such pixel with the colour beneath it or leaving them all transparent. In the stretches,
+// a stretch of transparent pixels (rows laid end to end) over one colour is that colour, and one
+// over several stays transparent, so that an unchanged busy background gives long runs of the
+// transparent index while an unchanged flat one joins the runs around it. `either` gives each
+// pixel the other index that shows the same there, for strings that may run on over either (its
+// own where there is none).
 struct Stretches {
     std::vector<std::uint8_t> pixels, either;
     bool filled = true; // every stretch is over one colour: the pixels are the filled page
