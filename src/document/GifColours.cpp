@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <numeric>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -23,6 +24,13 @@ inline std::uint32_t ToRgb(COLORREF c)
 inline std::uint32_t NearBox(std::uint32_t rgb)
 {
     return (rgb >> 19 & 0x1F) << 10 | (rgb >> 11 & 0x1F) << 5 | (rgb >> 3 & 0x1F);
+}
+
+QImage Rgb32(const QImage &image)
+{
+    return image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32
+               ? image
+               : image.convertToFormat(QImage::Format_RGB32);
 }
 } // namespace
 
@@ -56,9 +64,7 @@ void PageColours::Remove(std::uint32_t rgb)
 
 int PageColours::Next(const QImage &image)
 {
-    const QImage page = image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32
-                            ? image
-                            : image.convertToFormat(QImage::Format_RGB32);
+    const QImage page = Rgb32(image);
     const int width = page.width();
     const int height = page.height();
     if (m_previous.size() != page.size()) {
@@ -129,29 +135,59 @@ std::optional<COLORREF> PageColours::FirstUnused() const
     return std::nullopt;
 }
 
-int CountColoursUpTo(const QImage &image, int limit)
+namespace {
+
+// Counts the colours of `rgb`'s rows in the given order (row after row without one) up to
+// limit + 1; with `met`, how many colours each row met first.
+int CountRowColoursUpTo(const QImage &rgb, const std::vector<int> *order, int limit, std::vector<int> *met)
 {
-    const QImage rgb = image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32
-                           ? image
-                           : image.convertToFormat(QImage::Format_RGB32);
     ColorQuant::ColorIndex seen(limit + 1);
-    const int width = rgb.width();
-    for (int y = 0; y < rgb.height(); ++y) {
+    const int width = rgb.width(), height = rgb.height();
+    if (met)
+        met->assign(std::size_t(height), 0);
+    for (int k = 0; k < height; ++k) {
+        const int y = order ? (*order)[std::size_t(k)] : k;
         const auto *p = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
-        for (int x = 0; x < width; ++x) {
+        const int before = seen.Size();
+        int x = 0;
+        for (; x < width && seen.Size() <= limit; ++x) {
             if (x > 0 && ((p[x] ^ p[x - 1]) & 0xFFFFFFu) == 0)
                 continue;
             seen.Insert(p[x], 0);
-            if (seen.Size() > limit)
-                return seen.Size();
         }
+        if (met)
+            (*met)[std::size_t(y)] = seen.Size() - before;
+        if (seen.Size() > limit)
+            break;
     }
     return seen.Size();
+}
+
+} // namespace
+
+int CountColoursUpTo(const QImage &image, int limit)
+{
+    return CountRowColoursUpTo(Rgb32(image), nullptr, limit, nullptr);
 }
 
 bool MoreColoursThan(const QImage &image, int limit)
 {
     return CountColoursUpTo(image, limit) > limit;
+}
+
+bool ColourCheck::MoreColoursThan(const QImage &image, int limit)
+{
+    const QImage rgb = Rgb32(image);
+    if (int(m_rows.size()) != rgb.height()) {
+        m_rows.resize(std::size_t(rgb.height()));
+        std::iota(m_rows.begin(), m_rows.end(), 0);
+    } else {
+        // Rows richest in new colours first; the others keep their order.
+        std::stable_sort(m_rows.begin(), m_rows.end(), [this](int a, int b) {
+            return m_newColours[std::size_t(a)] > m_newColours[std::size_t(b)];
+        });
+    }
+    return CountRowColoursUpTo(rgb, &m_rows, limit, &m_newColours) > limit;
 }
 
 namespace {
@@ -246,7 +282,7 @@ bool CrowdedPages::Choose()
     return true;
 }
 
-void CrowdedPages::Put(Run &run, QRgb *pixels, qsizetype at, int entry) const
+inline void CrowdedPages::Put(Run &run, QRgb *pixels, qsizetype at, int entry) const
 {
     pixels[at] = m_palette[entry];
     const uchar colour = m_colourOf[std::size_t(entry)];
@@ -342,7 +378,7 @@ bool ExportColours::Survey(const QImage &page)
     // The first page decides whether pages are counted exactly or only checked for too many
     // colours; it is checked once for both.
     const bool first = !m_decided;
-    const bool tooMany = (first || m_photo) && MoreColoursThan(page, m_maxColours);
+    const bool tooMany = (first || m_photo) && m_check.MoreColoursThan(page, m_maxColours);
     if (first)
         m_photo = tooMany;
     m_decided = true;

@@ -48,6 +48,17 @@ private:
 // more than `limit`: both stop as soon as they know, so a photograph costs a few hundred pixels.
 int CountColoursUpTo(const QImage &image, int limit);
 bool MoreColoursThan(const QImage &image, int limit);
+// The same for pages that come one after another: the rows in which the page before met new
+// colours first, so that a page of many colours shows them soon (the answer is the same in any
+// order).
+class ColourCheck {
+public:
+    bool MoreColoursThan(const QImage &image, int limit);
+
+private:
+    std::vector<int> m_rows;       // the order to look at rows in
+    std::vector<int> m_newColours; // per row, colours met first there
+};
 
 // Maps the pages of an animation that have more than maxColours colours to one palette of at
 // most maxColours colours that they all share, in two walks over those pages in order, so that
@@ -158,6 +169,7 @@ private:
     static constexpr int m_maxColours = 255; // one entry stays for the transparent colour
     bool m_decided = false;           // whether the first page decided m_photo
     bool m_photo = false;
+    ColourCheck m_check;              // for pages counted only up to too many
     int m_most = 0;                   // colours on one page at most, as surveyed
     PageColours m_surveyed;           // every colour of the pages as they came
     std::vector<bool> m_crowded;      // by page

@@ -94,4 +94,17 @@ TEST(GifColoursTest, KnowsWhenAPictureHasMoreColoursThanALimit)
     QImage translucent = exact.convertToFormat(QImage::Format_ARGB32);
     translucent.setPixel(0, 0, translucent.pixel(0, 0) & 0x00FFFFFFu);
     EXPECT_FALSE(GifColours::MoreColoursThan(translucent, 255));
+
+    // Pages checked one after another look first at the rows where the page before had many
+    // colours; the answers stay those of the pages alone. A page of many colours in its lower
+    // half comes between pages whose colours lie elsewhere.
+    QImage lower(64, 64, QImage::Format_RGB32);
+    lower.fill(qRgb(9, 9, 9));
+    for (int y = 32; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            lower.setPixel(x, y, qRgb(x, y, 7));
+    GifColours::ColourCheck check;
+    for (const QImage *page : std::initializer_list<const QImage *>{&lower, &exact, &more, &lower, &translucent, &exact, &more})
+        for (const int limit : {254, 255, 2047, 2048})
+            EXPECT_EQ(check.MoreColoursThan(*page, limit), GifColours::MoreColoursThan(*page, limit)) << limit;
 }
