@@ -1,13 +1,62 @@
-// The nearest palette entry of many colours at once: an exact search over the entries sorted by
-// green, which stops in each direction once green alone is farther than the best so far.
+// The nearest palette entry of many colours at once, exactly. Colour space is cut into cubes of
+// 16 levels a side; for each cube some colour falls in, the entries that can be nearest to some
+// point of it are listed once: those no farther from it at their nearest than the entry that is
+// nearest at its farthest. Each colour then looks only at its cube's few entries.
 #include "platform/imaging/ColorQuant.h"
 
 #include "platform/Parallel.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <vector>
 
 namespace ColorQuant {
+namespace {
+
+constexpr int kCubeBits = 4; // levels a side: 1 << kCubeBits
+constexpr int kCubeSide = 1 << kCubeBits;
+constexpr int kCubes = 1 << (3 * (8 - kCubeBits));
+
+int CubeOf(QRgb c)
+{
+    return (qRed(c) >> kCubeBits) << (2 * (8 - kCubeBits)) | (qGreen(c) >> kCubeBits) << (8 - kCubeBits)
+        | (qBlue(c) >> kCubeBits);
+}
+
+// The lowest level of the cube in one channel.
+int Low(int cube, int channel)
+{
+    return ((cube >> ((2 - channel) * (8 - kCubeBits))) & ((1 << (8 - kCubeBits)) - 1)) << kCubeBits;
+}
+
+// The entries channel by channel, so that the distances to all of them compute side by side.
+struct Entries {
+    std::vector<int> c[3];
+    std::size_t size() const { return c[0].size(); }
+};
+
+// Per entry, the squared distances from the cube at its nearest and at its farthest point;
+// returns the least of the farthest.
+int CubeDistances(int cube, const Entries &entries, int *nearest, int *farthest)
+{
+    const std::size_t n = entries.size();
+    std::fill(nearest, nearest + n, 0);
+    std::fill(farthest, farthest + n, 0);
+    for (int ch = 0; ch < 3; ++ch) {
+        const int lo = Low(cube, ch), hi = lo + kCubeSide - 1;
+        const int *v = entries.c[ch].data();
+        for (std::size_t e = 0; e < n; ++e) {
+            const int below = std::max(lo - v[e], 0) + std::max(v[e] - hi, 0);
+            const int across = std::max(v[e] - lo, hi - v[e]);
+            nearest[e] += below * below;
+            farthest[e] += across * across;
+        }
+    }
+    return *std::min_element(farthest, farthest + n);
+}
+
+} // namespace
 
 void MapToNearest(const QVector<QRgb> &palette, const QRgb *colours, std::size_t count, uchar *indices)
 {
@@ -15,42 +64,50 @@ void MapToNearest(const QVector<QRgb> &palette, const QRgb *colours, std::size_t
         std::fill(indices, indices + count, uchar(0));
         return;
     }
-    struct Entry {
-        int g, r, b, index;
-    };
-    std::vector<Entry> byGreen;
-    for (int i = 0; i < palette.size() && i < 256; ++i)
-        byGreen.push_back({qGreen(palette[i]), qRed(palette[i]), qBlue(palette[i]), i});
-    std::sort(byGreen.begin(), byGreen.end(), [](const Entry &a, const Entry &b) { return a.g < b.g || (a.g == b.g && a.index < b.index); });
-    const int n = int(byGreen.size());
+    Entries entries;
+    for (int i = 0; i < palette.size() && i < 256; ++i) {
+        entries.c[0].push_back(qRed(palette[i]));
+        entries.c[1].push_back(qGreen(palette[i]));
+        entries.c[2].push_back(qBlue(palette[i]));
+    }
+
+    // The cubes colours fall in, and per such cube its candidates in index order, so that the
+    // first of equally near ones is the lowest index.
+    std::vector<std::int16_t> slotOf(kCubes, -1);
+    std::vector<int> used;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::int16_t &slot = slotOf[std::size_t(CubeOf(colours[i]))];
+        if (slot < 0) {
+            slot = std::int16_t(used.size());
+            used.push_back(CubeOf(colours[i]));
+        }
+    }
+    std::vector<std::vector<uchar>> candidates(used.size());
+    constexpr std::size_t kCubesPerItem = 64;
+    Parallel::ForEachItem((used.size() + kCubesPerItem - 1) / kCubesPerItem, [&](std::size_t item) {
+        std::vector<int> nearest(entries.size()), farthest(entries.size());
+        for (std::size_t k = item * kCubesPerItem, end = std::min(used.size(), k + kCubesPerItem); k < end; ++k) {
+            const int bound = CubeDistances(used[k], entries, nearest.data(), farthest.data());
+            for (std::size_t e = 0; e < entries.size(); ++e)
+                if (nearest[e] <= bound)
+                    candidates[k].push_back(uchar(e));
+        }
+    });
+
     constexpr std::size_t kChunk = 4096; // colours per item spread over the cores
     Parallel::ForEachItem((count + kChunk - 1) / kChunk, [&](std::size_t chunk) {
-        int at = 0; // where the last colour's entry lies: neighbouring colours are often alike
         for (std::size_t i = chunk * kChunk, end = std::min(count, i + kChunk); i < end; ++i) {
             const int r = qRed(colours[i]), g = qGreen(colours[i]), b = qBlue(colours[i]);
-            const auto distance = [&](const Entry &e) {
-                return (e.r - r) * (e.r - r) + (e.g - g) * (e.g - g) + (e.b - b) * (e.b - b);
-            };
-            int best = distance(byGreen[std::size_t(at)]), bestIndex = byGreen[std::size_t(at)].index, bestAt = at;
-            const auto consider = [&](int k) {
-                const int d = distance(byGreen[std::size_t(k)]);
-                if (d < best || (d == best && byGreen[std::size_t(k)].index < bestIndex)) {
+            int best = INT_MAX, bestIndex = 0;
+            for (const uchar e : candidates[std::size_t(slotOf[std::size_t(CubeOf(colours[i]))])]) {
+                const int dr = entries.c[0][e] - r, dg = entries.c[1][e] - g, db = entries.c[2][e] - b;
+                const int d = dr * dr + dg * dg + db * db;
+                if (d < best) {
                     best = d;
-                    bestIndex = byGreen[std::size_t(k)].index;
-                    bestAt = k;
+                    bestIndex = e;
                 }
-            };
-            const int start = int(std::lower_bound(byGreen.begin(), byGreen.end(), g,
-                                                   [](const Entry &e, int green) { return e.g < green; })
-                                  - byGreen.begin());
-            // Every entry whose green alone is no farther than the best distance is looked at, so
-            // the nearest, and the lowest index among equally near ones, is never passed over.
-            for (int k = start; k < n && (byGreen[std::size_t(k)].g - g) * (byGreen[std::size_t(k)].g - g) <= best; ++k)
-                consider(k);
-            for (int k = start - 1; k >= 0 && (g - byGreen[std::size_t(k)].g) * (g - byGreen[std::size_t(k)].g) <= best; --k)
-                consider(k);
+            }
             indices[i] = uchar(bestIndex);
-            at = bestAt;
         }
     });
 }
