@@ -9,7 +9,6 @@
 #include <gif_lib.h>
 
 #include <algorithm>
-#include <bit>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -161,11 +160,19 @@ std::size_t Runs(const std::uint8_t *indices, std::size_t count)
 {
     std::size_t runs = count ? 1 : 0, k = 1;
 #if defined(__SSE2__)
+    // A one per index unlike the one before, summed eight bytes at a time (no bit count, which
+    // is a library call on processors the build does not assume).
+    const __m128i ones = _mm_set1_epi8(1);
+    __m128i sums = _mm_setzero_si128();
     for (; k + 16 <= count; k += 16) {
         const __m128i now = _mm_loadu_si128(reinterpret_cast<const __m128i *>(indices + k));
         const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i *>(indices + k - 1));
-        runs += std::size_t(16 - std::popcount(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(now, before)))));
+        const __m128i differ = _mm_andnot_si128(_mm_cmpeq_epi8(now, before), ones);
+        sums = _mm_add_epi64(sums, _mm_sad_epu8(differ, _mm_setzero_si128()));
     }
+    std::uint64_t halves[2];
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(halves), sums);
+    runs += std::size_t(halves[0] + halves[1]);
 #endif
     for (; k < count; ++k)
         runs += indices[k] != indices[k - 1];
