@@ -25,13 +25,6 @@ inline std::uint32_t NearBox(std::uint32_t rgb)
 {
     return (rgb >> 19 & 0x1F) << 10 | (rgb >> 11 & 0x1F) << 5 | (rgb >> 3 & 0x1F);
 }
-
-QImage Rgb32(const QImage &image)
-{
-    return image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32
-               ? image
-               : image.convertToFormat(QImage::Format_RGB32);
-}
 } // namespace
 
 PageColours::PageColours() : m_slots(1024), m_near(kNearBoxes / 64, 0) {}
@@ -64,7 +57,7 @@ void PageColours::Remove(std::uint32_t rgb)
 
 int PageColours::Next(const QImage &image)
 {
-    const QImage page = Rgb32(image);
+    const QImage page = ColorQuant::AsRgb32(image);
     const int width = page.width();
     const int height = page.height();
     if (m_previous.size() != page.size()) {
@@ -167,7 +160,7 @@ int CountRowColoursUpTo(const QImage &rgb, const std::vector<int> *order, int li
 
 int CountColoursUpTo(const QImage &image, int limit)
 {
-    return CountRowColoursUpTo(Rgb32(image), nullptr, limit, nullptr);
+    return CountRowColoursUpTo(ColorQuant::AsRgb32(image), nullptr, limit, nullptr);
 }
 
 bool MoreColoursThan(const QImage &image, int limit)
@@ -177,7 +170,7 @@ bool MoreColoursThan(const QImage &image, int limit)
 
 bool ColourCheck::MoreColoursThan(const QImage &image, int limit)
 {
-    const QImage rgb = Rgb32(image);
+    const QImage rgb = ColorQuant::AsRgb32(image);
     if (int(m_rows.size()) != rgb.height()) {
         m_rows.resize(std::size_t(rgb.height()));
         std::iota(m_rows.begin(), m_rows.end(), 0);
