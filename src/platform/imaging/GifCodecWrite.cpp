@@ -9,11 +9,13 @@
 #include <gif_lib.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#include <cstring>
 
 namespace GifCodec {
 namespace {
@@ -187,14 +189,15 @@ std::size_t Runs(const std::uint8_t *indices, std::size_t count)
 // pixel the other index that shows the same there, for strings that may run on over either (its
 // own where there is none).
 struct Stretches {
-    std::vector<std::uint8_t> pixels, either;
-    bool filled = true; // every stretch is over one colour: the pixels are the filled page
+    bool filled = true; // every stretch is over one colour: the stretches are the filled page
+    std::vector<std::uint8_t> pixels, either; // only when not filled
 };
 
+// `beneath` is `indices` where the page is opaque.
 Stretches MakeStretches(const std::vector<std::uint8_t> &indices, const std::vector<std::uint8_t> &beneath,
                         std::uint8_t transparent)
 {
-    Stretches out{indices, indices, true};
+    Stretches out;
     const std::size_t n = indices.size();
     for (std::size_t k = 0; k < n;) {
         if (indices[k] != transparent) {
@@ -205,9 +208,16 @@ Stretches MakeStretches(const std::vector<std::uint8_t> &indices, const std::vec
         bool oneColour = true;
         for (; end < n && indices[end] == transparent; ++end)
             oneColour = oneColour && beneath[end] == beneath[k];
-        std::vector<std::uint8_t> &to = oneColour ? out.pixels : out.either;
-        std::copy(beneath.begin() + std::ptrdiff_t(k), beneath.begin() + std::ptrdiff_t(end), to.begin() + std::ptrdiff_t(k));
-        out.filled = out.filled && oneColour;
+        if (!oneColour) {
+            if (out.filled) {
+                out.filled = false;
+                out.pixels = beneath;
+                out.either = indices;
+            }
+            const auto from = std::ptrdiff_t(k), to = std::ptrdiff_t(end);
+            std::fill(out.pixels.begin() + from, out.pixels.begin() + to, transparent);
+            std::copy(beneath.begin() + from, beneath.begin() + to, out.either.begin() + from);
+        }
         k = end;
     }
     return out;
