@@ -76,10 +76,11 @@ void MapToNearest(const QVector<QRgb> &palette, const QRgb *colours, std::size_t
     std::vector<std::int16_t> slotOf(kCubes, -1);
     std::vector<int> used;
     for (std::size_t i = 0; i < count; ++i) {
-        std::int16_t &slot = slotOf[std::size_t(CubeOf(colours[i]))];
+        const int cube = CubeOf(colours[i]);
+        std::int16_t &slot = slotOf[std::size_t(cube)];
         if (slot < 0) {
             slot = std::int16_t(used.size());
-            used.push_back(CubeOf(colours[i]));
+            used.push_back(cube);
         }
     }
     std::vector<std::vector<uchar>> candidates(used.size());
