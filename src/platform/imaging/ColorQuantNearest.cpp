@@ -11,6 +11,10 @@
 #include <cstdint>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace ColorQuant {
 namespace {
 
@@ -56,6 +60,76 @@ int CubeDistances(int cube, const Entries &entries, int *nearest, int *farthest)
     return *std::min_element(farthest, farthest + n);
 }
 
+// Every used cube's candidates in groups of four, as 16-bit pairs (red, green) and (blue, 0), so
+// that one multiply-add gives two channels' squares for four entries at once. A group is filled
+// out with a place no colour is near.
+struct CandidateGroups {
+    static constexpr std::int16_t kFar = 16000;
+    std::vector<std::uint32_t> first; // per used cube, its first group; one more at the end
+    std::vector<std::int16_t> redGreen, blueZero;
+    std::vector<uchar> entry;
+
+    CandidateGroups(const std::vector<std::vector<uchar>> &candidates, const Entries &entries)
+    {
+        first.reserve(candidates.size() + 1);
+        for (const std::vector<uchar> &list : candidates) {
+            first.push_back(std::uint32_t(entry.size() / 4));
+            for (std::size_t k = 0; k < (list.size() + 3) / 4 * 4; ++k) {
+                const bool real = k < list.size();
+                const uchar e = real ? list[k] : 0;
+                redGreen.push_back(real ? std::int16_t(entries.c[0][e]) : kFar);
+                redGreen.push_back(real ? std::int16_t(entries.c[1][e]) : kFar);
+                blueZero.push_back(real ? std::int16_t(entries.c[2][e]) : kFar);
+                blueZero.push_back(0);
+                entry.push_back(e);
+            }
+        }
+        first.push_back(std::uint32_t(entry.size() / 4));
+    }
+
+    // The nearest of cube k's candidates to (r, g, b); the first of equally near ones.
+    uchar Nearest(std::size_t k, int r, int g, int b) const
+    {
+        const std::size_t from = std::size_t(first[k]) * 4, to = std::size_t(first[k + 1]) * 4;
+#if defined(__SSE2__)
+        const __m128i colourRG = _mm_set1_epi32(int(std::uint32_t(g) << 16 | std::uint32_t(r)));
+        const __m128i colourB = _mm_set1_epi32(b);
+        __m128i best = _mm_set1_epi32(INT_MAX), bestAt = _mm_setzero_si128();
+        __m128i at = _mm_setr_epi32(0, 1, 2, 3);
+        const __m128i four = _mm_set1_epi32(4);
+        for (std::size_t i = from; i < to; i += 4) {
+            const __m128i rg = _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i *>(&redGreen[2 * i])), colourRG);
+            const __m128i b0 = _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i *>(&blueZero[2 * i])), colourB);
+            const __m128i d = _mm_add_epi32(_mm_madd_epi16(rg, rg), _mm_madd_epi16(b0, b0));
+            const __m128i nearer = _mm_cmpgt_epi32(best, d);
+            best = _mm_or_si128(_mm_and_si128(nearer, d), _mm_andnot_si128(nearer, best));
+            bestAt = _mm_or_si128(_mm_and_si128(nearer, at), _mm_andnot_si128(nearer, bestAt));
+            at = _mm_add_epi32(at, four);
+        }
+        alignas(16) int distance[4], place[4];
+        _mm_store_si128(reinterpret_cast<__m128i *>(distance), best);
+        _mm_store_si128(reinterpret_cast<__m128i *>(place), bestAt);
+        int chosen = 0;
+        for (int lane = 1; lane < 4; ++lane)
+            if (distance[lane] < distance[chosen] || (distance[lane] == distance[chosen] && place[lane] < place[chosen]))
+                chosen = lane;
+        return entry[from + std::size_t(place[chosen])];
+#else
+        int best = INT_MAX;
+        std::size_t bestAt = from;
+        for (std::size_t i = from; i < to; ++i) {
+            const int dr = redGreen[2 * i] - r, dg = redGreen[2 * i + 1] - g, db = blueZero[2 * i] - b;
+            const int d = dr * dr + dg * dg + db * db;
+            if (d < best) {
+                best = d;
+                bestAt = i;
+            }
+        }
+        return entry[bestAt];
+#endif
+    }
+};
+
 } // namespace
 
 void MapToNearest(const QVector<QRgb> &palette, const QRgb *colours, std::size_t count, uchar *indices)
@@ -95,21 +169,12 @@ void MapToNearest(const QVector<QRgb> &palette, const QRgb *colours, std::size_t
         }
     });
 
+    const CandidateGroups groups(candidates, entries);
     constexpr std::size_t kChunk = 4096; // colours per item spread over the cores
     Parallel::ForEachItem((count + kChunk - 1) / kChunk, [&](std::size_t chunk) {
-        for (std::size_t i = chunk * kChunk, end = std::min(count, i + kChunk); i < end; ++i) {
-            const int r = qRed(colours[i]), g = qGreen(colours[i]), b = qBlue(colours[i]);
-            int best = INT_MAX, bestIndex = 0;
-            for (const uchar e : candidates[std::size_t(slotOf[std::size_t(CubeOf(colours[i]))])]) {
-                const int dr = entries.c[0][e] - r, dg = entries.c[1][e] - g, db = entries.c[2][e] - b;
-                const int d = dr * dr + dg * dg + db * db;
-                if (d < best) {
-                    best = d;
-                    bestIndex = e;
-                }
-            }
-            indices[i] = uchar(bestIndex);
-        }
+        for (std::size_t i = chunk * kChunk, end = std::min(count, i + kChunk); i < end; ++i)
+            indices[i] = groups.Nearest(std::size_t(slotOf[std::size_t(CubeOf(colours[i]))]), qRed(colours[i]),
+                                        qGreen(colours[i]), qBlue(colours[i]));
     });
 }
 
