@@ -3,6 +3,7 @@
 #include "document/BannerDoc.h"
 #include "document/GifColours.h"
 #include "document/CoreContext.h"
+#include "platform/Parallel.h"
 #include "platform/imaging/ImagingControl.h"
 
 #include <algorithm>
@@ -133,22 +134,24 @@ public:
     // the marked pixels that colour.
     void Finish(ImagingControl &file, COLORREF colour, int index)
     {
+        // The pages after the first are each the only holder of their pixels: the marks turn
+        // into the colour in place, the pages spread over the cores.
+        const QRgb key = ColorrefToQRgb(colour) | 0xFF000000u;
+        Parallel::ForEachItem(m_pages.size() > 1 ? m_pages.size() - 1 : 0, [&](std::size_t k) {
+            QImage &page = m_pages[k + 1].image;
+            auto *pixels = reinterpret_cast<QRgb *>(page.bits());
+            // Every pixel written, so that the loop compiles to vector instructions.
+            for (qsizetype i = 0, n = qsizetype(page.width()) * page.height(); i < n; ++i)
+                pixels[i] = pixels[i] == kMark ? key : pixels[i];
+        });
         for (const ImagingBitmap &page : m_pages)
             file.InsertPage(-1, page);
         m_pages.clear();
-        const QRgb key = ColorrefToQRgb(colour) | 0xFF000000u;
         for (int k = 0; k < file.PageCount(); ++k) {
             file.SetPageIndex(k);
             file.SetPageUserPaletteEntry(index, colour);
-            if (k == 0)
-                continue;
-            file.SetPageTransparentColor(colour);
-            QImage *page = file.GetBitmapDC();
-            auto *pixels = reinterpret_cast<QRgb *>(page->bits());
-            for (qsizetype i = 0, n = qsizetype(page->width()) * page->height(); i < n; ++i)
-                if (pixels[i] == kMark)
-                    pixels[i] = key;
-            file.ReleaseBitmapDC();
+            if (k > 0)
+                file.SetPageTransparentColor(colour);
         }
     }
 
