@@ -106,24 +106,33 @@ std::vector<liq_histogram_entry> Merged(const std::vector<liq_histogram_entry> &
     return out;
 }
 
+// How many boxes of 2^shift levels a side the colours of the histogram fall in.
+std::size_t BoxesUsed(const std::vector<liq_histogram_entry> &histogram, int shift)
+{
+    const int bits = 8 - shift;
+    std::vector<std::uint64_t> boxes((std::size_t(1) << (3 * bits)) / 64 + 1, 0);
+    std::size_t count = 0;
+    for (const liq_histogram_entry &e : histogram) {
+        const std::uint32_t box = std::uint32_t(e.color.r >> shift) << (2 * bits)
+            | std::uint32_t(e.color.g >> shift) << bits | std::uint32_t(e.color.b >> shift);
+        std::uint64_t &word = boxes[box >> 6];
+        const std::uint64_t bit = std::uint64_t(1) << (box & 63);
+        count += (word & bit) == 0;
+        word |= bit;
+    }
+    return count;
+}
+
 // The fewest low bits per channel (at most 5) to drop so that at most `wanted` colours remain.
+// Fewer boxes are never used by more colours, so the shifts are tried from the largest down:
+// the small shifts, whose tables of boxes are the largest, are left out when they cannot do.
 int MergeShift(const std::vector<liq_histogram_entry> &histogram, std::size_t wanted)
 {
-    int shift = 0;
-    for (std::size_t count = histogram.size(); count > wanted && shift < 5;) {
-        ++shift;
-        const int bits = 8 - shift;
-        std::vector<std::uint64_t> boxes((std::size_t(1) << (3 * bits)) / 64 + 1, 0);
-        count = 0;
-        for (const liq_histogram_entry &e : histogram) {
-            const std::uint32_t box = std::uint32_t(e.color.r >> shift) << (2 * bits)
-                | std::uint32_t(e.color.g >> shift) << bits | std::uint32_t(e.color.b >> shift);
-            std::uint64_t &word = boxes[box >> 6];
-            const std::uint64_t bit = std::uint64_t(1) << (box & 63);
-            count += (word & bit) == 0;
-            word |= bit;
-        }
-    }
+    if (histogram.size() <= wanted)
+        return 0;
+    int shift = 5;
+    while (shift > 1 && BoxesUsed(histogram, shift - 1) <= wanted)
+        --shift;
     return shift;
 }
 
@@ -398,8 +407,13 @@ void Histogram::Append(const Histogram &later)
     m_slots.Reserve(Size() + later.Size());
     m_colors.reserve(m_colors.size() + later.m_colors.size());
     m_counts.reserve(m_counts.size() + later.m_counts.size());
+    // The index is far larger than the processor's caches: each colour's place is asked for a
+    // few colours ahead, so that the reads overlap.
+    constexpr int kAhead = 16;
     for (int slot = 0; slot < later.Size(); ++slot) {
         const QRgb key = later.m_colors[std::size_t(slot)];
+        if (slot + kAhead < later.Size())
+            m_slots.Prefetch(later.m_colors[std::size_t(slot + kAhead)]);
         const int at = m_slots.Insert(key, Size());
         if (at == Size()) {
             m_colors.push_back(key);

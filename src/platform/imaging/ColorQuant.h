@@ -133,6 +133,8 @@ public:
     int Size() const { return m_size; }
     // Makes room for this many colours in all.
     void Reserve(int colours);
+    // Asks for the place of the colour to be read into the cache, ahead of a Find or Insert.
+    void Prefetch(QRgb color) const { __builtin_prefetch(&m_slots[Hash(color & 0xffffff, m_shift)]); }
 
 private:
     void Grow();
@@ -215,6 +217,15 @@ public:
         }
         return cached.slot;
     }
+    // Asks for what Find(color, cache) reads to be brought into the processor's cache.
+    void Prefetch(QRgb color, const Cache &cache) const
+    {
+        const QRgb key = color & 0xffffff;
+        if (!cache.m_entries.empty())
+            __builtin_prefetch(&cache.m_entries[CacheSlot(key)]);
+        m_slots.Prefetch(key);
+    }
+    void Prefetch(QRgb color) const { Prefetch(color, m_cache); }
     QRgb Color(int slot) const { return m_colors[std::size_t(slot)]; }
     // Every colour, by slot (RGB, top byte 0).
     const QRgb *Colors() const { return m_colors.data(); }
