@@ -185,6 +185,9 @@ bool ColourCheck::MoreColoursThan(const QImage &image, int limit)
 
 namespace {
 
+// How many pixels ahead colour lookups ask for their places in the colour index.
+constexpr int kLookAhead = 12;
+
 // Calls fn(x, y) for every pixel, row after row, in which two pictures of the same size differ.
 template <typename Fn>
 void ForEachChangedPixel(const QImage &page, const QImage &before, Fn &&fn)
@@ -215,6 +218,50 @@ void ForEachChangedPixel(const QImage &page, const QImage &before, Fn &&fn)
     }
 }
 
+// Writes the pixels of a page being reduced and keeps the run's count of its colours, through
+// pointers taken once: its stores of bytes may alias anything, so the compiler would otherwise
+// read the address of every vector again for each pixel. The count goes back to the run at the end.
+class PageWriter {
+public:
+    PageWriter(CrowdedPages::Run &run, const QVector<QRgb> &palette, const std::vector<uchar> &colourOf)
+        : m_run(run), m_palette(palette.constData()), m_colourOf(colourOf.data()), m_colourAt(run.colourAt.data()),
+          m_counts(run.pixels.data()), m_distinct(run.distinct)
+    {
+    }
+    ~PageWriter() { m_run.distinct = m_distinct; }
+    PageWriter(const PageWriter &) = delete;
+    PageWriter &operator=(const PageWriter &) = delete;
+
+    // Pixel `at` becomes palette entry `entry`.
+    void Put(QRgb *pixels, qsizetype at, int entry)
+    {
+        pixels[at] = m_palette[entry];
+        const uchar colour = m_colourOf[entry];
+        const uchar before = m_colourAt[at];
+        if (before == colour)
+            return; // counted already, and marked used when its count last left 0
+        m_colourAt[at] = colour;
+        if (m_counts[before]-- == 1)
+            --m_distinct;
+        if (m_counts[colour]++ == 0) {
+            ++m_distinct;
+            m_run.used[colour] = true;
+        }
+    }
+
+private:
+    CrowdedPages::Run &m_run;
+    const QRgb *m_palette;
+    const uchar *m_colourOf;
+    uchar *m_colourAt;
+    int *m_counts;
+    int m_distinct;
+};
+
+// Above this many colours the colour index and its cache no longer fit the processor's own
+// caches, and lookups ask ahead for their places.
+constexpr int kFarColours = 1 << 15;
+
 } // namespace
 
 CrowdedPages::CrowdedPages(int maxColours, bool dither) : m_maxColours(maxColours), m_dither(dither) {}
@@ -233,7 +280,15 @@ void CrowdedPages::Survey(const QImage &page)
     } else if (page.size() != m_previous.size()) {
         m_failed = true;
     } else {
-        ForEachChangedPixel(page, m_previous, [this](int, int, QRgb rgb) { m_histogram.Add(rgb); });
+        const auto *bits = reinterpret_cast<const QRgb *>(page.constBits());
+        const qsizetype stride = page.bytesPerLine() / qsizetype(sizeof(QRgb));
+        const int width = page.width();
+        const bool far = m_histogram.Size() > kFarColours;
+        ForEachChangedPixel(page, m_previous, [&](int x, int y, QRgb rgb) {
+            if (far && x + kLookAhead < width)
+                m_histogram.Prefetch(bits[y * stride + x + kLookAhead]);
+            m_histogram.Add(rgb);
+        });
     }
     m_previous = page;
 }
@@ -275,19 +330,6 @@ bool CrowdedPages::Choose()
     return true;
 }
 
-inline void CrowdedPages::Put(Run &run, QRgb *pixels, qsizetype at, int entry) const
-{
-    pixels[at] = m_palette[entry];
-    const uchar colour = m_colourOf[std::size_t(entry)];
-    uchar &before = run.colourAt[std::size_t(at)];
-    if (run.pixels[before]-- == 1)
-        --run.distinct;
-    if (run.pixels[colour]++ == 0)
-        ++run.distinct;
-    run.used[colour] = true;
-    before = colour;
-}
-
 QImage CrowdedPages::Reduce(const QImage &page, Run &run) const
 {
     // The pages come again as they came in the survey, so their colours are all in the palette
@@ -308,6 +350,7 @@ QImage CrowdedPages::Reduce(const QImage &page, Run &run) const
         std::fill(run.pixels.begin(), run.pixels.end(), 0);
         run.pixels[m_colourOf[0]] = int(run.colourAt.size());
         run.distinct = run.colourAt.empty() ? 0 : 1;
+        PageWriter writer(run, m_palette, m_colourOf);
         auto *pixels = reinterpret_cast<QRgb *>(reduced.bits());
         for (int y = 0; y < page.height(); ++y) {
             const auto *p = reinterpret_cast<const QRgb *>(page.constScanLine(y));
@@ -319,11 +362,15 @@ QImage CrowdedPages::Reduce(const QImage &page, Run &run) const
                     last = p[x] & 0xFFFFFFu;
                     mapped = entry(last);
                 }
-                Put(run, pixels, qsizetype(y) * width + x, d ? d[x] : mapped);
+                writer.Put(pixels, qsizetype(y) * width + x, d ? d[x] : mapped);
             }
         }
+        // Entry 0's colour was counted for every pixel without going through 0.
+        if (run.pixels[m_colourOf[0]] > 0)
+            run.used[m_colourOf[0]] = true;
     } else if (page.size() == run.previous.size()) {
         reduced = std::move(run.reduced);
+        PageWriter writer(run, m_palette, m_colourOf);
         QRgb *pixels = nullptr;
         const auto changeable = [&] {
             if (!pixels)
@@ -340,12 +387,29 @@ QImage CrowdedPages::Reduce(const QImage &page, Run &run) const
                 for (int y = 0; y < part.height(); ++y) {
                     const uchar *d = part.constScanLine(y);
                     for (int x = 0; x < part.width(); ++x)
-                        Put(run, changeable(), qsizetype(changed.top() + y) * width + changed.left() + x, d[x]);
+                        writer.Put(changeable(), qsizetype(changed.top() + y) * width + changed.left() + x, d[x]);
                 }
             }
         } else {
-            ForEachChangedPixel(page, run.previous,
-                                [&](int x, int y, QRgb rgb) { Put(run, changeable(), qsizetype(y) * width + x, entry(rgb)); });
+            // Changed pixels come in runs of one colour as often as not (shapes, text). The
+            // colours of a photograph fill an index far larger than the processor's caches: the
+            // place of the colour a little further on is asked for ahead.
+            QRgb last = 0;
+            int mapped = -1;
+            const auto *bits = reinterpret_cast<const QRgb *>(page.constBits());
+            const qsizetype stride = page.bytesPerLine() / qsizetype(sizeof(QRgb));
+            const bool far = m_histogram.Size() > kFarColours;
+            ForEachChangedPixel(page, run.previous, [&](int x, int y, QRgb rgb) {
+                if (far && x + kLookAhead < width) {
+                    const QRgb ahead = bits[y * stride + x + kLookAhead];
+                    run.cache ? m_histogram.Prefetch(ahead, *run.cache) : m_histogram.Prefetch(ahead);
+                }
+                if (mapped < 0 || ((rgb ^ last) & 0xFFFFFFu) != 0) {
+                    last = rgb;
+                    mapped = entry(rgb);
+                }
+                writer.Put(changeable(), qsizetype(y) * width + x, mapped);
+            });
         }
     }
     if (reduced.isNull())

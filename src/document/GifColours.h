@@ -109,9 +109,6 @@ public:
     std::vector<QRgb> UsedColours(const Run &run) const;
 
 private:
-    // Pixel `at` of the page being reduced becomes palette entry `entry`.
-    void Put(Run &run, QRgb *pixels, qsizetype at, int entry) const;
-
     int m_maxColours;
     bool m_dither;
     bool m_failed = false;
