@@ -186,6 +186,7 @@ public:
             return;
         try {
             m_thread = std::thread([this] { Serve(); });
+            Parallel::KeepOffCallersCore(m_thread, 0);
         } catch (const std::system_error &) {
         }
     }

@@ -12,6 +12,13 @@
 
 namespace Parallel {
 
+// Keeps a helper thread to a core other than the calling thread's, the k-th of the other cores
+// the process may use. Linux queues a new thread on the core of the thread that made it, and
+// wakes a sleeping one there too when the other cores look busy, which the sleeping cores of a
+// virtual machine do: a helper would wait a millisecond or more, until the scheduler rebalances,
+// before doing any of work that takes a few. Without another core it stays where it is.
+void KeepOffCallersCore(std::thread &helper, std::size_t k);
+
 // Calls work(i) once for each i in [0, count) and returns when all calls have returned. Calls run
 // on several threads at once, in no fixed order, so each must write only what belongs to its item.
 // With no thread to be had, the calling thread does them all.
@@ -34,6 +41,7 @@ void ForEachItem(std::size_t count, const Work &work)
         } catch (const std::system_error &) {
             break; // the threads there are do the rest
         }
+        KeepOffCallersCore(helpers.back(), t - 1);
     }
     take();
     for (std::thread &helper : helpers)
