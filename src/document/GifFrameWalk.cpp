@@ -166,7 +166,7 @@ int SplitAt(int n, bool oneRun)
 {
     const bool forced = g_minFramesToSplit > 0;
     const int least = forced ? g_minFramesToSplit : kMinFramesToSplit;
-    if (n < std::max(least, 2) || (!forced && (oneRun || std::thread::hardware_concurrency() < 2)))
+    if (n < std::max(least, 2) || (!forced && (oneRun || Parallel::Cores() < 2)))
         return n;
     return (n + 1) / 2;
 }

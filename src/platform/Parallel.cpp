@@ -1,5 +1,7 @@
 #include "platform/Parallel.h"
 
+#include <algorithm>
+
 #if defined(__linux__)
 #include <pthread.h>
 #include <sched.h>
@@ -7,6 +9,12 @@
 #endif
 
 namespace Parallel {
+
+unsigned Cores()
+{
+    static const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    return cores;
+}
 
 void KeepOffCallersCore(std::thread &helper, std::size_t k)
 {

@@ -19,6 +19,9 @@ namespace Parallel {
 // before doing any of work that takes a few. Without another core it stays where it is.
 void KeepOffCallersCore(std::thread &helper, std::size_t k);
 
+// The cores of the machine (at least 1), asked once: the system reads a file for it each time.
+unsigned Cores();
+
 // Calls work(i) once for each i in [0, count) and returns when all calls have returned. Calls run
 // on several threads at once, in no fixed order, so each must write only what belongs to its item.
 // With no thread to be had, the calling thread does them all.
@@ -33,7 +36,7 @@ void ForEachItem(std::size_t count, const Work &work)
     // The items take milliseconds in all; past a few threads, starting more costs what they save.
     constexpr std::size_t kMostThreads = 8;
     const std::size_t threads =
-        std::min({std::size_t(std::max(1u, std::thread::hardware_concurrency())), kMostThreads, count});
+        std::min({std::size_t(Cores()), kMostThreads, count});
     std::vector<std::thread> helpers;
     for (std::size_t t = 1; t < threads; ++t) {
         try {
