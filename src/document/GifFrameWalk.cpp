@@ -206,6 +206,9 @@ public:
 
     void Start(Run run)
     {
+        // The caller may have moved to the core the thread was kept to since the last run.
+        if (m_thread.joinable())
+            Parallel::KeepOffCallersCore(m_thread, 0);
         std::lock_guard lock(m_mutex);
         m_done = 0;
         m_run = std::move(run);
