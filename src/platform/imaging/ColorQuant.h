@@ -153,10 +153,9 @@ private:
 };
 
 // The colours of pictures and their pixel counts, in the order they first appear (alpha
-// ignored), gathered piece by piece: whole pictures, runs of pixels, single pixels. Once there
-// are many, a cache of 64K colours (half a megabyte) in front of the index answers for the
-// colours met lately, which in the pages of one animation are most of them, those of a few
-// photographs included.
+// ignored), gathered piece by piece: whole pictures, runs of pixels, single pixels. A cache of
+// 64K colours (half a megabyte) in front of the index answers for the colours met lately, which
+// in the pages of one animation are most of them, those of a few photographs included.
 class Histogram {
     struct Cached {
         QRgb key;
@@ -165,9 +164,6 @@ class Histogram {
     static constexpr int kCacheBits = 16;
     static constexpr std::size_t kCacheSize = std::size_t(1) << kCacheBits;
     static constexpr QRgb kNone = 0xffffffffu; // no colour (they have top byte 0)
-    // Up to this many colours the index is small enough to look in directly; the cache would
-    // only cost its room.
-    static constexpr int kDirectColours = 8192;
 
 public:
     // Colours met lately and their slots. The histogram has one for itself; another thread that
@@ -189,15 +185,6 @@ public:
         const QRgb key = color & 0xffffff;
         if (key != m_last || m_lastSlot < 0) {
             m_last = key;
-            if (Size() < kDirectColours) {
-                m_lastSlot = m_slots.Insert(key, Size());
-                if (m_lastSlot == Size()) {
-                    m_colors.push_back(key);
-                    m_counts.push_back(0);
-                }
-                m_counts[std::size_t(m_lastSlot)] += pixels;
-                return;
-            }
             Cached &cached = m_cache.At(key);
             if (cached.key != key) {
                 cached = {key, m_slots.Insert(key, int(m_colors.size()))};
@@ -221,8 +208,6 @@ public:
     int Find(QRgb color, Cache &cache) const
     {
         const QRgb key = color & 0xffffff;
-        if (Size() < kDirectColours)
-            return m_slots.Find(key);
         Cached &cached = cache.At(key);
         if (cached.key != key) {
             const int slot = m_slots.Find(key);
