@@ -176,6 +176,9 @@ int SplitAt(int n, bool oneRun)
 // run of each walk in turn; without a thread to be had, Finish runs them on the calling one. The
 // runs render through a context of the thread's own (its controls and item context), so that
 // picture items never touch the other thread's.
+// Between the runs and while the calling thread waits for one, both stay awake (giving way to any
+// other thread of their core) rather than sleep: the sleeping core of a virtual machine can take
+// milliseconds to wake, and the waits are short.
 class LaterRuns {
 public:
     using Run = std::function<void(ImagingControl &render, const std::atomic<bool> &stop, std::atomic<int> &done)>;
@@ -196,6 +199,7 @@ public:
         {
             std::lock_guard lock(m_mutex);
             m_quit = true;
+            m_signal = true;
         }
         m_wake.notify_all();
         if (m_thread.joinable())
@@ -204,7 +208,8 @@ public:
     LaterRuns(const LaterRuns &) = delete;
     LaterRuns &operator=(const LaterRuns &) = delete;
 
-    void Start(Run run)
+    // Starts a run on the thread; after the last one (`last`) the thread ends.
+    void Start(Run run, bool last)
     {
         // The caller may have moved to the core the thread was kept to since the last run.
         if (m_thread.joinable())
@@ -212,7 +217,9 @@ public:
         std::lock_guard lock(m_mutex);
         m_done = 0;
         m_run = std::move(run);
+        m_last = last;
         m_busy = true;
+        m_signal = true;
         m_wake.notify_all();
     }
 
@@ -227,13 +234,15 @@ public:
             m_run = nullptr;
             m_busy = false;
         }
-        std::unique_lock lock(m_mutex);
-        while (!m_wake.wait_for(lock, std::chrono::milliseconds(20), [this] { return !m_busy; })) {
-            lock.unlock();
-            if (!report())
-                return false;
-            lock.lock();
+        for (auto next = Clock::now() + kReportEvery; m_busy;) {
+            if (Clock::now() >= next) {
+                if (!report())
+                    return false;
+                next = Clock::now() + kReportEvery;
+            }
+            std::this_thread::yield();
         }
+        std::lock_guard lock(m_mutex);
         m_done = 0;
         if (m_failure)
             std::rethrow_exception(std::exchange(m_failure, nullptr));
@@ -256,6 +265,8 @@ private:
             if (m_quit)
                 return;
             Run run = std::move(m_run);
+            const bool last = m_last;
+            m_signal = false;
             lock.unlock();
             try {
                 run(own.RenderCtrl, m_stop, m_done);
@@ -264,9 +275,19 @@ private:
             }
             lock.lock();
             m_busy = false;
-            m_wake.notify_all();
+            if (last)
+                return;
+            // The next run comes once the palette is chosen, or the walk ends.
+            lock.unlock();
+            for (const auto until = Clock::now() + kStayAwake; !m_signal && Clock::now() < until;)
+                std::this_thread::yield();
+            lock.lock();
         }
     }
+
+    using Clock = std::chrono::steady_clock;
+    static constexpr auto kReportEvery = std::chrono::milliseconds(20);
+    static constexpr auto kStayAwake = std::chrono::milliseconds(20);
 
     const CBannerDoc &m_doc;
     std::atomic<bool> &m_stop;
@@ -274,7 +295,9 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
     Run m_run;
-    bool m_busy = false;
+    bool m_last = false;
+    std::atomic<bool> m_busy{false};   // a run was started and has not finished
+    std::atomic<bool> m_signal{false}; // a run was started, or the walk ends, since the thread looked
     bool m_quit = false;
     std::exception_ptr m_failure;
     std::atomic<int> m_done{0};
@@ -330,7 +353,7 @@ Outcome Walk(const CBannerDoc &doc, ImagingControl &render, ImagingControl &file
             laterPages.StartAfter(doc.RenderFrame(split - 1, own).image);
             for (int k = split; k < n && !stopped; ++k, ++done)
                 survey(laterColours, laterPages, doc.RenderFrame(k, own));
-        });
+        }, false);
     for (int k = 1; k < split; ++k) {
         survey(colours, pages, doc.RenderFrame(k, render));
         if (!step(0, k + 1 + later.Done()))
@@ -367,7 +390,7 @@ Outcome Walk(const CBannerDoc &doc, ImagingControl &render, ImagingControl &file
                     laterPages.Add(frame);
                 }
                 failed = done < n - from && !stopped;
-            });
+            }, true);
         }
         for (int k = 0; k < from; ++k) {
             ImagingBitmap frame = doc.RenderFrame(k, render);

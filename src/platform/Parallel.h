@@ -38,15 +38,25 @@ void ForEachItem(std::size_t count, const Work &work)
     const std::size_t threads =
         std::min({std::size_t(Cores()), kMostThreads, count});
     std::vector<std::thread> helpers;
+    std::atomic<std::size_t> working{0}; // helpers that have not finished
     for (std::size_t t = 1; t < threads; ++t) {
+        ++working;
         try {
-            helpers.emplace_back(take);
+            helpers.emplace_back([&] {
+                take();
+                --working;
+            });
         } catch (const std::system_error &) {
+            --working;
             break; // the threads there are do the rest
         }
         KeepOffCallersCore(helpers.back(), t - 1);
     }
     take();
+    // The helpers' last items take moments: waiting awake for them, since a sleeping core of a
+    // virtual machine can take milliseconds to wake.
+    while (working > 0)
+        std::this_thread::yield();
     for (std::thread &helper : helpers)
         helper.join();
 }
