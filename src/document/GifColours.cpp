@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstring>
 #include <numeric>
+#include <type_traits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -188,9 +189,16 @@ namespace {
 // How many pixels ahead colour lookups ask for their places in the colour index.
 constexpr int kLookAhead = 12;
 
-// Calls fn(x, y) for every pixel, row after row, in which two pictures of the same size differ.
-template <typename Fn>
-void ForEachChangedPixel(const QImage &page, const QImage &before, Fn &&fn)
+// What ForEachChangedPixel looks ahead with when nothing is to be asked for early.
+struct NoLookAhead {
+    void operator()(QRgb) const {}
+};
+
+// Calls fn(x, y, rgb) for every pixel, row after row, in which two pictures of the same size
+// differ. With `ahead`, ahead(rgb) is called first with the colour kLookAhead pixels further on
+// in the row, so that its lookup can be asked for while this one is done.
+template <typename Fn, typename Ahead = NoLookAhead>
+void ForEachChangedPixel(const QImage &page, const QImage &before, Fn &&fn, const Ahead &ahead = Ahead())
 {
     const int width = page.width();
     const std::size_t rowBytes = std::size_t(width) * sizeof(QRgb);
@@ -199,6 +207,13 @@ void ForEachChangedPixel(const QImage &page, const QImage &before, Fn &&fn)
         const auto *q = reinterpret_cast<const QRgb *>(before.constScanLine(y));
         if (std::memcmp(p, q, rowBytes) == 0)
             continue;
+        const auto changed = [&](int at) {
+            if constexpr (!std::is_same_v<Ahead, NoLookAhead>) {
+                if (at + kLookAhead < width)
+                    ahead(p[at + kLookAhead]);
+            }
+            fn(at, y, p[at]);
+        };
         int x = 0;
 #if defined(__SSE2__)
         // Four pixels at a time: most of a changed row is as it was.
@@ -206,15 +221,13 @@ void ForEachChangedPixel(const QImage &page, const QImage &before, Fn &&fn)
             const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + x));
             const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(q + x));
             for (unsigned differ = ~unsigned(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, b)))) & 0xFu; differ;
-                 differ &= differ - 1) {
-                const int at = x + std::countr_zero(differ);
-                fn(at, y, p[at]);
-            }
+                 differ &= differ - 1)
+                changed(x + std::countr_zero(differ));
         }
 #endif
         for (; x < width; ++x)
             if (p[x] != q[x])
-                fn(x, y, p[x]);
+                changed(x);
     }
 }
 
@@ -280,15 +293,12 @@ void CrowdedPages::Survey(const QImage &page)
     } else if (page.size() != m_previous.size()) {
         m_failed = true;
     } else {
-        const auto *bits = reinterpret_cast<const QRgb *>(page.constBits());
-        const qsizetype stride = page.bytesPerLine() / qsizetype(sizeof(QRgb));
-        const int width = page.width();
         const bool far = m_histogram.Size() > kFarColours;
-        ForEachChangedPixel(page, m_previous, [&](int x, int y, QRgb rgb) {
-            if (far && x + kLookAhead < width)
-                m_histogram.Prefetch(bits[y * stride + x + kLookAhead]);
-            m_histogram.Add(rgb);
-        });
+        ForEachChangedPixel(page, m_previous, [this](int, int, QRgb rgb) { m_histogram.Add(rgb); },
+                            [this, far](QRgb ahead) {
+                                if (far)
+                                    m_histogram.Prefetch(ahead);
+                            });
     }
     m_previous = page;
 }
@@ -391,24 +401,20 @@ QImage CrowdedPages::Reduce(const QImage &page, Run &run) const
                 }
             }
         } else {
-            // Changed pixels come in runs of one colour as often as not (shapes, text). The
-            // colours of a photograph fill an index far larger than the processor's caches: the
-            // place of the colour a little further on is asked for ahead.
+            // Changed pixels come in runs of one colour as often as not (shapes, text).
             QRgb last = 0;
             int mapped = -1;
-            const auto *bits = reinterpret_cast<const QRgb *>(page.constBits());
-            const qsizetype stride = page.bytesPerLine() / qsizetype(sizeof(QRgb));
-            const bool far = m_histogram.Size() > kFarColours;
-            ForEachChangedPixel(page, run.previous, [&](int x, int y, QRgb rgb) {
-                if (far && x + kLookAhead < width) {
-                    const QRgb ahead = bits[y * stride + x + kLookAhead];
-                    run.cache ? m_histogram.Prefetch(ahead, *run.cache) : m_histogram.Prefetch(ahead);
-                }
+            const auto put = [&](int x, int y, QRgb rgb) {
                 if (mapped < 0 || ((rgb ^ last) & 0xFFFFFFu) != 0) {
                     last = rgb;
                     mapped = entry(rgb);
                 }
                 writer.Put(changeable(), qsizetype(y) * width + x, mapped);
+            };
+            const bool far = m_histogram.Size() > kFarColours;
+            ForEachChangedPixel(page, run.previous, put, [&](QRgb ahead) {
+                if (far)
+                    run.cache ? m_histogram.Prefetch(ahead, *run.cache) : m_histogram.Prefetch(ahead);
             });
         }
     }
