@@ -128,6 +128,9 @@ std::vector<std::vector<std::uint8_t>> WhatShowsThrough(const Animation &animati
         const bool see = page.transparentIndex >= 0;
         if (see)
             out[i].assign(std::size_t(img.width()) * std::size_t(img.height()), std::uint8_t(transparent));
+        // A page wholly off the screen (a screen of width 0, say) shows nothing.
+        if (w <= 0 || h <= 0)
+            continue;
         for (int y = 0; y < h; ++y) {
             const uchar *line = img.constScanLine(y);
             std::uint8_t *shown = canvas.data() + std::size_t(page.top + y) * std::size_t(width) + std::size_t(page.left);
